@@ -1,0 +1,177 @@
+// The main window: both screens laid out as designed, the main window state, and the handlers.
+// Handlers stay thin: read the controls, call a rule, write the result back.
+#pragma once
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "app/Services.h"
+#include "content/Composition.h"
+#include "content/EntryModel.h"
+#include "settings/StartFile.h"
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class QPrinter;
+
+namespace kb {
+class MemoEdit;
+class DateEdit;
+class CellShape;
+class MapPicture;
+class PreviewFrame;
+class TAboutBox;
+
+class Tfrmmain : public QWidget {
+    Q_OBJECT
+public:
+    explicit Tfrmmain(const Services& services, QWidget* parent = nullptr);
+    ~Tfrmmain() override;
+
+    // Window creation; false when it stopped early (missing or unreadable start file).
+    bool FormCreate();
+    void setAboutBox(TAboutBox* box) { AboutBox = box; }
+
+    // Screens and tool buttons.
+    void ShowScreen(std::int32_t kind);
+    void ShowSheetScreen();
+    void ArrangeToolButtons();
+    void cmdExitClick();
+    void cmdEndClick();
+    void cmdAboutClick();
+    void Timer2Timer();
+
+    // Entry screen.
+    void Memo1Change();          // the user's edit of Memo1 reached the model
+    void Memo1KeyUp(int key);
+    void CheckBox1Click();
+    void Edit2Change();
+    void CheckBox3Click();
+    void ListBox1Click();
+    void ListBox4Click();
+
+    // PrintSet and the sheet screen.
+    void cmdPrintSetClick();
+    void Image2MouseMove(int x, int y);
+    void FormMouseMove(int x, int y);
+    void Image2Click(int x, int y);
+    void UpdateSheetCount();
+    void PaintSheetMap(std::int32_t k);
+    void ClearSheetMap();
+    void ListBox3Click();
+    void ListBox7Click();
+    void ListBox6Click();
+    void ListBox10Click();
+    void ListBox11Click();
+
+    // Printing.
+    void cmdPrint2Click();
+    bool PrintRun();
+
+    // Runs a handler; an error escaping it goes to the application error box.
+    template <typename F> void guarded(F&& handler);
+    void showError(const std::exception& e);
+
+    // Main window state.
+    std::int32_t MouseX = 0;
+    std::int32_t MouseY = 0;
+    std::array<CellShape*, 31> RectShapes{}; // index 1..30
+    LabelOrigins origins;                    // LabelOriginX / LabelOriginY
+    StartValues start;                       // StartPosition, SavedOffsetDown, SavedOffsetRight
+    std::int32_t SheetCount = 0;
+    NumberedLabel numberedLabel;             // what a numbered run prints (holds NumberStem)
+    std::int32_t OffsetDownIndex = 0;
+    std::int32_t OffsetRightIndex = 0;
+    std::int32_t TextColorIndex = 0;
+    std::int32_t BackColorIndex = 0;
+    QString AppFolder;
+    EntryModel entry;                        // Line1Text, Line2Text, Line2Work, FirstNumber, ...
+    Memo memo2Model{64};                     // the preview's text with its 64-byte limit
+    bool created = false;                    // window creation ran to the end
+
+    // Controls outside the screens.
+    QToolButton* cmdAbout = nullptr;
+    QToolButton* cmdExit = nullptr;
+    QToolButton* cmdEnd = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label8 = nullptr;
+    QFrame* pnlMain = nullptr;
+    QFrame* pnlRect = nullptr;
+    QTimer* Timer2 = nullptr;
+    TAboutBox* AboutBox = nullptr;
+
+    // Entry screen (pnlMain).
+    QLabel* Label2 = nullptr;
+    MemoEdit* Memo1 = nullptr;
+    QLabel* Panel1 = nullptr;
+    QLabel* Panel2 = nullptr;
+    DateEdit* Edit2 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label10 = nullptr;
+    QListWidget* ListBox4 = nullptr;
+    QCheckBox* CheckBox3 = nullptr;
+    QLabel* Label9 = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QPushButton* cmdPrintSet = nullptr;
+
+    // Sheet screen (pnlRect).
+    MapPicture* Image2 = nullptr;
+    QLabel* Label6 = nullptr;
+    QListWidget* ListBox3 = nullptr;
+    PreviewFrame* Shape1 = nullptr;
+    QPlainTextEdit* Memo2 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLabel* Label4 = nullptr;
+    QListWidget* ListBox7 = nullptr;
+    QLabel* Label5 = nullptr;
+    QListWidget* ListBox6 = nullptr;
+    QLabel* Label12 = nullptr;
+    QListWidget* ListBox10 = nullptr;
+    QLabel* Label13 = nullptr;
+    QListWidget* ListBox11 = nullptr;
+    QToolButton* cmdPrint2 = nullptr;
+
+    // Preview colours (0x00BBGGRR); the window's own colours until the user picks one.
+    std::uint32_t previewBackColour() const;
+    std::uint32_t previewFontColour() const;
+    QColor lastDialogColour{Qt::black}; // the colour dialog opens on what it last returned
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildControls();
+    void buildEntryScreen();
+    void buildSheetScreen();
+    void connectHandlers();
+    // Shows the entry model in the widgets (signals blocked): memo text, counters, Date, Edit2, lists.
+    void showEntryModel();
+    void showPreviewModel();
+    void chooseColour(QListWidget* list, bool text);
+
+    Services m_services;
+    StartFile m_startFile;
+    bool m_busy = false; // a print run or its pauses are under way: closing waits
+    bool m_sizedToFrame = false;
+};
+
+template <typename F> void Tfrmmain::guarded(F&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        showError(e);
+    }
+}
+
+} // namespace kb

@@ -1,0 +1,3 @@
+#include "content/Composition.h"
+
+namespace kb {} // namespace kb

@@ -1,0 +1,3 @@
+#include "content/EntryModel.h"
+
+namespace kb {} // namespace kb

@@ -1,0 +1,76 @@
+// The entry screen as a plain model: its methods are the screen's handlers and its setters run the
+// nested handlers exactly when the screen's controls would (memo change, Date state, date field).
+// Tfrmmain only shows this model in its widgets and passes the user's edits to it.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "content/Memo.h"
+
+namespace kb {
+
+// The local date, "yy/mm/dd" with the system's date separator in place of each slash.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::string todayText() const = 0;
+};
+
+struct ByteCounter {
+    int bytes = 0;
+    bool red = false; // from 30 bytes on
+};
+
+class EntryModel {
+public:
+    explicit EntryModel(const Clock& clock);
+    EntryModel(const EntryModel&) = delete;
+    EntryModel& operator=(const EntryModel&) = delete;
+
+    // The text entry memo; its change handler is Memo1Change.
+    Memo Memo1;
+
+    // "Date" (CheckBox1): setting a different state runs CheckBox1Click.
+    bool dateChecked() const { return m_dateChecked; }
+    void setDateChecked(bool checked);
+    // The date field Edit2: setting a different text runs Edit2Change.
+    const std::string& edit2Text() const { return m_edit2Text; }
+    void setEdit2Text(const std::string& text);
+    bool edit2Visible() const { return m_edit2Visible; }
+    // "Number" (CheckBox3) and the first-number list ListBox1.
+    bool numberChecked() const { return m_numberChecked; }
+    bool listBox1Visible() const { return m_listBox1Visible; }
+
+    ByteCounter panel1() const { return m_panel1; }
+    ByteCounter panel2() const { return m_panel2; }
+
+    // Handlers.
+    void Memo1Change();
+    void Memo1KeyUp(int key);
+    void CheckBox1Click();
+    void Edit2Change();
+    void CheckBox3Click(bool checked);
+    void ListBox1Click(int index);
+    void ListBox4Click(int index);
+
+    // Main window state kept by the entry screen.
+    std::string Line1Text;
+    std::string Line2Text;
+    std::string Line2Work;
+    std::int32_t FirstNumber = 1;
+    std::int32_t SampleCount = 1;
+    std::int32_t LabelsPerSample = 1;
+    bool NumberingOn = false;
+
+private:
+    const Clock& m_clock;
+    bool m_dateChecked = false;
+    bool m_numberChecked = false;
+    bool m_edit2Visible = false;
+    bool m_listBox1Visible = false;
+    std::string m_edit2Text;
+    ByteCounter m_panel1;
+    ByteCounter m_panel2;
+};
+
+} // namespace kb

@@ -1,0 +1,3 @@
+#include "content/Memo.h"
+
+namespace kb {} // namespace kb

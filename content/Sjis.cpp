@@ -1,0 +1,3 @@
+#include "content/Sjis.h"
+
+namespace kb {} // namespace kb

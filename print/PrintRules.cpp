@@ -1,0 +1,3 @@
+#include "print/PrintRules.h"
+
+namespace kb {} // namespace kb

@@ -1,0 +1,75 @@
+// Printing rules: the split of a run over sheets, the label geometry in layout units (250 to the
+// inch), and the drawing of one sheet onto an abstract print surface.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "content/Composition.h"
+
+namespace kb {
+
+struct SheetRange {
+    std::int32_t sheet;
+    std::int32_t first;
+    std::int32_t last;
+    bool operator==(const SheetRange&) const = default;
+};
+
+// PrintSheet calls of a run of `labels` labels from startPosition, in order.
+std::vector<SheetRange> splitRun(std::int32_t startPosition, std::int32_t labels);
+// The position after the last printed label (1 after position 30).
+std::int32_t nextStartPosition(std::int32_t startPosition, std::int32_t labels);
+
+struct LabelOrigins {
+    std::array<std::int32_t, 31> LabelOriginX{}; // index 1..30
+    std::array<std::int32_t, 31> LabelOriginY{};
+};
+LabelOrigins ComputeLabelOrigins(std::int32_t offsetRightIndex, std::int32_t offsetDownIndex);
+
+// Layout units to device pixels: trunc(v * dpi * 1.44 / 360).
+std::int32_t toDevice(std::int32_t v, std::int32_t dpi);
+
+// What PrintSheet draws on: one document of one page per call of begin/end.
+class PrintSurface {
+public:
+    virtual ~PrintSurface() = default;
+    virtual bool beginDocument() = 0; // false: the printer refused to start the document
+    virtual bool endDocument() = 0;   // false: the printer refused to finish it
+    virtual std::int32_t dpiX() const = 0;
+    virtual std::int32_t dpiY() const = 0;
+    virtual void setPen(std::int32_t width, std::uint32_t colour) = 0; // colour 0x00BBGGRR
+    virtual void setBrush(std::uint32_t colour) = 0;
+    virtual void rectangle(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) = 0;
+    virtual void setFont(std::int32_t points, std::uint32_t colour) = 0;
+    virtual std::int32_t textHeight(const std::string& sjisText) = 0;
+    // Text cell's top-left at (x, y), cell background filled with the brush colour.
+    virtual void textOut(std::int32_t x, std::int32_t y, const std::string& sjisText) = 0;
+};
+
+// A blocking pause that keeps the window painting; tests record it instead of waiting.
+class Pause {
+public:
+    virtual ~Pause() = default;
+    virtual void pause(int milliseconds) = 0;
+};
+
+struct SheetJob {
+    LabelLines preview;          // Memo2's two lines (printed as they are when numbering is off)
+    std::uint32_t backColour = 0x00FFFFFF;
+    std::uint32_t fontColour = 0x00000000;
+    std::int32_t offsetRightIndex = 10;
+    std::int32_t offsetDownIndex = 10;
+    bool numberingOn = false;
+    std::int32_t firstNumber = 1;
+    std::int32_t startPosition = 1;
+    NumberedLabel label;         // used when numberingOn
+};
+
+// One sheet as one document; false when the surface refused to begin or end the document.
+bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::int32_t sheet,
+                std::int32_t first, std::int32_t last);
+
+} // namespace kb

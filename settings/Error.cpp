@@ -1,0 +1,3 @@
+#include "settings/Error.h"
+
+namespace kb {} // namespace kb

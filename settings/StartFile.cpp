@@ -1,0 +1,3 @@
+#include "settings/StartFile.h"
+
+namespace kb {} // namespace kb

@@ -1,0 +1,58 @@
+// The start file StartFile.txt: next sheet position and the two saved print offsets, kept between runs.
+// The byte format is fixed (users' files must keep working): "00" numbers, CR LF after every line.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace kb {
+
+struct StartValues {
+    std::int32_t StartPosition = 0;
+    std::int32_t SavedOffsetDown = 0;
+    std::int32_t SavedOffsetRight = 0;
+};
+
+// Number format "00": at least two digits, sign in front (5 -> "05", -1 -> "-01", 100 -> "100").
+std::string formatNumber00(std::int32_t value);
+
+// Signed integer as the start file stores it: leading blanks, optional sign, decimal digits or
+// hex after "$", "x" or "X". Anything else throws Error("'<text>' は整数ではありません").
+std::int32_t strToInt(const std::string& text);
+
+// The file operations the start file needs, so that tests can make any step fail.
+// Every failing call throws IoError.
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+    virtual bool exists(const std::string& path) = 0;
+    virtual std::string readAll(const std::string& path) = 0;
+    // Writes bytes to a temporary file beside path, flushes it, and only then replaces path with it.
+    // On any failure the old file at path is left untouched and the temporary file is removed.
+    virtual void replaceWhole(const std::string& path, const std::string& bytes) = 0;
+};
+
+FileOps& realFileOps();
+
+class StartFile {
+public:
+    explicit StartFile(std::string path, FileOps& ops = realFileOps());
+
+    const std::string& path() const { return m_path; }
+
+    // False when no file exists (nothing changes). Otherwise sets the values from the lines present
+    // and returns true; StartPosition ends up in 1..30. Throws Error / IoError on failure.
+    bool read(StartValues& values);
+
+    // Three lines: StartPosition, SavedOffsetDown, SavedOffsetRight.
+    void shortWrite(const StartValues& values);
+
+    // Kind 1, 2, 3 sets StartPosition, SavedOffsetDown, SavedOffsetRight to value (other kinds set
+    // nothing), then writes five lines: the three values, an empty line and "0".
+    void SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values);
+
+private:
+    std::string m_path;
+    FileOps& m_ops;
+};
+
+} // namespace kb

@@ -1,0 +1,3 @@
+#include "sheet/SheetRules.h"
+
+namespace kb {} // namespace kb
