@@ -154,7 +154,14 @@ private:
     void buildControls();
     void buildEntryScreen();
     void buildSheetScreen();
-    void connectHandlers();
+    void connectHandlers(); // calls the three below
+    // Each screen area wires its own controls (defined beside its handlers).
+    void connectEntryHandlers();
+    void connectSheetHandlers();
+    void connectPrintHandlers();
+    // Creation steps owned by the sheet screen: offsets in force (step 4), colour lists (step 10).
+    void startupOffsets();
+    void fillColourLists();
     // Shows the entry model in the widgets (signals blocked): memo text, counters, Date, Edit2, lists.
     void showEntryModel();
     void showPreviewModel();
