@@ -27,7 +27,7 @@ class MemoEdit;
 class DateEdit;
 class CellShape;
 class MapPicture;
-class PreviewFrame;
+using PreviewFrame = CellShape;
 class TAboutBox;
 
 class Tfrmmain : public QWidget {
