@@ -1,3 +1,120 @@
 #include "print/PrintRules.h"
 
-namespace kb {} // namespace kb
+#include <algorithm>
+#include <cstdint>
+
+namespace kb {
+
+namespace {
+
+constexpr std::int32_t PositionsPerSheet = 30;
+constexpr std::int32_t MaxSheets = 5;
+
+// Sheet geometry in layout units.
+constexpr std::int32_t LeftColumnX = 305;
+constexpr std::int32_t ColumnDistance = 890;
+constexpr std::int32_t TopRowY = 260;
+constexpr std::int32_t RowPitch = 168;
+constexpr std::int32_t ShiftPerStep = 5;
+constexpr std::int32_t NoShiftIndex = 10;
+constexpr std::int32_t LabelWidth = 620;
+constexpr std::int32_t LabelHeight = 120;
+constexpr std::int32_t TextInset = 50;
+constexpr std::int32_t LabelMiddle = 60;
+
+// In device pixels.
+constexpr std::int32_t TextGap = 5;
+constexpr std::int32_t OutlineWidth = 5;
+
+constexpr int PauseAfterSheetMs = 2000;
+
+} // namespace
+
+std::vector<SheetRange> splitRun(std::int32_t startPosition, std::int32_t labels) {
+    std::vector<SheetRange> ranges;
+    if (labels < 1 || startPosition < 1 || startPosition > PositionsPerSheet)
+        return ranges;
+    // t is the run position just after the last label. A run that ends on position 30 of a sheet
+    // needs no further sheet, hence the thresholds 32, 62, 92, 122 rather than 31, 61, ...
+    const std::int32_t t = startPosition + labels;
+    const std::int32_t sheets = std::min(MaxSheets, (t - 2) / PositionsPerSheet + 1);
+    for (std::int32_t sheet = 1; sheet <= sheets; ++sheet) {
+        const std::int32_t first = sheet == 1 ? startPosition : 1;
+        std::int32_t last = PositionsPerSheet;
+        if (sheet == sheets) {
+            last = t - 1 - PositionsPerSheet * (sheet - 1);
+            // A run longer than five sheets cannot be entered; never draw beyond the sheet.
+            last = std::min(last, PositionsPerSheet);
+        }
+        ranges.push_back({sheet, first, last});
+    }
+    return ranges;
+}
+
+std::int32_t nextStartPosition(std::int32_t startPosition, std::int32_t labels) {
+    return (startPosition + labels - 1) % PositionsPerSheet + 1;
+}
+
+LabelOrigins ComputeLabelOrigins(std::int32_t offsetRightIndex, std::int32_t offsetDownIndex) {
+    LabelOrigins origins;
+    const std::int32_t shiftX = ShiftPerStep * (offsetRightIndex - NoShiftIndex);
+    const std::int32_t shiftY = ShiftPerStep * (offsetDownIndex - NoShiftIndex);
+    for (std::int32_t p = 1; p <= PositionsPerSheet; ++p) {
+        const std::int32_t row = (p - 1) / 2;
+        origins.LabelOriginY[p] = TopRowY + shiftY + RowPitch * row;
+        origins.LabelOriginX[p] = LeftColumnX + shiftX + (p % 2 == 0 ? ColumnDistance : 0);
+    }
+    return origins;
+}
+
+std::int32_t toDevice(std::int32_t v, std::int32_t dpi) {
+    // The product is exact in integers; the scaling to 250 units per inch is done in floating point
+    // and truncated, so the users' calibrated offsets land on the same pixels as they always did.
+    const std::int64_t product = static_cast<std::int64_t>(v) * dpi;
+    return static_cast<std::int32_t>(static_cast<double>(product) * 1.44 / 360.0);
+}
+
+bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::int32_t sheet,
+                std::int32_t first, std::int32_t last) {
+    const LabelOrigins origins = ComputeLabelOrigins(job.offsetRightIndex, job.offsetDownIndex);
+    if (!surface.beginDocument())
+        return false;
+    const std::int32_t dpiX = surface.dpiX();
+    const std::int32_t dpiY = surface.dpiY();
+    const std::uint32_t back = job.backColour;
+    const std::uint32_t font = job.fontColour;
+    const bool numbered = job.numberingOn && job.label.where != NumberedLine::None;
+
+    for (std::int32_t p = std::max(first, 1); p <= std::min(last, PositionsPerSheet); ++p) {
+        const std::int32_t x = origins.LabelOriginX[p];
+        const std::int32_t y = origins.LabelOriginY[p];
+        const std::int32_t left = toDevice(x, dpiX);
+        const std::int32_t top = toDevice(y, dpiY);
+        const std::int32_t right = toDevice(x + LabelWidth, dpiX);
+        const std::int32_t bottom = toDevice(y + LabelHeight, dpiY);
+        const std::int32_t column = toDevice(x + TextInset, dpiX);
+        const std::int32_t middle = toDevice(y + LabelMiddle, dpiY);
+
+        // The outline has the block's own colour: the label is one solid block of colour.
+        surface.setPen(OutlineWidth, back);
+        surface.setBrush(back);
+        surface.rectangle(left, top, right, bottom);
+
+        // Every label of a numbered run carries its own number, counted through the whole run.
+        const LabelLines lines = numbered
+                                     ? job.label.linesFor(job.firstNumber + PositionsPerSheet * (sheet - 1) +
+                                                          p - job.startPosition)
+                                     : job.preview;
+        surface.setFont(lines.line1.size() < 4 ? 10 : 9, font);
+        const std::int32_t h = surface.textHeight(lines.line1);
+        surface.textOut(column, middle - h - TextGap, lines.line1);
+        surface.textOut(column, middle + TextGap, lines.line2);
+    }
+
+    if (!surface.endDocument())
+        return false;
+    pause.pause(PauseAfterSheetMs);
+    return true;
+}
+
+} // namespace kb
