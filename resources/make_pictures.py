@@ -1,0 +1,213 @@
+#!/usr/bin/env python3
+"""Draws the program's pictures as XPM text files (Qt reads XPM without any plug-in).
+
+Run from anywhere: python3 resources/make_pictures.py. The output files are committed; rerun the
+script only when a drawing changes. Standard library only.
+
+Button pictures keep their ground colour in the file; the window takes the colour of the lower-left
+pixel as transparent when it loads them.
+"""
+import math
+import os
+import string
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# 5 x 7 capitals, one string per row, '#' set.
+GLYPHS = {
+    "S": [" ####", "#    ", "#    ", " ### ", "    #", "    #", "#### "],
+    "T": ["#####", "  #  ", "  #  ", "  #  ", "  #  ", "  #  ", "  #  "],
+    "O": [" ### ", "#   #", "#   #", "#   #", "#   #", "#   #", " ### "],
+    "P": ["#### ", "#   #", "#   #", "#### ", "#    ", "#    ", "#    "],
+    "K": ["##  #", "## ##", "####  ", "###  ", "####  ", "## ##", "##  #"],
+}
+
+
+class Canvas:
+    def __init__(self, w, h, ground):
+        self.w, self.h = w, h
+        self.px = [[ground] * w for _ in range(h)]
+
+    def set(self, x, y, c):
+        if 0 <= x < self.w and 0 <= y < self.h:
+            self.px[y][x] = c
+
+    def rect(self, x0, y0, x1, y1, fill, outline=None):
+        for y in range(y0, y1 + 1):
+            for x in range(x0, x1 + 1):
+                edge = x in (x0, x1) or y in (y0, y1)
+                self.set(x, y, outline if (edge and outline) else fill)
+
+    def shape(self, inside, fill):
+        """Fills every pixel whose centre satisfies inside(x, y)."""
+        for y in range(self.h):
+            for x in range(self.w):
+                if inside(x + 0.5, y + 0.5):
+                    self.set(x, y, fill(x, y) if callable(fill) else fill)
+
+    def text(self, x0, y0, word, colour, scale=1):
+        for i, ch in enumerate(word):
+            for row, bits in enumerate(GLYPHS[ch]):
+                for col, bit in enumerate(bits):
+                    if bit == "#":
+                        for dy in range(scale):
+                            for dx in range(scale):
+                                self.set(x0 + (i * 6 + col) * scale + dx, y0 + row * scale + dy, colour)
+
+    def write_xpm(self, name):
+        colours = sorted({c for row in self.px for c in row}, key=lambda c: (c is None, c))
+        alphabet = string.ascii_letters + string.digits + "#$%&*+-.,:;=@~^"
+        per = 1 if len(colours) <= len(alphabet) else 2
+        codes = {}
+        for i, c in enumerate(colours):
+            codes[c] = alphabet[i % len(alphabet)] + (alphabet[i // len(alphabet)] if per == 2 else "")
+        ident = os.path.splitext(name)[0].replace("-", "_")
+        lines = [f'"{self.w} {self.h} {len(colours)} {per}",']
+        for c in colours:
+            value = "None" if c is None else "#%02X%02X%02X" % c
+            lines.append(f'"{codes[c]} c {value}",')
+        for y, row in enumerate(self.px):
+            end = "," if y < self.h - 1 else ""
+            lines.append('"' + "".join(codes[c] for c in row) + '"' + end)
+        with open(os.path.join(HERE, name), "w", newline="\n") as f:
+            f.write("/* XPM */\n")
+            f.write(f"/* Drawn by make_pictures.py. */\n")
+            f.write(f"static const char* {ident}[] = {{\n")
+            f.write("\n".join(lines))
+            f.write("\n};\n")
+
+
+def in_polygon(points):
+    def inside(x, y):
+        hit = False
+        j = len(points) - 1
+        for i in range(len(points)):
+            xi, yi = points[i]
+            xj, yj = points[j]
+            if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
+                hit = not hit
+            j = i
+        return hit
+
+    return inside
+
+
+def shrunk(inside, r):
+    """Points whose whole neighbourhood of radius r lies inside."""
+    offsets = [(dx, dy) for dx in (-r, 0, r) for dy in (-r, 0, r)]
+    return lambda x, y: all(inside(x + dx, y + dy) for dx, dy in offsets)
+
+
+BLACK = (0, 0, 0)
+WHITE = (255, 255, 255)
+RED = (255, 0, 0)
+CYAN = (0, 255, 255)
+TEAL = (0, 128, 128)
+YELLOW = (255, 255, 0)
+PURPLE = (128, 0, 128)
+GREY = (128, 128, 128)
+SILVER = (192, 192, 192)
+GREEN = (0, 128, 0)
+NAVY = (0, 0, 128)
+
+
+def icon():
+    """Red lettering on a cyan card; a yellow card behind at the top right, a purple one at the bottom left."""
+    c = Canvas(32, 32, None)
+    c.rect(13, 1, 30, 18, YELLOW, BLACK)
+    c.rect(1, 13, 18, 30, PURPLE, BLACK)
+    c.rect(6, 6, 25, 25, CYAN, BLACK)
+    c.text(11, 9, "K", RED, scale=2)
+    c.write_xpm("icon.xpm")
+
+
+def bird(c, ox, oy, s, colour_at):
+    """A kestrel in flight seen from below: body, spread wings and a fanned tail, scaled by s."""
+    body = lambda x, y: ((x - ox - 30 * s) / (5 * s)) ** 2 + ((y - oy - 15 * s) / (10 * s)) ** 2 <= 1
+    head = lambda x, y: (x - ox - 30 * s) ** 2 + (y - oy - 6 * s) ** 2 <= (4.2 * s) ** 2
+    left_wing = in_polygon([(ox + 27 * s, oy + 11 * s), (ox + 2 * s, oy + 6 * s), (ox + 6 * s, oy + 12 * s),
+                            (ox + 27 * s, oy + 18 * s)])
+    right_wing = in_polygon([(ox + 33 * s, oy + 11 * s), (ox + 58 * s, oy + 6 * s), (ox + 54 * s, oy + 12 * s),
+                             (ox + 33 * s, oy + 18 * s)])
+    tail = in_polygon([(ox + 28 * s, oy + 22 * s), (ox + 32 * s, oy + 22 * s), (ox + 36 * s, oy + 30 * s),
+                       (ox + 24 * s, oy + 30 * s)])
+    for part in (left_wing, right_wing, tail, body, head):
+        c.shape(part, colour_at)
+
+
+def logo_small():
+    """61 x 32, true colour on white (white is transparent on the button)."""
+    c = Canvas(61, 32, WHITE)
+
+    def shade(x, y):
+        t = min(1.0, math.hypot(x - 30, y - 14) / 30)
+        return (int(205 - 110 * t), int(95 - 55 * t), int(30 + 10 * t))
+
+    bird(c, 0, 0, 1.0, shade)
+    # Dark eye and wing tips.
+    c.set(29, 5, BLACK)
+    c.set(31, 5, BLACK)
+    for x in range(2, 7):
+        c.set(x, 6 + (x - 2) // 2, (60, 30, 20))
+        c.set(60 - x, 6 + (x - 2) // 2, (60, 30, 20))
+    c.write_xpm("logo61.xpm")
+
+
+def logo_large():
+    """64 x 64, 16 colours on light grey: the same bird over a blue sky disc."""
+    c = Canvas(64, 64, SILVER)
+    sky = lambda x, y: (x - 32) ** 2 + (y - 32) ** 2 <= 30 ** 2
+    c.shape(sky, lambda x, y: NAVY if y < 20 else (0, 0, 255) if y < 44 else (0, 128, 255))
+    bird(c, 2, 16, 1.0, lambda x, y: (128, 64, 0) if y < 28 else (255, 128, 0))
+    c.set(31, 21, BLACK)
+    c.set(33, 21, BLACK)
+    c.write_xpm("logo64.xpm")
+
+
+def exit_arrow():
+    """White arrow pointing left with a cyan rim on a teal ground (teal is transparent)."""
+    c = Canvas(32, 32, TEAL)
+    arrow = in_polygon([(2, 16), (15, 3), (15, 10), (29, 10), (29, 22), (15, 22), (15, 29)])
+    c.shape(arrow, CYAN)
+    c.shape(shrunk(arrow, 1.6), WHITE)
+    c.write_xpm("exit.xpm")
+
+
+def stop_sign():
+    """Red octagon with a white rim and the white word STOP; black corners (transparent)."""
+    c = Canvas(32, 32, BLACK)
+    r, cx, cy = 15.8, 16, 16
+    octagon = [(cx + r * math.cos(math.radians(22.5 + 45 * k)), cy + r * math.sin(math.radians(22.5 + 45 * k)))
+               for k in range(8)]
+    outer = in_polygon(octagon)
+    c.shape(outer, RED)
+    ring = lambda x, y: outer(x, y) and not shrunk(outer, 1.8)(x, y)
+    inner_ring = lambda x, y: shrunk(outer, 1.8)(x, y) and not shrunk(outer, 3.0)(x, y)
+    c.shape(ring, RED)
+    c.shape(inner_ring, WHITE)
+    c.text(5, 13, "STOP", WHITE)
+    c.write_xpm("stop.xpm")
+
+
+def printer():
+    """A desk printer with a sheet going in at the back and a printed sheet coming out (olive ground)."""
+    ground = (128, 128, 0)
+    c = Canvas(40, 40, ground)
+    c.rect(11, 2, 28, 14, WHITE, BLACK)  # sheet going in
+    c.rect(3, 13, 36, 27, SILVER, BLACK)  # body
+    c.rect(4, 14, 35, 16, WHITE)  # light top edge
+    c.rect(6, 22, 33, 24, GREY, BLACK)  # paper slot
+    c.rect(29, 18, 31, 19, GREEN)  # power lamp
+    c.rect(9, 23, 30, 37, WHITE, BLACK)  # printed sheet
+    for y in (27, 30, 33):
+        c.rect(12, y, 27 if y != 33 else 21, y, NAVY)
+    c.write_xpm("printer.xpm")
+
+
+if __name__ == "__main__":
+    icon()
+    logo_small()
+    logo_large()
+    exit_arrow()
+    stop_sign()
+    printer()
