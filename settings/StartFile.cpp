@@ -1,3 +1,320 @@
 #include "settings/StartFile.h"
 
-namespace kb {} // namespace kb
+#include "settings/Error.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#error "the start file's system calls are written for POSIX systems only"
+#endif
+
+namespace kb {
+
+namespace {
+
+const char* const LineEnd = "\r\n";
+
+// The characters read from the file, made fit for a UTF-8 message: ASCII as it is, half-width katakana
+// converted, a double-byte character (or half of one, cut by the two-character read) shown as one
+// replacement character, never as broken UTF-8.
+std::string shownText(const std::string& bytes) {
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c >= 0xA1 && c <= 0xDF) {
+            const unsigned code = 0xFF61 + (c - 0xA1u);
+            out += static_cast<char>(0xE0 | (code >> 12));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+            if (lead && i + 1 < bytes.size())
+                ++i;
+            out += "\xEF\xBF\xBD";
+        }
+    }
+    return out;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// One line of the file from pos: its characters without the line end, a lone CR dropped. pos moves to
+// the start of the next line (or to end).
+std::string takeLine(const std::string& bytes, std::size_t end, std::size_t& pos) {
+    std::string line;
+    while (pos < end) {
+        const char c = bytes[pos++];
+        if (c == '\n')
+            break;
+        if (c == '\r') {
+            if (pos < end && bytes[pos] == '\n') {
+                ++pos;
+                break;
+            }
+            continue;
+        }
+        line += c;
+    }
+    return line;
+}
+
+void clampStartPosition(StartValues& values) {
+    // The sheet has positions 1..30; anything else restarts at the first one.
+    if (values.StartPosition < 1 || values.StartPosition > 30)
+        values.StartPosition = 1;
+}
+
+} // namespace
+
+std::string formatNumber00(std::int32_t value) {
+    const std::int64_t wide = value;
+    std::string digits = std::to_string(wide < 0 ? -wide : wide);
+    if (digits.size() < 2)
+        digits.insert(0, 2 - digits.size(), '0');
+    return wide < 0 ? "-" + digits : digits;
+}
+
+std::int32_t strToInt(const std::string& text) {
+    const auto fail = [&text]() { return Error("'" + shownText(text) + "' は整数ではありません"); };
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        base = 16;
+        ++i;
+    }
+    if (i == text.size())
+        throw fail();
+    // Magnitude up to 2^31, so that the most negative value can be written.
+    const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = hexDigit(text[i]);
+        if (digit < 0 || digit >= base)
+            throw fail();
+        magnitude = magnitude * base + digit;
+        if (magnitude > limit)
+            throw fail();
+    }
+    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+void parseStartFile(const std::string& bytes, StartValues& values) {
+    // Ctrl+Z marks the end of a text file, whatever follows it.
+    std::size_t end = bytes.find('\x1A');
+    if (end == std::string::npos)
+        end = bytes.size();
+    std::size_t pos = 0;
+    for (int n = 1; pos < end; ++n) {
+        std::string line = takeLine(bytes, end, pos);
+        const bool shortField = n <= 3 || n == 5;
+        if (!shortField)
+            continue;
+        // Only the first two characters count; the rest of the line is never looked at.
+        line.resize(std::min<std::size_t>(line.size(), 2));
+        if (n == 1) {
+            values.StartPosition = strToInt(line);
+            clampStartPosition(values);
+        } else if (n == 2) {
+            values.SavedOffsetDown = strToInt(line);
+        } else if (n == 3) {
+            values.SavedOffsetRight = strToInt(line);
+        }
+    }
+    clampStartPosition(values);
+}
+
+// ---- system calls ----
+
+bool SystemCalls::exists(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0)
+        return true;
+    return errno != ENOENT && errno != ENOTDIR;
+}
+
+int SystemCalls::readFile(const std::string& path, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    bytes.clear();
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+int SystemCalls::createTemp(const std::string& target, int& fd, std::string& tempPath) {
+    std::string name = target + ".XXXXXX";
+    fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return errno;
+    tempPath = name;
+    // mkstemp makes the file private to the owner; the replacement keeps the old file's permissions.
+    // Should this fail the file is still the user's own and fully usable, so the write goes on.
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0)
+        (void)::fchmod(fd, info.st_mode & 07777);
+    else
+        (void)::fchmod(fd, 0644);
+    return 0;
+}
+
+int SystemCalls::write(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return 0;
+}
+
+int SystemCalls::flush(int fd) {
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+int SystemCalls::close(int fd) {
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+int SystemCalls::rename(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return errno;
+    // Make the new name itself durable. The file is already replaced, so a failure here changes
+    // nothing the user could act on.
+    std::string folder = to.substr(0, to.find_last_of('/') + 1);
+    if (folder.empty())
+        folder = ".";
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return 0;
+}
+
+int SystemCalls::remove(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+SystemCalls& realSystemCalls() {
+    static SystemCalls calls;
+    return calls;
+}
+
+// ---- file operations ----
+
+bool SafeFileOps::exists(const std::string& path) {
+    return m_calls.exists(path);
+}
+
+std::string SafeFileOps::readAll(const std::string& path) {
+    std::string bytes;
+    if (const int error = m_calls.readFile(path, bytes))
+        throw IoError(ioErrorCodeFromErrno(error));
+    return bytes;
+}
+
+void SafeFileOps::replaceWhole(const std::string& path, const std::string& bytes) {
+    int fd = -1;
+    std::string tempPath;
+    if (const int error = m_calls.createTemp(path, fd, tempPath))
+        throw IoError(ioErrorCodeFromErrno(error));
+    const auto giveUp = [&](int error, bool open) {
+        if (open)
+            (void)m_calls.close(fd);
+        (void)m_calls.remove(tempPath);
+        throw IoError(ioErrorCodeFromErrno(error));
+    };
+    if (const int error = m_calls.write(fd, bytes.data(), bytes.size()))
+        giveUp(error, true);
+    if (const int error = m_calls.flush(fd))
+        giveUp(error, true);
+    if (const int error = m_calls.close(fd))
+        giveUp(error, false);
+    if (const int error = m_calls.rename(tempPath, path))
+        giveUp(error, false);
+}
+
+FileOps& realFileOps() {
+    static SafeFileOps ops;
+    return ops;
+}
+
+// ---- the start file ----
+
+StartFile::StartFile(std::string path, FileOps& ops) : m_path(std::move(path)), m_ops(ops) {}
+
+bool StartFile::read(StartValues& values) {
+    if (!m_ops.exists(m_path))
+        return false;
+    parseStartFile(m_ops.readAll(m_path), values);
+    return true;
+}
+
+void StartFile::shortWrite(const StartValues& values) {
+    m_ops.replaceWhole(m_path, formatNumber00(values.StartPosition) + LineEnd +
+                                   formatNumber00(values.SavedOffsetDown) + LineEnd +
+                                   formatNumber00(values.SavedOffsetRight) + LineEnd);
+}
+
+void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values) {
+    switch (kind) {
+    case 1:
+        values.StartPosition = value;
+        break;
+    case 2:
+        values.SavedOffsetDown = value;
+        break;
+    case 3:
+        values.SavedOffsetRight = value;
+        break;
+    default:
+        break;
+    }
+    m_ops.replaceWhole(
+        m_path, formatNumber00(values.StartPosition) + LineEnd + formatNumber00(values.SavedOffsetDown) +
+                    LineEnd + formatNumber00(values.SavedOffsetRight) + LineEnd + LineEnd + "0" + LineEnd);
+}
+
+} // namespace kb

@@ -1,6 +1,7 @@
 // The start file StartFile.txt: next sheet position and the two saved print offsets, kept between runs.
 // The byte format is fixed (users' files must keep working): "00" numbers, CR LF after every line.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,6 +11,8 @@ struct StartValues {
     std::int32_t StartPosition = 0;
     std::int32_t SavedOffsetDown = 0;
     std::int32_t SavedOffsetRight = 0;
+
+    friend bool operator==(const StartValues&, const StartValues&) = default;
 };
 
 // Number format "00": at least two digits, sign in front (5 -> "05", -1 -> "-01", 100 -> "100").
@@ -22,7 +25,7 @@ std::int32_t strToInt(const std::string& text);
 // The file operations the start file needs, so that tests can make any step fail.
 // Every failing call throws IoError.
 class FileOps {
-public:
+  public:
     virtual ~FileOps() = default;
     virtual bool exists(const std::string& path) = 0;
     virtual std::string readAll(const std::string& path) = 0;
@@ -31,10 +34,46 @@ public:
     virtual void replaceWhole(const std::string& path, const std::string& bytes) = 0;
 };
 
+// The system calls behind the real FileOps, one per step of a write, so that a test can make any single
+// step fail on real files. Each returns 0 or the errno value of the failure.
+class SystemCalls {
+  public:
+    virtual ~SystemCalls() = default;
+    // False only when nothing is at path; any other trouble shows when the file is read.
+    virtual bool exists(const std::string& path);
+    virtual int readFile(const std::string& path, std::string& bytes);
+    // Creates a new, uniquely named file beside target, with the permissions of target when it exists.
+    virtual int createTemp(const std::string& target, int& fd, std::string& tempPath);
+    virtual int write(int fd, const char* data, std::size_t size);
+    virtual int flush(int fd); // to the disk, not just to the system
+    virtual int close(int fd);
+    virtual int rename(const std::string& from, const std::string& to);
+    virtual int remove(const std::string& path);
+};
+
+SystemCalls& realSystemCalls();
+
+// FileOps over SystemCalls. replaceWhole goes through a temporary file, so an interrupted or failed
+// write never leaves a short or empty start file behind.
+class SafeFileOps : public FileOps {
+  public:
+    explicit SafeFileOps(SystemCalls& calls = realSystemCalls()) : m_calls(calls) {}
+    bool exists(const std::string& path) override;
+    std::string readAll(const std::string& path) override;
+    void replaceWhole(const std::string& path, const std::string& bytes) override;
+
+  private:
+    SystemCalls& m_calls;
+};
+
 FileOps& realFileOps();
 
+// The three values as read from the start file's bytes, over the values given (lines missing from
+// the file leave them as they were). Throws Error when line 1, 2 or 3 is not an integer.
+void parseStartFile(const std::string& bytes, StartValues& values);
+
 class StartFile {
-public:
+  public:
     explicit StartFile(std::string path, FileOps& ops = realFileOps());
 
     const std::string& path() const { return m_path; }
@@ -50,7 +89,7 @@ public:
     // nothing), then writes five lines: the three values, an empty line and "0".
     void SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values);
 
-private:
+  private:
     std::string m_path;
     FileOps& m_ops;
 };

@@ -1,0 +1,361 @@
+// The start file: number format, integer conversion, the reader's line rules, error texts, and writes
+// that never damage the old file.
+#include "settings/StartFile.h"
+#include "settings/Error.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+namespace kb {
+std::ostream& operator<<(std::ostream& os, const StartValues& v) {
+    return os << "{" << v.StartPosition << ", " << v.SavedOffsetDown << ", " << v.SavedOffsetRight << "}";
+}
+} // namespace kb
+
+namespace fs = std::filesystem;
+using kb::StartValues;
+
+namespace {
+
+std::string notInteger(const std::string& shown) {
+    return "'" + shown + "' は整数ではありません";
+}
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "kb-startfile-XXXXXX").string();
+        m_path = ::mkdtemp(pattern.data());
+    }
+    ~TempFolder() { fs::remove_all(m_path); }
+    fs::path file(const std::string& name) const { return m_path / name; }
+    std::size_t entries() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_path), {}));
+    }
+
+  private:
+    fs::path m_path;
+};
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+} // namespace
+
+TEST(StartFileFormat, Number00) {
+    const std::pair<std::int32_t, std::string> cases[] = {
+        {5, "05"},      {12, "12"},   {0, "00"},
+        {-1, "-01"},    {100, "100"}, {-10, "-10"},
+        {-100, "-100"}, {29, "29"},   {-2147483647 - 1, "-2147483648"},
+    };
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(kb::formatNumber00(value), text) << value;
+}
+
+TEST(StartFileFormat, StrToInt) {
+    const std::pair<std::string, std::int32_t> good[] = {
+        {"7", 7},
+        {" 7", 7},
+        {"  -3", -3},
+        {"+5", 5},
+        {"-0", 0},
+        {"$A", 10},
+        {"x1", 1},
+        {"X1f", 31},
+        {"-$A", -10},
+        {"$ff", 255},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+    };
+    for (const auto& [text, value] : good)
+        EXPECT_EQ(kb::strToInt(text), value) << '"' << text << '"';
+
+    const std::string bad[] = {"",   "-",  "+",   " ",   "7 ",  "a",          "$",           "x",
+                               "$G", "1a", "0x1", "- 1", "\t7", "2147483648", "-2147483649", "A"};
+    for (const auto& text : bad) {
+        try {
+            kb::strToInt(text);
+            ADD_FAILURE() << '"' << text << "\" converted";
+        } catch (const kb::Error& e) {
+            EXPECT_EQ(e.what(), notInteger(text)) << '"' << text << '"';
+        }
+    }
+}
+
+TEST(StartFileFormat, ConversionMessageIsValidText) {
+    // Shift-JIS bytes from the file: half-width katakana shown as such, a double-byte character or
+    // half of one as the replacement character, never as broken UTF-8.
+    const std::pair<std::string, std::string> cases[] = {
+        {"\xB1", "ｱ"},   {"\x82\x50", "\xEF\xBF\xBD"}, {"7\x82", "7\xEF\xBF\xBD"}, {"\x80", "\xEF\xBF\xBD"},
+        {"7\xDF", "7ﾟ"},
+    };
+    for (const auto& [text, shown] : cases) {
+        try {
+            kb::strToInt(text);
+            ADD_FAILURE() << "converted";
+        } catch (const kb::Error& e) {
+            EXPECT_EQ(e.what(), notInteger(shown));
+        }
+    }
+}
+
+TEST(StartFileReader, Lines) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        StartValues before;
+        StartValues after;
+        std::optional<std::string> error;
+    };
+    const StartValues fresh{};
+    const Case cases[] = {
+        {"three lines", "05\r\n10\r\n10\r\n", fresh, {5, 10, 10}, {}},
+        {"five lines", "05\r\n10\r\n10\r\n\r\n0\r\n", fresh, {5, 10, 10}, {}},
+        {"zero", "00\r\n10\r\n10\r\n", fresh, {1, 10, 10}, {}},
+        {"negative", "-5\r\n10\r\n10\r\n", fresh, {1, 10, 10}, {}},
+        {"single zero", "0\r\n10\r\n10\r\n", fresh, {1, 10, 10}, {}},
+        {"two characters only", "123\r\n10\r\n10\r\n", fresh, {12, 10, 10}, {}},
+        {"single digit", "7\r\n10\r\n10\r\n", fresh, {7, 10, 10}, {}},
+        {"blank then digit", " 7\r\n10\r\n10\r\n", fresh, {7, 10, 10}, {}},
+        {"minus one read back", "05\r\n-01\r\n-01\r\n", fresh, {5, 0, 0}, {}},
+        {"LF only", "05\n09\n11\n", fresh, {5, 9, 11}, {}},
+        {"lone CR skipped", "0\r5\r\n1\r\r1\r\n\r12\r\n", fresh, {5, 11, 12}, {}},
+        {"CR CR LF", "05\r\r\n10\r\r\n10\r\r\n", fresh, {5, 10, 10}, {}},
+        {"Ctrl+Z ends the file",
+         "05\r\n10\r\n\x1A"
+         "11\r\n",
+         {0, 0, 3},
+         {5, 10, 3},
+         {}},
+        {"Ctrl+Z inside a line",
+         "05\r\n1\x1A"
+         "2\r\n",
+         {0, 0, 3},
+         {5, 1, 3},
+         {}},
+        {"Ctrl+Z first",
+         "\x1A"
+         "05\r\n",
+         {0, 4, 4},
+         {1, 4, 4},
+         {}},
+        {"more than five lines", "05\r\n10\r\n10\r\nanything\r\nzz\r\nmore\r\n\r\nx", fresh, {5, 10, 10}, {}},
+        {"line 5 not converted", "05\r\n10\r\n10\r\n\r\nab\r\n", fresh, {5, 10, 10}, {}},
+        {"last line without end", "05\r\n10\r\n11", fresh, {5, 10, 11}, {}},
+        {"fewer than three", "05\r\n", {0, 7, 8}, {5, 7, 8}, {}},
+        {"empty file", "", fresh, {1, 0, 0}, {}},
+        {"empty file keeps a good position", "", {12, 3, 4}, {12, 3, 4}, {}},
+        {"above 30", "31\r\n10\r\n10\r\n", fresh, {1, 10, 10}, {}},
+        {"99", "99\r\n10\r\n10\r\n", fresh, {1, 10, 10}, {}},
+        {"30", "30\r\n10\r\n10\r\n", fresh, {30, 10, 10}, {}},
+        {"hex", "$A\r\nx1\r\n$1F\r\n", fresh, {10, 1, 1}, {}},
+        {"empty line 1", "\r\n10\r\n10\r\n", fresh, fresh, notInteger("")},
+        {"digit and blank", "7 \r\n10\r\n10\r\n", fresh, fresh, notInteger("7 ")},
+        {"letters on line 2", "05\r\nab\r\n10\r\n", fresh, {5, 0, 0}, notInteger("ab")},
+        {"only a lone CR on line 3", "05\r\n10\r\n\r", fresh, {5, 10, 0}, notInteger("")},
+        {"sign alone", "-\r\n", fresh, fresh, notInteger("-")},
+    };
+    for (const auto& c : cases) {
+        StartValues values = c.before;
+        try {
+            kb::parseStartFile(c.bytes, values);
+            EXPECT_FALSE(c.error) << c.name << ": no error";
+        } catch (const kb::Error& e) {
+            EXPECT_EQ(std::optional<std::string>(e.what()), c.error) << c.name;
+        }
+        EXPECT_EQ(values, c.after) << c.name;
+    }
+}
+
+TEST(StartFileErrors, IoErrorTexts) {
+    const std::pair<int, std::string> cases[] = {
+        {2, "ファイルが見つかりません"},
+        {3, "ファイル名の指定が間違っています"},
+        {4, "オープンしたファイルが多すぎます"},
+        {5, "ファイルへのアクセスが拒否されました"},
+        {100, "ファイルの末尾以降を読み込みました"},
+        {101, "ディスクがいっぱいです"},
+        {106, "入力値が数値ではありません"},
+        {1, "I/O エラー (1)"},
+        {6, "I/O エラー (6)"},
+        {1117, "I/O エラー (1117)"},
+        {-3, "I/O エラー (-3)"},
+    };
+    for (const auto& [code, text] : cases) {
+        EXPECT_EQ(kb::ioErrorText(code), text) << code;
+        const kb::IoError error(code);
+        EXPECT_EQ(error.what(), text);
+        EXPECT_EQ(error.code(), code);
+    }
+}
+
+TEST(StartFileErrors, ErrnoMapping) {
+    const std::pair<int, int> cases[] = {
+        {ENOENT, 2},   {ENAMETOOLONG, 3}, {EINVAL, 3},        {ENOTDIR, 3},   {EMFILE, 4},
+        {ENFILE, 4},   {EACCES, 5},       {EPERM, 5},         {EROFS, 5},     {ENOSPC, 101},
+        {EDQUOT, 101}, {EIO, 1117},       {ETXTBSY, ETXTBSY}, {EFBIG, EFBIG},
+    };
+    for (const auto& [errnoValue, code] : cases)
+        EXPECT_EQ(kb::ioErrorCodeFromErrno(errnoValue), code) << errnoValue;
+}
+
+TEST(StartFileOnDisk, ReadAndWrite) {
+    TempFolder folder;
+    const fs::path path = folder.file("StartFile.txt");
+    kb::StartFile file(path.string());
+
+    StartValues values{0, 7, 8};
+    EXPECT_FALSE(file.read(values));
+    EXPECT_EQ(values, (StartValues{0, 7, 8}));
+    EXPECT_FALSE(fs::exists(path));
+
+    values = {5, 10, 10};
+    file.shortWrite(values);
+    EXPECT_EQ(readBytes(path), "05\r\n10\r\n10\r\n");
+
+    // Five lines whatever the file held before, the last value set by each call.
+    writeBytes(path, "01\r\n02\r\n03\r\nold text\r\n1\r\nsix\r\nseven\r\n");
+    file.SaveStartFile(1, 8, values);
+    EXPECT_EQ(readBytes(path), "08\r\n10\r\n10\r\n\r\n0\r\n");
+    file.SaveStartFile(2, -1, values);
+    file.SaveStartFile(3, 100, values);
+    EXPECT_EQ(values, (StartValues{8, -1, 100}));
+    EXPECT_EQ(readBytes(path), "08\r\n-01\r\n100\r\n\r\n0\r\n");
+    file.SaveStartFile(4, 17, values);
+    file.SaveStartFile(0, 17, values);
+    EXPECT_EQ(values, (StartValues{8, -1, 100}));
+    EXPECT_EQ(readBytes(path), "08\r\n-01\r\n100\r\n\r\n0\r\n");
+
+    StartValues back{};
+    EXPECT_TRUE(file.read(back));
+    EXPECT_EQ(back, (StartValues{8, 0, 10}));
+    EXPECT_EQ(folder.entries(), 1u) << "no temporary file left behind";
+}
+
+TEST(StartFileOnDisk, ReplacementKeepsPermissions) {
+    TempFolder folder;
+    const fs::path path = folder.file("StartFile.txt");
+    writeBytes(path, "01\r\n10\r\n10\r\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    StartValues values{3, 10, 10};
+    kb::StartFile(path.string()).shortWrite(values);
+    EXPECT_EQ(fs::status(path).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+namespace {
+
+enum class Step { CreateTemp, Write, Flush, Close, Rename, Read };
+
+// Real system calls, with one step failing with the given errno.
+class FailingCalls : public kb::SystemCalls {
+  public:
+    FailingCalls(Step step, int error) : m_step(step), m_error(error) {}
+
+    int readFile(const std::string& path, std::string& bytes) override {
+        return m_step == Step::Read ? m_error : SystemCalls::readFile(path, bytes);
+    }
+    int createTemp(const std::string& target, int& fd, std::string& tempPath) override {
+        return m_step == Step::CreateTemp ? m_error : SystemCalls::createTemp(target, fd, tempPath);
+    }
+    int write(int fd, const char* data, std::size_t size) override {
+        if (m_step != Step::Write)
+            return SystemCalls::write(fd, data, size);
+        // Part of the data reaches the file before the disk fills up.
+        SystemCalls::write(fd, data, size / 2);
+        return m_error;
+    }
+    int flush(int fd) override { return m_step == Step::Flush ? m_error : SystemCalls::flush(fd); }
+    int close(int fd) override {
+        const int result = SystemCalls::close(fd);
+        return m_step == Step::Close ? m_error : result;
+    }
+    int rename(const std::string& from, const std::string& to) override {
+        return m_step == Step::Rename ? m_error : SystemCalls::rename(from, to);
+    }
+
+  private:
+    Step m_step;
+    int m_error;
+};
+
+} // namespace
+
+TEST(StartFileOnDisk, FailedWriteLeavesOldFileWhole) {
+    struct Case {
+        Step step;
+        int error;
+        std::string text;
+    };
+    const Case cases[] = {
+        {Step::CreateTemp, EACCES, "ファイルへのアクセスが拒否されました"},
+        {Step::CreateTemp, EMFILE, "オープンしたファイルが多すぎます"},
+        {Step::Write, ENOSPC, "ディスクがいっぱいです"},
+        {Step::Write, EIO, "I/O エラー (1117)"},
+        {Step::Flush, EIO, "I/O エラー (1117)"},
+        {Step::Close, EDQUOT, "ディスクがいっぱいです"},
+        {Step::Rename, EROFS, "ファイルへのアクセスが拒否されました"},
+        {Step::Rename, EXDEV, "I/O エラー (" + std::to_string(EXDEV) + ")"},
+    };
+    const std::string old = "07\r\n09\r\n11\r\n\r\n0\r\nkept\r\n";
+    for (const auto& c : cases) {
+        for (const bool fiveLines : {false, true}) {
+            const std::string label = std::to_string(static_cast<int>(c.step)) + "/" + c.text;
+            TempFolder folder;
+            const fs::path path = folder.file("StartFile.txt");
+            writeBytes(path, old);
+            FailingCalls calls(c.step, c.error);
+            kb::SafeFileOps ops(calls);
+            kb::StartFile file(path.string(), ops);
+            StartValues values{3, 10, 10};
+            try {
+                if (fiveLines)
+                    file.SaveStartFile(1, 4, values);
+                else
+                    file.shortWrite(values);
+                ADD_FAILURE() << label << ": no error";
+            } catch (const kb::IoError& e) {
+                EXPECT_EQ(e.what(), c.text) << label;
+            }
+            EXPECT_EQ(readBytes(path), old) << label;
+            EXPECT_EQ(folder.entries(), 1u) << label << ": temporary file left behind";
+            if (fiveLines) {
+                EXPECT_EQ(values.StartPosition, 4) << "the field keeps its new value";
+            }
+        }
+    }
+}
+
+TEST(StartFileOnDisk, FailedReadRaises) {
+    TempFolder folder;
+    const fs::path path = folder.file("StartFile.txt");
+    writeBytes(path, "05\r\n10\r\n10\r\n");
+    FailingCalls calls(Step::Read, EACCES);
+    kb::SafeFileOps ops(calls);
+    StartValues values{};
+    try {
+        kb::StartFile(path.string(), ops).read(values);
+        ADD_FAILURE() << "no error";
+    } catch (const kb::IoError& e) {
+        EXPECT_STREQ(e.what(), "ファイルへのアクセスが拒否されました");
+        EXPECT_EQ(e.code(), 5);
+    }
+    EXPECT_EQ(values, StartValues{});
+
+    // A folder where the file should be cannot be read as one.
+    fs::remove(path);
+    fs::create_directory(path);
+    EXPECT_THROW(kb::StartFile(path.string()).read(values), kb::IoError);
+}
