@@ -26,19 +26,21 @@ struct LabelLines {
 // What a numbered run prints: built once by the composition, asked for each label's number.
 struct NumberedLabel {
     NumberedLine where = NumberedLine::None;
-    std::string fixedLine1;   // line 1 when the number stands on line 2
-    std::string NumberStem;   // the text in front of "-N", exactly as the preview shows it
-    bool withDate = false;    // "Date" checked: line 2 padded to 14 bytes, a blank, dateField
+    std::string fixedLine1; // line 1 when the number stands on line 2 (and with numbering off)
+    std::string fixedLine2; // numbering off: line 2, date tail included
+    std::string NumberStem; // the text in front of "-N", exactly as the preview shows it
+    bool withDate = false;  // "Date" checked: line 2 padded to 14 bytes (never cut), a blank, dateField
     std::string dateField;
 
-    // The two lines of the label that carries this serial number (never cut).
+    // The two lines of the label that carries this serial number (never cut). With numbering off
+    // (None) every label gets the same two lines.
     LabelLines linesFor(std::int32_t number) const;
 };
 
 struct ComposeInput {
-    std::string line1;     // lines 1 and 2 of Memo1 (line 2 with the date line while Date is on)
+    std::string line1; // lines 1 and 2 of Memo1 (line 2 with the date line while Date is on)
     std::string line2;
-    std::string line2Work; // already trimmed of trailing blanks and control bytes
+    std::string line2Work; // Line2Work; S is this without trailing blanks and control bytes
     bool dateChecked = false;
     std::string dateField; // text of Edit2
     bool numberingOn = false;
@@ -46,8 +48,8 @@ struct ComposeInput {
 };
 
 struct Composition {
-    LabelLines preview;   // the lines the preview memo receives (before its 64-byte limit)
-    NumberedLabel label;  // where == None when numbering is off
+    LabelLines preview;  // the lines the preview memo receives (before its 64-byte limit)
+    NumberedLabel label; // where == None when numbering is off; label.linesFor(firstNumber) == preview
 };
 
 // True when the memo's whole text lets PrintSet go on (not empty and not exactly "\r\n\r\n").
