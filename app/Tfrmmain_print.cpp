@@ -1,12 +1,108 @@
-// Print handlers of the main window (placeholder bodies until printing lands).
+// "Print": the print dialog, the run over as many sheets as it needs, and what follows a run.
+#include <QListWidget>
+#include <QPrinter>
+#include <QToolButton>
+#include <utility>
+
+#include "app/PrinterCheck.h"
+#include "app/QtPrintSurface.h"
 #include "app/Tfrmmain.h"
+#include "print/PrintRules.h"
+#include "settings/Error.h"
 
 namespace kb {
 
-void Tfrmmain::cmdPrint2Click() {}
-bool Tfrmmain::PrintRun() {
-    return false;
+namespace {
+
+constexpr int PauseAfterRunMs = 12000;
+
+// Sets a flag for the lifetime of a scope, even when an error leaves it.
+class FlagScope {
+  public:
+    explicit FlagScope(bool& flag) : m_flag(flag), m_old(std::exchange(flag, true)) {}
+    ~FlagScope() { m_flag = m_old; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+  private:
+    bool& m_flag;
+    bool m_old;
+};
+
+// The printer as the user knows it: the queue's name, or the file a PDF goes to.
+QString printerLabel(const QPrinter& printer) {
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        return printer.outputFileName();
+    return printer.printerName();
 }
-void Tfrmmain::connectPrintHandlers() {}
+
+} // namespace
+
+void Tfrmmain::connectPrintHandlers() {
+    connect(cmdPrint2, &QToolButton::clicked, this, [this] { guarded([this] { cmdPrint2Click(); }); });
+}
+
+bool Tfrmmain::PrintRun() {
+    std::unique_ptr<QPrinter> printer = m_services.dialogs.choosePrinter(this);
+    if (!printer)
+        return false;
+    // A queue that would hold or lose the job, or a name that would silently print elsewhere, is
+    // reported before anything is sent, and nothing of the run changes.
+    const QString problem = checkPrinter(*printer);
+    if (!problem.isEmpty())
+        throw Error(problem.toStdString());
+
+    SheetCount = 1;
+    const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
+
+    SheetJob job;
+    job.preview = {memo2Model.line(1), memo2Model.line(2)};
+    job.backColour = previewBackColour();
+    job.fontColour = previewFontColour();
+    job.offsetRightIndex = OffsetRightIndex;
+    job.offsetDownIndex = OffsetDownIndex;
+    job.numberingOn = entry.NumberingOn;
+    job.firstNumber = entry.FirstNumber;
+    job.startPosition = start.StartPosition;
+    job.label = numberedLabel;
+    origins = ComputeLabelOrigins(OffsetRightIndex, OffsetDownIndex);
+
+    const QString failed =
+        QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした")
+            .arg(printerLabel(*printer));
+    QtPrintSurface surface(*printer);
+    for (const SheetRange& range : splitRun(start.StartPosition, labels)) {
+        if (!PrintSheet(surface, m_services.pause, job, range.sheet, range.first, range.last))
+            throw Error(failed.toStdString());
+    }
+    if (!surface.finish())
+        throw Error(failed.toStdString());
+    return true;
+}
+
+void Tfrmmain::cmdPrint2Click() {
+    FlagScope busy(m_busy);
+    if (!PrintRun())
+        return;
+
+    const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
+    m_startFile.SaveStartFile(1, nextStartPosition(start.StartPosition, labels), start);
+    m_startFile.SaveStartFile(2, ListBox7->currentRow(), start);
+    m_startFile.SaveStartFile(3, ListBox6->currentRow(), start);
+
+    setEnabled(false);
+    {
+        // The window comes back even when returning to the entry screen fails.
+        struct Reenable {
+            QWidget* w;
+            ~Reenable() { w->setEnabled(true); }
+        } reenable{this};
+        m_services.pause.pause(PauseAfterRunMs);
+        cmdExitClick();
+    }
+    entry.setDateChecked(false);
+    entry.setEdit2Text("");
+    showEntryModel();
+}
 
 } // namespace kb

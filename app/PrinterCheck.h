@@ -1,0 +1,27 @@
+// Checks the chosen print queue before anything is sent: Qt itself would hold a job in a stopped
+// queue, lose it in a queue that refuses jobs, and send it to another queue for an unknown name.
+#pragma once
+#include <QString>
+
+class QPrinter;
+
+namespace kb {
+
+// What a queue reports about itself; `exists` false when the name is unknown.
+struct QueueState {
+    bool exists = false;
+    bool stopped = false;
+    bool acceptingJobs = true;
+};
+
+// The state of the named queue as the print system reports it.
+QueueState queueState(const QString& printerName);
+
+// The message for the user when the queue cannot take the run, or an empty text when it can.
+QString queueProblem(const QString& printerName, const QueueState& state);
+
+// Empty when the printer can take the run; otherwise a message naming the queue. A file output
+// (PDF) always can.
+QString checkPrinter(const QPrinter& printer);
+
+} // namespace kb
