@@ -1,0 +1,203 @@
+#!/usr/bin/env bash
+# A numbered run of 5 labels from position 28, printed by the real program through the print dialog
+# to a private CUPS queue whose backend keeps Qt's PDF byte for byte. Run 1 uses the default colours
+# (white labels): its text is checked. Then a click on the sheet map chooses position 28 again, the
+# background is set to "Blue" and run 2 goes through the same queue: its label blocks are checked by
+# pixel. Each run gives two one-page documents (positions 28..30, then 1..2), every label with its own
+# serial number, and leaves the start file at position 3 with both offsets at 10.
+# Usage: print_test.sh EXECUTABLE [ARTEFACT_DIR]
+source "$(dirname "$0")/lib.sh"
+kb_setup print "$1" "${2:-}"
+kb_start_cups
+kb_start_x
+kb_write_start_file '28\r\n10\r\n10\r\n'
+
+# Client coordinates of the controls (the panels sit at 56, 136).
+PX=56 PY=136
+click_panel() { kb_click "$w" $((PX + $1)) $((PY + $2)); } # a point inside a panel
+
+kb_start_app
+pid=$KB_APP_PID
+w=$(kb_wait_window Main 20 "$pid") || kb_fail "no window \"Main\""
+sleep 0.5
+
+# ---- Entry screen: HELLO / ABC, numbered, 5 labels ----
+click_panel $((40 + 30)) $((88 + 12))    # Memo1
+kb_type HELLO
+kb_key Return
+kb_type ABC
+click_panel $((624 + 8)) $((88 + 8))     # CheckBox3 "Number"
+click_panel $((472 + 20)) $((120 + 7))   # ListBox4, item "1"
+kb_key Down Down Down Down                        # ... to item "5"
+kb_screenshot entry >/dev/null
+
+print_once() { # print_once RUN-NAME JOBS-BEFORE
+    local name=$1 before=$2 dlg
+    click_panel $((632 + 44)) $((296 + 36)) # cmdPrint2 "Print"
+    dlg=""
+    local end=$(($(date +%s%N) + 20000000000))
+    while [[ -z $dlg ]] && (($(date +%s%N) < end)); do
+        dlg=$(xdotool search --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -vx "$w" | head -n1 || true)
+        sleep 0.1
+    done
+    [[ -n $dlg ]] || kb_fail "$name: no print dialog"
+    kb_log "$name: print dialog \"$(xdotool getwindowname "$dlg")\""
+    sleep 0.5
+    kb_screenshot "$name-dialog" >/dev/null
+    kb_focus "$dlg"
+    kb_key Return
+    local t0
+    t0=$(date +%s)
+    kb_wait_for 30 kb_have_jobs $((before + 2)) ||
+        kb_fail "$name: $(($(kb_job_count) - before)) of 2 documents arrived (queue: $(lpstat -o 2>&1))"
+    kb_log "$name: two documents arrived after $(($(date +%s) - t0)) s"
+    # The run ends with the start file written and the window enabled again on the entry screen.
+    kb_wait_for 30 grep -q '^03' "$KB_START_FILE" || kb_fail "$name: start file not advanced"
+    sleep 1
+    kb_check "$name: a third document does not follow" [ "$(kb_job_count)" -eq $((before + 2)) ]
+    kb_check "$name: start file is 03, 10, 10, empty, 0 with CR LF" \
+        [ "$(od -An -c "$KB_START_FILE" | tr -s ' \n' ' ')" = " 0 3 \r \n 1 0 \r \n 1 0 \r \n \r \n 0 \r \n " ]
+}
+
+# PrintSet, leaving the entry screen.
+click_panel $((576 + 60)) $((304 + 28))
+sleep 0.5
+kb_screenshot sheet-1 >/dev/null
+print_once run1 0
+mapfile -t jobs < <(kb_jobs_out)
+sleep 13 # the window is held for 12 s after the run, then returns to the entry screen
+kb_screenshot after-run1 >/dev/null
+
+# ---- Run 1: text ----
+for i in 0 1; do
+    pages=$(pdfinfo "${jobs[i]}" | awk '/^Pages:/ {print $2}')
+    kb_check "run1 document $((i + 1)) has one page (got $pages)" [ "$pages" = 1 ]
+done
+text1=$(pdftotext -layout "${jobs[0]}" -)
+text2=$(pdftotext -layout "${jobs[1]}" -)
+count() { grep -o -w -- "$1" <<<"$2" | wc -l; }
+kb_check "sheet 1 shows HELLO on 3 labels (got $(count HELLO "$text1"))" [ "$(count HELLO "$text1")" -eq 3 ]
+kb_check "sheet 2 shows HELLO on 2 labels (got $(count HELLO "$text2"))" [ "$(count HELLO "$text2")" -eq 2 ]
+for n in 1 2 3; do
+    kb_check "sheet 1 has ABC-$n once" [ "$(count "ABC-$n" "$text1")" -eq 1 ]
+    kb_check "sheet 2 has no ABC-$n" [ "$(count "ABC-$n" "$text2")" -eq 0 ]
+done
+for n in 4 5; do
+    kb_check "sheet 2 has ABC-$n once" [ "$(count "ABC-$n" "$text2")" -eq 1 ]
+    kb_check "sheet 1 has no ABC-$n" [ "$(count "ABC-$n" "$text1")" -eq 0 ]
+done
+kb_check "no serial number beyond 5" [ -z "$(grep -oE 'ABC-([6-9]|[1-9][0-9]+)' <<<"$text1$text2")" ]
+
+# ---- Run 2: blue labels from position 28 again, chosen on the sheet map ----
+click_panel $((576 + 60)) $((304 + 28)) # PrintSet
+sleep 0.5
+# Image2 lies at 56, 16 on the sheet screen; position 28 is column 2 (x 146..199), row 14 (y 320..334).
+click_panel $((56 + 170)) $((16 + 327))
+kb_wait_for 5 grep -q '^28' "$KB_START_FILE" || kb_fail "a click on the map cell of position 28 did not store it"
+kb_check "the map click wrote 28, 10, 10 with CR LF" \
+    [ "$(od -An -c "$KB_START_FILE" | tr -s ' \n' ' ')" = " 2 8 \r \n 1 0 \r \n 1 0 \r \n " ]
+click_panel $((460 + 30)) $((304 + 8)) # ListBox11, item "White"
+kb_key Down Down Down Down Down                 # ... to "Blue"
+sleep 0.3
+kb_screenshot sheet-blue >/dev/null
+print_once run2 2
+mapfile -t jobs < <(kb_jobs_out)
+
+# ---- Run 2: pixels ----
+# Rasterised at 50 dpi a layout unit (1/250 inch) is 1/5 pixel. The device origin is the printable
+# area's top-left corner, so the printer's margins shift everything: measure them from the blue
+# blocks and require the same shift on both pages.
+dpi=50
+declare -a png
+for i in 2 3; do
+    pdftoppm -r $dpi -png -singlefile "${jobs[i]}" "$KB_ROOT/sheet$i"
+    png[i]=$KB_ROOT/sheet$i.png
+    cp "${png[i]}" "$KB_ARTEFACTS/print-run2-sheet$((i - 1)).png"
+done
+blue_box() { # left top right bottom of the blue pixels
+    convert "$1" -fill black +opaque 'rgb(0,0,255)' -fill white -opaque 'rgb(0,0,255)' -trim \
+        -format '%[fx:page.x] %[fx:page.y] %[fx:page.x+w-1] %[fx:page.y+h-1]' info:
+}
+px() { echo $(($1 * dpi / 250)); } # layout units -> pixels (truncated)
+read -r l1 t1 r1 b1 < <(blue_box "${png[2]}")
+read -r l2 t2 r2 b2 < <(blue_box "${png[3]}")
+kb_log "blue on sheet 1: $l1,$t1..$r1,$b1; sheet 2: $l2,$t2..$r2,$b2"
+# Sheet 1: positions 28, 29, 30 (rows 13 and 14); sheet 2: 1, 2 (row 0).
+mx=$((l1 - $(px 305)))
+my=$((t1 - $(px $((260 + 168 * 13)))))
+kb_log "printable area starts at $mx,$my px ($((mx * 254 / dpi / 10)).$((mx * 254 / dpi % 10)) mm, $((my * 254 / dpi / 10)).$((my * 254 / dpi % 10)) mm)"
+near() { local d=$(($1 - $2)); ((d >= -1 && d <= 1)); }
+kb_check "margins plausible (0..1 inch)" [ "$mx" -ge 0 -a "$mx" -le $dpi -a "$my" -ge 0 -a "$my" -le $dpi ]
+kb_check "sheet 1 blue ends at the right column's right edge" near "$r1" $((mx + $(px $((305 + 890 + 620))) - 1))
+kb_check "sheet 1 blue ends at the bottom of row 14" near "$b1" $((my + $(px $((260 + 168 * 14 + 120))) - 1))
+kb_check "sheet 2 blue starts at the left column" near "$l2" $((mx + $(px 305)))
+kb_check "sheet 2 blue starts at row 0" near "$t2" $((my + $(px 260)))
+kb_check "sheet 2 blue ends at the right column's right edge" near "$r2" $((mx + $(px $((305 + 890 + 620))) - 1))
+kb_check "sheet 2 blue ends at the bottom of row 0" near "$b2" $((my + $(px $((260 + 120))) - 1))
+
+# The part of a label right of its text (units 420..600 across, 15..105 down), inset by a pixel.
+label_area() { # label_area POSITION -> x y w h in pixels
+    local p=$1 x y
+    x=$((305 + (p % 2 == 0 ? 890 : 0)))
+    y=$((260 + 168 * ((p - 1) / 2)))
+    local x0=$((mx + $(px $((x + 420))) + 1)) y0=$((my + $(px $((y + 15))) + 1))
+    local x1=$((mx + $(px $((x + 600))) - 1)) y1=$((my + $(px $((y + 105))) - 1))
+    echo $x0 $y0 $((x1 - x0)) $((y1 - y0))
+}
+colours_at() {
+    local area
+    read -r -a area < <(label_area "$2")
+    kb_rect_colours "$1" "${area[@]}" | tr '\n' ' ' | sed 's/ $//'
+}
+check_label() { # check_label PNG SHEET POSITION WANT
+    local got
+    got=$(colours_at "$1" "$3")
+    kb_check "sheet $2 position $3 is $4 (got $got)" [ "$got" = "$4" ]
+}
+for p in 28 29 30; do check_label "${png[2]}" 1 $p "0,0,255"; done
+for p in 1 2 26 27; do check_label "${png[2]}" 1 $p "255,255,255"; done
+for p in 1 2; do check_label "${png[3]}" 2 $p "0,0,255"; done
+for p in 3 4 30; do check_label "${png[3]}" 2 $p "255,255,255"; done
+
+# Text of run 2 as well: the colour changed nothing of the numbering.
+text1=$(pdftotext -layout "${jobs[2]}" -)
+text2=$(pdftotext -layout "${jobs[3]}" -)
+kb_check "run 2 numbers 1..3 on sheet 1 and 4..5 on sheet 2" \
+    [ "$(grep -ow 'ABC-[0-9]*' <<<"$text1" | sort | tr '\n' ' ')$(grep -ow 'ABC-[0-9]*' <<<"$text2" | sort | tr '\n' ' ')" = "ABC-1 ABC-2 ABC-3 ABC-4 ABC-5 " ]
+
+# ---- Run 1 again, by pixel: text only inside the labels it printed ----
+for i in 0 1; do
+    pdftoppm -r $dpi -png -singlefile "${jobs[i]}" "$KB_ROOT/white$i"
+    cp "$KB_ROOT/white$i.png" "$KB_ARTEFACTS/print-run1-sheet$((i + 1)).png"
+done
+# Paint the expected label rectangles white: nothing else on the page may be other than white.
+blank_out() { # blank_out PNG POSITIONS...
+    local f=$1 draw="" p x y
+    shift
+    for p in "$@"; do
+        x=$((305 + (p % 2 == 0 ? 890 : 0)))
+        y=$((260 + 168 * ((p - 1) / 2)))
+        draw+="rectangle $((mx + $(px x) - 1)),$((my + $(px y) - 1)) $((mx + $(px $((x + 620))) + 1)),$((my + $(px $((y + 120))) + 1)) "
+    done
+    convert "$f" -fill white -draw "$draw" -depth 8 -unique-colors txt:- |
+        sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p' | tr '\n' ' ' | sed 's/ $//'
+}
+kb_check "run 1 sheet 1 prints nothing outside positions 28..30" [ "$(blank_out "$KB_ROOT/white0.png" 28 29 30)" = "255,255,255" ]
+kb_check "run 1 sheet 2 prints nothing outside positions 1..2" [ "$(blank_out "$KB_ROOT/white1.png" 1 2)" = "255,255,255" ]
+dark_in() { # number of dark pixels in the text half of a label: dark_in PNG POSITION
+    local p=$2 x y
+    x=$((305 + (p % 2 == 0 ? 890 : 0)))
+    y=$((260 + 168 * ((p - 1) / 2)))
+    convert "$1" -crop "$(($(px 350)))x$(($(px 120)))+$((mx + $(px x)))+$((my + $(px y)))" +repage \
+        -colorspace gray -threshold 50% -negate -format '%[fx:round(mean*w*h)]' info:
+}
+for p in 28 29 30; do
+    kb_check "run 1 sheet 1 position $p carries text" [ "$(dark_in "$KB_ROOT/white0.png" $p)" -ge 10 ]
+done
+for p in 1 2; do
+    kb_check "run 1 sheet 2 position $p carries text" [ "$(dark_in "$KB_ROOT/white1.png" $p)" -ge 10 ]
+done
+
+kb_check "program still running" kb_alive "$pid"
+kb_stop_cups
+kb_log "print test passed"
