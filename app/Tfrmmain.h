@@ -30,6 +30,10 @@ class MapPicture;
 using PreviewFrame = CellShape;
 class TAboutBox;
 
+// The application error box's text: the message, with a period appended when its last character
+// sorts after the period.
+QString errorBoxText(const QString& message);
+
 class Tfrmmain : public QWidget {
     Q_OBJECT
 public:
@@ -171,6 +175,7 @@ private:
     StartFile m_startFile;
     bool m_busy = false; // a print run or its pauses are under way: closing waits
     bool m_sizedToFrame = false;
+    bool m_centred = false; // placed in the middle of the screen once, at the first show
 };
 
 template <typename F> void Tfrmmain::guarded(F&& handler) {
