@@ -2,9 +2,9 @@
 
 #include "settings/Error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <limits>
 #include <utility>
 #include <vector>
 
