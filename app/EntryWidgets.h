@@ -1,26 +1,35 @@
 // Text boxes of the entry screen: the label memo and the date field. They refuse characters that
-// have no Shift-JIS form (typed or pasted) and report released keys to the window.
+// have no Shift-JIS form (typed, pasted or composed) and the memo reports released keys to the window.
 #pragma once
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
 namespace kb {
 
+// text without the characters that have no Shift-JIS form (control characters stay).
+QString withoutNonSjis(const QString& text);
+
 class MemoEdit : public QPlainTextEdit {
     Q_OBJECT
-public:
+  public:
     explicit MemoEdit(QWidget* parent = nullptr);
 
-signals:
+  signals:
     void keyReleased(int key); // Windows key code (8 for Backspace)
 
-protected:
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
 };
 
+// The date field: letters become capitals as they are typed, and the text never exceeds
+// maxBytes Shift-JIS bytes (whatever would go beyond is refused; a paste keeps what fits).
 class DateEdit : public QLineEdit {
     Q_OBJECT
-public:
+  public:
+    static constexpr int maxBytes = 14;
     explicit DateEdit(QWidget* parent = nullptr);
 };
 
