@@ -1,13 +1,21 @@
 #include "app/SheetWidgets.h"
 
+#include <QEvent>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace kb {
 
-namespace {
-QColor toQColor(std::uint32_t rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
-} // namespace
+QColor colourFromRgb(std::uint32_t rgb) {
+    return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+}
+
+std::uint32_t rgbFromColour(const QColor& colour) {
+    const QColor c = colour.toRgb();
+    return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
+           static_cast<std::uint32_t>(c.blue()) << 16;
+}
 
 CellShape::CellShape(QWidget* parent) : QWidget(parent) {}
 
@@ -20,7 +28,7 @@ void CellShape::setFill(std::uint32_t rgb) {
 
 void CellShape::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), toQColor(m_fill));
+    painter.fillRect(rect(), colourFromRgb(m_fill));
     painter.setPen(Qt::black);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
@@ -40,6 +48,49 @@ void MapPicture::mouseReleaseEvent(QMouseEvent* event) {
         return;
     const QPoint p = event->position().toPoint();
     emit clicked(p.x(), p.y());
+}
+
+namespace {
+
+// A mouse press that changes the current item emits currentRowChanged, and its release then emits
+// itemClicked as well; the handler must run once. A click on the item already current emits only
+// itemClicked, and a keyboard move only currentRowChanged.
+class SelectionWatcher : public QObject {
+  public:
+    SelectionWatcher(QListWidget* list, std::function<void()> handler)
+        : QObject(list), m_handler(std::move(handler)) {
+        list->viewport()->installEventFilter(this);
+        connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
+            if (row < 0)
+                return;
+            m_changedSincePress = true;
+            m_handler();
+        });
+        connect(list, &QListWidget::itemClicked, this, [this] {
+            if (m_changedSincePress) {
+                m_changedSincePress = false;
+                return;
+            }
+            m_handler();
+        });
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            m_changedSincePress = false;
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> m_handler;
+    bool m_changedSincePress = false;
+};
+
+} // namespace
+
+void onUserSelection(QListWidget* list, std::function<void()> handler) {
+    new SelectionWatcher(list, std::move(handler));
 }
 
 } // namespace kb

@@ -1,41 +1,54 @@
 // Widgets of the sheet screen: the cells of the sheet map, the transparent picture above them that
-// takes the mouse, and the white frame behind the preview.
+// takes the mouse, the white frame behind the preview, and the user-selection hook of its lists.
 #pragma once
+#include <QColor>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+
+class QListWidget;
 
 namespace kb {
+
+// 0x00BBGGRR (red in the low byte) <-> QColor.
+QColor colourFromRgb(std::uint32_t rgb);
+std::uint32_t rgbFromColour(const QColor& colour);
 
 // A rectangle shape: one-pixel black outline, solid fill.
 class CellShape : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CellShape(QWidget* parent = nullptr);
     void setFill(std::uint32_t rgb); // 0x00BBGGRR
     std::uint32_t fill() const { return m_fill; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     std::uint32_t m_fill = 0x00FFFFFF;
 };
 
 // Draws nothing; reports pointer moves and clicks with their own positions.
 class MapPicture : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MapPicture(QWidget* parent = nullptr);
 
-signals:
+  signals:
     void moved(int x, int y);
     void clicked(int x, int y);
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
 using PreviewFrame = CellShape;
+
+// Runs handler once for every selection the user makes in list: a click on an item (also on the item
+// already selected) or a move of the selection with the keyboard. A selection made from code with the
+// list's signals blocked runs nothing.
+void onUserSelection(QListWidget* list, std::function<void()> handler);
 
 } // namespace kb

@@ -1,30 +1,216 @@
-// Sheet screen handlers of the main window (placeholder bodies until the sheet screen lands).
+// Sheet screen handlers of the main window: "PrintSet" and its preview, the sheet map and its start
+// position, the sheet selector, the offset lists and the label colours.
+#include <QListWidget>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+
+#include "app/Codec.h"
+#include "app/SheetWidgets.h"
 #include "app/Tfrmmain.h"
+#include "content/Sjis.h"
+#include "sheet/SheetRules.h"
 
 namespace kb {
 
-void Tfrmmain::cmdPrintSetClick() {}
-void Tfrmmain::Image2MouseMove(int, int) {}
-void Tfrmmain::FormMouseMove(int, int) {}
-void Tfrmmain::Image2Click(int, int) {}
-void Tfrmmain::UpdateSheetCount() {}
-void Tfrmmain::PaintSheetMap(std::int32_t) {}
-void Tfrmmain::ClearSheetMap() {}
-void Tfrmmain::ListBox3Click() {}
-void Tfrmmain::ListBox7Click() {}
-void Tfrmmain::ListBox6Click() {}
-void Tfrmmain::ListBox10Click() {}
-void Tfrmmain::ListBox11Click() {}
-void Tfrmmain::chooseColour(QListWidget*, bool) {}
-void Tfrmmain::showPreviewModel() {}
+namespace {
+
+// Fills the sheet selector with "1".."count"; code fills it, so no click handler runs.
+void fillSheetSelector(QListWidget* list, std::int32_t count) {
+    const QSignalBlocker block(list);
+    list->clear();
+    for (std::int32_t i = 1; i <= count; ++i)
+        list->addItem(QString::number(i));
+    list->setCurrentRow(-1);
+}
+
+void selectFromCode(QListWidget* list, int row) {
+    const QSignalBlocker block(list);
+    list->setCurrentRow(row);
+}
+
+} // namespace
+
+void Tfrmmain::cmdPrintSetClick() {
+    // 1. Sheet count and selector, even when the guard then stops.
+    SheetCount = sheetCountFor(start.StartPosition + entry.SampleCount * entry.LabelsPerSample);
+    fillSheetSelector(ListBox3, SheetCount);
+
+    // 2. Nothing to print.
+    if (!printSetAccepts(entry.Memo1.text()))
+        return;
+
+    // 3. To the sheet screen, showing sheet 1.
+    cmdExit->setVisible(true);
+    ShowSheetScreen();
+    PaintSheetMap(1);
+    ArrangeToolButtons();
+    selectFromCode(ListBox3, 0);
+
+    // 4.-7. The preview, and what every label of the run will print.
+    entry.Line2Work = trimRightControl(entry.Line2Work);
+    ComposeInput in;
+    in.line1 = entry.Memo1.line(1);
+    in.line2 = entry.Memo1.line(2);
+    in.line2Work = entry.Line2Work;
+    in.dateChecked = entry.dateChecked();
+    in.dateField = entry.edit2Text();
+    in.numberingOn = entry.NumberingOn;
+    in.firstNumber = entry.FirstNumber;
+    const Composition composition = compose(in);
+    showPreview(memo2Model, composition.preview);
+    showPreviewModel();
+    numberedLabel = composition.label;
+}
+
+void Tfrmmain::showPreviewModel() {
+    QString text = fromSjis(memo2Model.text());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Memo2->setPlainText(text);
+}
+
+void Tfrmmain::Image2MouseMove(int x, int y) {
+    MouseX = x;
+    MouseY = y;
+}
+
+void Tfrmmain::FormMouseMove(int x, int y) {
+    MouseX = x;
+    MouseY = y;
+}
+
+void Tfrmmain::Image2Click(int x, int y) {
+    // The position of the click itself: the last move may have been reported by another control.
+    const std::optional<std::int32_t> position = hitTest(x, y);
+    if (!position)
+        return;
+    start.StartPosition = *position;
+    // Written at once, so the place on the sheet survives whatever happens next; a failure leaves the
+    // selector and the map as they were.
+    m_startFile.shortWrite(start);
+    UpdateSheetCount();
+}
+
+void Tfrmmain::UpdateSheetCount() {
+    SheetCount = sheetCountAfterClick(start.StartPosition, entry.SampleCount * entry.LabelsPerSample);
+    fillSheetSelector(ListBox3, SheetCount);
+    if (SheetCount == 2)
+        selectFromCode(ListBox3, 0);
+    PaintSheetMap(1);
+}
+
+void Tfrmmain::PaintSheetMap(std::int32_t k) {
+    ClearSheetMap();
+    const auto colours =
+        sheetMapColours(start.StartPosition, entry.SampleCount * entry.LabelsPerSample, SheetCount, k);
+    for (std::size_t position = 1; position <= 30; ++position) {
+        if (RectShapes[position])
+            RectShapes[position]->setFill(colours[position - 1]);
+    }
+}
+
+void Tfrmmain::ClearSheetMap() {
+    for (std::size_t position = 1; position <= 30; ++position) {
+        if (RectShapes[position])
+            RectShapes[position]->setFill(kWhite);
+    }
+}
+
+void Tfrmmain::ListBox3Click() {
+    const int row = ListBox3->currentRow();
+    if (row >= 0)
+        PaintSheetMap(row + 1);
+}
+
+void Tfrmmain::ListBox7Click() {
+    if (ListBox7->currentRow() >= 0)
+        OffsetDownIndex = ListBox7->currentRow();
+}
+
+void Tfrmmain::ListBox6Click() {
+    if (ListBox6->currentRow() >= 0)
+        OffsetRightIndex = ListBox6->currentRow();
+}
+
+void Tfrmmain::ListBox10Click() {
+    chooseColour(ListBox10, true);
+}
+
+void Tfrmmain::ListBox11Click() {
+    chooseColour(ListBox11, false);
+}
+
+void Tfrmmain::chooseColour(QListWidget* list, bool text) {
+    const std::vector<ColourItem>& items = text ? textColourItems() : backColourItems();
+    std::int32_t& accepted = text ? TextColorIndex : BackColorIndex;
+    const int i = list->currentRow();
+    if (i < 0 || static_cast<std::size_t>(i) >= items.size())
+        return;
+
+    const auto apply = [this, text](const QColor& colour) {
+        QPalette palette = Memo2->palette();
+        palette.setColor(text ? QPalette::Text : QPalette::Base, colour);
+        Memo2->setPalette(palette);
+    };
+    if (static_cast<std::size_t>(i) + 1 < items.size()) {
+        apply(colourFromRgb(items[static_cast<std::size_t>(i)].value));
+        accepted = i;
+        return;
+    }
+    // "Free": one dialog serves both lists and opens on the colour it last returned.
+    const std::optional<QColor> picked = m_services.dialogs.pickColour(this, lastDialogColour);
+    if (!picked) {
+        selectFromCode(list, accepted);
+        return;
+    }
+    lastDialogColour = *picked;
+    apply(*picked);
+    accepted = i;
+}
+
 std::uint32_t Tfrmmain::previewBackColour() const {
-    return 0x00FFFFFF;
+    return Memo2 ? rgbFromColour(Memo2->palette().color(QPalette::Base)) : kWhite;
 }
+
 std::uint32_t Tfrmmain::previewFontColour() const {
-    return 0x00000000;
+    return Memo2 ? rgbFromColour(Memo2->palette().color(QPalette::Text)) : 0x00000000;
 }
-void Tfrmmain::connectSheetHandlers() {}
-void Tfrmmain::startupOffsets() {}
-void Tfrmmain::fillColourLists() {}
+
+void Tfrmmain::startupOffsets() {
+    // A hand-edited index that has no item falls back to no shift, shown and in force alike.
+    OffsetDownIndex = offsetIndexAtStartup(start.SavedOffsetDown, true);
+    OffsetRightIndex = offsetIndexAtStartup(start.SavedOffsetRight, false);
+    selectFromCode(ListBox7, OffsetDownIndex);
+    selectFromCode(ListBox6, OffsetRightIndex);
+}
+
+void Tfrmmain::fillColourLists() {
+    const auto fill = [](QListWidget* list, const std::vector<ColourItem>& items) {
+        const QSignalBlocker block(list);
+        list->clear();
+        for (const ColourItem& item : items)
+            list->addItem(QString::fromLatin1(item.name));
+        list->setCurrentRow(0);
+    };
+    fill(ListBox11, backColourItems());
+    fill(ListBox10, textColourItems());
+    BackColorIndex = 0;
+    TextColorIndex = 0;
+}
+
+void Tfrmmain::connectSheetHandlers() {
+    connect(cmdPrintSet, &QPushButton::clicked, this, [this] { guarded([this] { cmdPrintSetClick(); }); });
+    connect(Image2, &MapPicture::moved, this,
+            [this](int x, int y) { guarded([&] { Image2MouseMove(x, y); }); });
+    connect(Image2, &MapPicture::clicked, this,
+            [this](int x, int y) { guarded([&] { Image2Click(x, y); }); });
+    onUserSelection(ListBox3, [this] { guarded([this] { ListBox3Click(); }); });
+    onUserSelection(ListBox7, [this] { guarded([this] { ListBox7Click(); }); });
+    onUserSelection(ListBox6, [this] { guarded([this] { ListBox6Click(); }); });
+    onUserSelection(ListBox10, [this] { guarded([this] { ListBox10Click(); }); });
+    onUserSelection(ListBox11, [this] { guarded([this] { ListBox11Click(); }); });
+}
 
 } // namespace kb
