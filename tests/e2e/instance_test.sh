@@ -8,9 +8,10 @@ kb_setup instance "$1" "${2:-}"
 kb_start_x
 kb_write_start_file '01\r\n10\r\n10\r\n'
 
-# Position of window $1 in the stacking order (higher is nearer the front).
-stack_index() {
-    xwininfo -root -children | awk -v id="$(printf '0x%x' "$1")" '$1 == id {print NR; exit}'
+# True when window $1 is in front of window $2 (xwininfo lists the root's children front first).
+in_front() {
+    xwininfo -root -children | awk -v a="$(printf '0x%x' "$1")" -v b="$(printf '0x%x' "$2")" \
+        '$1 == a && !seen {exit 0} $1 == b {seen = 1} END {exit seen ? 1 : 0}'
 }
 
 # ---- Copy 1, then another window in front of it with the focus ----
@@ -26,7 +27,7 @@ kb_focus "$wo"
 xdotool mousemove --window "$w1" 5 600
 sleep 0.3
 kb_check "the other window has the focus" [ "$(kb_focused_window)" = "$wo" ]
-kb_check "the other window is in front of Main" [ "$(stack_index "$wo")" -gt "$(stack_index "$w1")" ]
+kb_check "the other window is in front of Main" in_front "$wo" "$w1"
 
 # ---- Copy 2 hands over and ends ----
 t0=$(date +%s%N)
@@ -34,7 +35,7 @@ kb_start_app
 pid2=$KB_APP_PID
 own_windows=0
 while kb_alive "$pid2" && (($(date +%s%N) - t0 < 10000000000)); do
-    [[ -n $(xdotool search --onlyvisible --pid "$pid2" 2>/dev/null) ]] && own_windows=1
+    [[ -n $(xdotool search --all --onlyvisible --pid "$pid2" --name '' 2>/dev/null) ]] && own_windows=1
     sleep 0.02
 done
 kb_wait_exit "$pid2" 1 || kb_fail "copy 2 still running after 10 s"
@@ -48,7 +49,7 @@ kb_check "copy 1 is mapped" [ "$(kb_map_state "$w1")" = IsViewable ]
 kb_wait_for 3 bash -c "[ \"\$(xdotool getwindowfocus 2>/dev/null)\" = $w1 ]" ||
     kb_fail "copy 1 did not take the focus (focus: $(kb_focused_window), Main: $w1)"
 kb_log "ok: copy 1 has the focus"
-kb_check "copy 1 came in front of the other window" [ "$(stack_index "$w1")" -gt "$(stack_index "$wo")" ]
+kb_check "copy 1 came in front of the other window" in_front "$w1" "$wo"
 
 # ---- A copy that died leaves its registration behind; the next start takes it over ----
 kill -KILL "$pid1"

@@ -54,6 +54,8 @@ kb_teardown() {
     trap - EXIT INT TERM HUP
     if ((rc != 0)) && [[ -n ${DISPLAY:-} ]]; then
         kb_screenshot "failure" >/dev/null 2>&1
+        echo "---- visible windows at the failure"
+        kb_list_windows
     fi
     local i pid
     for ((i = ${#KB_PIDS[@]} - 1; i >= 0; i--)); do
@@ -149,9 +151,10 @@ kb_alive() { kill -0 "$1" 2>/dev/null; }
 
 # Mapped top-level windows titled exactly NAME, optionally of one process: kb_windows NAME [PID]
 kb_windows() {
-    local args=(--onlyvisible --name "^$1\$")
+    local args=(--all --onlyvisible)
     [[ -n ${2:-} ]] && args+=(--pid "$2")
-    xdotool search "${args[@]}" 2>/dev/null || true
+    # The pattern comes last: xdotool reads anything after it as a further command.
+    xdotool search "${args[@]}" --name "^$1\$" 2>/dev/null || true
 }
 
 # kb_wait_window NAME SECONDS [PID] -> prints the window id
@@ -192,6 +195,14 @@ kb_window_size() { # prints WIDTHxHEIGHT
 }
 
 kb_map_state() { xwininfo -id "$1" | awk -F': ' '/Map State/ {print $2}'; }
+
+kb_list_windows() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+        echo "$w \"$(xdotool getwindowname "$w" 2>/dev/null)\" pid $(xdotool getwindowpid "$w" 2>/dev/null)" \
+            "$(xwininfo -id "$w" 2>/dev/null | awk '/geometry/ {print $2}')"
+    done
+}
 
 kb_focused_window() { xdotool getwindowfocus 2>/dev/null || true; }
 

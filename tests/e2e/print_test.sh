@@ -37,7 +37,7 @@ print_once() { # print_once RUN-NAME JOBS-BEFORE
     dlg=""
     local end=$(($(date +%s%N) + 20000000000))
     while [[ -z $dlg ]] && (($(date +%s%N) < end)); do
-        dlg=$(xdotool search --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -vx "$w" | head -n1 || true)
+        dlg=$(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -vx "$w" | head -n1 || true)
         sleep 0.1
     done
     [[ -n $dlg ]] || kb_fail "$name: no print dialog"
