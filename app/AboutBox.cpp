@@ -7,12 +7,18 @@
 
 #include "app/Fonts.h"
 
+// The logo is a resource of the window library, which is static: register it before use.
+static void registerLogo() {
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace kb {
 
 TAboutBox::TAboutBox(QWidget* mainWindow, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       m_mainWindow(mainWindow) {
+    registerLogo();
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("バージョン情報"));
     setFont(uiFont(Face::PGothic, 12));

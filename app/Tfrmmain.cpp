@@ -24,6 +24,11 @@
 #include "app/SheetWidgets.h"
 #include "sheet/SheetRules.h"
 
+// The pictures live in the window library; a static library's resources need registering by hand.
+static void registerPictures() {
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace kb {
 
 namespace {
@@ -141,6 +146,7 @@ QString errorBoxText(const QString& message) {
 Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
     : QWidget(parent), entry(services.clock), m_services(services),
       m_startFile(QFile::encodeName(services.appFolder + QStringLiteral("StartFile.txt")).toStdString()) {
+    registerPictures();
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(QStringLiteral("Main"));
     setWindowIcon(QIcon(QStringLiteral(":/icon.xpm")));
@@ -290,9 +296,9 @@ void Tfrmmain::buildSheetScreen() {
     }
 
     Label12 = makeLabel(p, "Label12", QStringLiteral("文字の色"), {296, 284, 105, 17}, labelFont, kBlue);
-    ListBox10 = makeList(p, "ListBox10", {296, 304, 105, 57}, 16);
+    ListBox10 = makeList(p, "ListBox10", {296, 304, 105, 52}, 16);
     Label13 = makeLabel(p, "Label13", QStringLiteral("背景の色"), {460, 284, 105, 17}, labelFont, kBlue);
-    ListBox11 = makeList(p, "ListBox11", {460, 304, 105, 57}, 16);
+    ListBox11 = makeList(p, "ListBox11", {460, 304, 105, 52}, 16);
 }
 
 void Tfrmmain::connectHandlers() {
