@@ -34,35 +34,37 @@ void selectFromCode(QListWidget* list, int row) {
 } // namespace
 
 void Tfrmmain::cmdPrintSetClick() {
-    // 1. Sheet count and selector, even when the guard then stops.
-    SheetCount = sheetCountFor(start.StartPosition + entry.SampleCount * entry.LabelsPerSample);
-    fillSheetSelector(ListBox3, SheetCount);
+    guarded([&] {
+        // 1. Sheet count and selector, even when the guard then stops.
+        SheetCount = sheetCountFor(start.StartPosition + entry.SampleCount * entry.LabelsPerSample);
+        fillSheetSelector(ListBox3, SheetCount);
 
-    // 2. Nothing to print.
-    if (!printSetAccepts(entry.Memo1.text()))
-        return;
+        // 2. Nothing to print.
+        if (!printSetAccepts(entry.Memo1.text()))
+            return;
 
-    // 3. To the sheet screen, showing sheet 1.
-    cmdExit->setVisible(true);
-    ShowSheetScreen();
-    PaintSheetMap(1);
-    ArrangeToolButtons();
-    selectFromCode(ListBox3, 0);
+        // 3. To the sheet screen, showing sheet 1.
+        cmdExit->setVisible(true);
+        ShowSheetScreen();
+        PaintSheetMap(1);
+        ArrangeToolButtons();
+        selectFromCode(ListBox3, 0);
 
-    // 4.-7. The preview, and what every label of the run will print.
-    entry.Line2Work = trimRightControl(entry.Line2Work);
-    ComposeInput in;
-    in.line1 = entry.Memo1.line(1);
-    in.line2 = entry.Memo1.line(2);
-    in.line2Work = entry.Line2Work;
-    in.dateChecked = entry.dateChecked();
-    in.dateField = entry.edit2Text();
-    in.numberingOn = entry.NumberingOn;
-    in.firstNumber = entry.FirstNumber;
-    const Composition composition = compose(in);
-    showPreview(memo2Model, composition.preview);
-    showPreviewModel();
-    numberedLabel = composition.label;
+        // 4.-7. The preview, and what every label of the run will print.
+        entry.Line2Work = trimRightControl(entry.Line2Work);
+        ComposeInput in;
+        in.line1 = entry.Memo1.line(1);
+        in.line2 = entry.Memo1.line(2);
+        in.line2Work = entry.Line2Work;
+        in.dateChecked = entry.dateChecked();
+        in.dateField = entry.edit2Text();
+        in.numberingOn = entry.NumberingOn;
+        in.firstNumber = entry.FirstNumber;
+        const Composition composition = compose(in);
+        showPreview(memo2Model, composition.preview);
+        showPreviewModel();
+        numberedLabel = composition.label;
+    });
 }
 
 void Tfrmmain::showPreviewModel() {
@@ -72,25 +74,31 @@ void Tfrmmain::showPreviewModel() {
 }
 
 void Tfrmmain::Image2MouseMove(int x, int y) {
-    MouseX = x;
-    MouseY = y;
+    guarded([&] {
+        MouseX = x;
+        MouseY = y;
+    });
 }
 
 void Tfrmmain::FormMouseMove(int x, int y) {
-    MouseX = x;
-    MouseY = y;
+    guarded([&] {
+        MouseX = x;
+        MouseY = y;
+    });
 }
 
 void Tfrmmain::Image2Click(int x, int y) {
-    // The position of the click itself: the last move may have been reported by another control.
-    const std::optional<std::int32_t> position = hitTest(x, y);
-    if (!position)
-        return;
-    start.StartPosition = *position;
-    // Written at once, so the place on the sheet survives whatever happens next; a failure leaves the
-    // selector and the map as they were.
-    m_startFile.shortWrite(start);
-    UpdateSheetCount();
+    guarded([&] {
+        // The position of the click itself: the last move may have been reported by another control.
+        const std::optional<std::int32_t> position = hitTest(x, y);
+        if (!position)
+            return;
+        start.StartPosition = *position;
+        // Written at once, so the place on the sheet survives whatever happens next; a failure leaves the
+        // selector and the map as they were.
+        m_startFile.shortWrite(start);
+        UpdateSheetCount();
+    });
 }
 
 void Tfrmmain::UpdateSheetCount() {
@@ -119,19 +127,25 @@ void Tfrmmain::ClearSheetMap() {
 }
 
 void Tfrmmain::ListBox3Click() {
-    const int row = ListBox3->currentRow();
-    if (row >= 0)
-        PaintSheetMap(row + 1);
+    guarded([&] {
+        const int row = ListBox3->currentRow();
+        if (row >= 0)
+            PaintSheetMap(row + 1);
+    });
 }
 
 void Tfrmmain::ListBox7Click() {
-    if (ListBox7->currentRow() >= 0)
-        OffsetDownIndex = ListBox7->currentRow();
+    guarded([&] {
+        if (ListBox7->currentRow() >= 0)
+            OffsetDownIndex = ListBox7->currentRow();
+    });
 }
 
 void Tfrmmain::ListBox6Click() {
-    if (ListBox6->currentRow() >= 0)
-        OffsetRightIndex = ListBox6->currentRow();
+    guarded([&] {
+        if (ListBox6->currentRow() >= 0)
+            OffsetRightIndex = ListBox6->currentRow();
+    });
 }
 
 void Tfrmmain::ListBox10Click() {
@@ -201,16 +215,14 @@ void Tfrmmain::fillColourLists() {
 }
 
 void Tfrmmain::connectSheetHandlers() {
-    connect(cmdPrintSet, &QPushButton::clicked, this, [this] { guarded([this] { cmdPrintSetClick(); }); });
-    connect(Image2, &MapPicture::moved, this,
-            [this](int x, int y) { guarded([&] { Image2MouseMove(x, y); }); });
-    connect(Image2, &MapPicture::clicked, this,
-            [this](int x, int y) { guarded([&] { Image2Click(x, y); }); });
-    onUserSelection(ListBox3, [this] { guarded([this] { ListBox3Click(); }); });
-    onUserSelection(ListBox7, [this] { guarded([this] { ListBox7Click(); }); });
-    onUserSelection(ListBox6, [this] { guarded([this] { ListBox6Click(); }); });
-    onUserSelection(ListBox10, [this] { guarded([this] { ListBox10Click(); }); });
-    onUserSelection(ListBox11, [this] { guarded([this] { ListBox11Click(); }); });
+    connect(cmdPrintSet, &QPushButton::clicked, this, [this] { cmdPrintSetClick(); });
+    connect(Image2, &MapPicture::moved, this, [this](int x, int y) { Image2MouseMove(x, y); });
+    connect(Image2, &MapPicture::clicked, this, [this](int x, int y) { Image2Click(x, y); });
+    onUserSelection(ListBox3, [this] { ListBox3Click(); });
+    onUserSelection(ListBox7, [this] { ListBox7Click(); });
+    onUserSelection(ListBox6, [this] { ListBox6Click(); });
+    onUserSelection(ListBox10, [this] { ListBox10Click(); });
+    onUserSelection(ListBox11, [this] { ListBox11Click(); });
 }
 
 } // namespace kb

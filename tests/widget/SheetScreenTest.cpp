@@ -1,5 +1,6 @@
 // The sheet screen in the real window: "PrintSet" and its guard, the map click with its start-file
 // write, the offset lists at start-up and by keyboard, and the colour lists with the colour dialog.
+#include <QCheckBox>
 #include <QDir>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -8,6 +9,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "app/EntryWidgets.h"
 #include "app/SheetWidgets.h"
 #include "sheet/SheetRules.h"
 #include "tests/widget/WindowFixture.h"
@@ -87,6 +89,22 @@ TEST(SheetScreen, PrintSetComposesAndShowsSheet) {
     EXPECT_EQ(s.items(s.w().ListBox3), QStringList{"1"});
     EXPECT_EQ(s.w().ListBox3->currentRow(), 0);
     EXPECT_EQ(s.cells(), "rrr" + std::string(27, 'w'));
+}
+
+TEST(SheetScreen, TypedEntryReachesPreview) {
+    Sheet s;
+    auto& w = s.w();
+    QTest::keyClicks(w.Memo1, QStringLiteral("HELLO"));
+    QTest::keyClick(w.Memo1, Qt::Key_Return);
+    QTest::keyClicks(w.Memo1, QStringLiteral("ABC"));
+    QTest::mouseClick(w.CheckBox3, Qt::LeftButton, {}, QPoint(5, w.CheckBox3->height() / 2));
+    QTest::mouseClick(w.CheckBox1, Qt::LeftButton, {}, QPoint(5, w.CheckBox1->height() / 2));
+    ASSERT_TRUE(w.entry.NumberingOn);
+    ASSERT_TRUE(w.entry.dateChecked());
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    ASSERT_TRUE(s.onSheetScreen());
+    EXPECT_EQ(w.Memo2->toPlainText(), QStringLiteral("HELLO\nABC-1") + QString(10, QChar(' ')) + "26/12/07");
+    EXPECT_EQ(w.numberedLabel.linesFor(10).line2, "ABC-10" + std::string(9, ' ') + "26/12/07");
 }
 
 TEST(SheetScreen, TwoSheetsAndSelector) {
