@@ -219,6 +219,12 @@ std::vector<Row> rows() {
          {alpha(27), blanks(5) + "XYZ-1"},
          NumberedLine::Line2,
          blanks(5) + "XYZ"},
+        // A numbered text longer than 14 bytes keeps its number whole in front of the date.
+        {"row3 blank start dated long",
+         dated(alpha(27), blanks(5) + alpha(15), 1),
+         {alpha(27), blanks(5) + alpha(15) + "-1" + d},
+         NumberedLine::Line2,
+         blanks(5) + alpha(15)},
         {"row3 blank start dated",
          dated(alpha(27), "", 1),
          {alpha(27), "-1" + blanks(12) + d},
