@@ -1,7 +1,9 @@
 // "Print" on the real window: the whole run with the print dialog accepted (a PDF printer) and
 // cancelled, what the start file and the screens hold afterwards, and the pauses asked for.
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QImage>
 #include <QListWidget>
@@ -10,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -238,11 +241,133 @@ TEST(PrinterCheck, MessagesNameTheQueue) {
     QPrinter pdf;
     pdf.setOutputFormat(QPrinter::PdfFormat);
     EXPECT_TRUE(kb::checkPrinter(pdf).isEmpty());
-    QPrinter unknown;
-    unknown.setPrinterName(QStringLiteral("kestrelbox-no-such-queue"));
-    if (unknown.outputFormat() == QPrinter::NativeFormat) {
-        EXPECT_FALSE(kb::checkPrinter(unknown).isEmpty());
+    EXPECT_FALSE(kb::queueState(QStringLiteral("kestrelbox-no-such-queue")).exists);
+}
+
+// A print dialog that answers with a real queue of the print system.
+struct QueueDialogs : kbtest::RecordingDialogs {
+    QString queue;
+    std::unique_ptr<QPrinter> choosePrinter(QWidget*) override {
+        ++printDialogs;
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setPrinterName(queue);
+        return printer;
     }
+};
+
+int jobsIn(const QString& folder) {
+    return static_cast<int>(QDir(folder).entryList({QStringLiteral("job-*.pdf")}, QDir::Files).size());
+}
+
+void run(const QString& program, const QStringList& args) {
+    ASSERT_EQ(QProcess::execute(program, args), 0) << program.toStdString();
+}
+
+// Through a private CUPS scheduler: a stopped queue, a queue that refuses jobs and a queue removed
+// after the dialog closed are reported in the error box before anything is sent, and nothing of
+// the run advances; once the queue works again the same run prints and advances.
+// The test starts the scheduler with the end-to-end harness and runs itself again inside it.
+TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
+    if (qEnvironmentVariableIsEmpty("KB_QUEUE_CHILD")) {
+        const QString lib =
+            QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../e2e/lib.sh");
+        if (QStandardPaths::findExecutable(QStringLiteral("cupsd"), {QStringLiteral("/usr/sbin")})
+                .isEmpty() ||
+            !QFile::exists(lib))
+            GTEST_SKIP() << "no CUPS scheduler to test against";
+        const QString script =
+            QStringLiteral("source '%1' && kb_setup queuecheck '%2' && kb_start_cups && "
+                           "KB_QUEUE_CHILD=1 KB_QUEUE_OUT=\"$KB_PRINT_OUT\" QT_QPA_PLATFORM=offscreen "
+                           "\"$KB_EXE\" --gtest_filter=QueueCheck.*")
+                .arg(lib, QCoreApplication::applicationFilePath());
+        QProcess bash;
+        bash.setProcessChannelMode(QProcess::MergedChannels);
+        bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
+        ASSERT_TRUE(bash.waitForFinished(90000));
+        const QString out = QString::fromUtf8(bash.readAll());
+        EXPECT_EQ(bash.exitCode(), 0) << out.toStdString();
+        EXPECT_TRUE(out.contains(QStringLiteral("[  PASSED  ] 1 test"))) << out.toStdString();
+        return;
+    }
+
+    const QString queue = QStringLiteral("kbtest");
+    const QString out = qEnvironmentVariable("KB_QUEUE_OUT");
+    ASSERT_FALSE(out.isEmpty());
+    {
+        const kb::QueueState fine = kb::queueState(queue);
+        EXPECT_TRUE(fine.exists && !fine.stopped && fine.acceptingJobs);
+    }
+
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/");
+    {
+        QFile f(folder + QStringLiteral("StartFile.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("05\r\n10\r\n10\r\n");
+    }
+    auto startFile = [&] {
+        QFile f(folder + QStringLiteral("StartFile.txt"));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    };
+    QueueDialogs dialogs;
+    dialogs.queue = queue;
+    kbtest::FixedClock clock;
+    kbtest::RecordingPause pause;
+    kb::Tfrmmain w(kb::Services{dialogs, clock, pause, folder});
+    ASSERT_TRUE(w.FormCreate());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTest::keyClicks(w.Memo1, QStringLiteral("HELLO"));
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    ASSERT_TRUE(w.pnlRect->isVisible());
+    const QByteArray before = startFile();
+
+    struct Case {
+        const char* what;
+        QString breakIt, mendIt;
+        const char16_t* words;
+    };
+    const Case cases[] = {
+        {"stopped", QStringLiteral("cupsdisable"), QStringLiteral("cupsenable"), u"停止"},
+        {"refusing jobs", QStringLiteral("cupsreject"), QStringLiteral("cupsaccept"), u"受け付けていません"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        run(c.breakIt, {queue});
+        dialogs.errors.clear();
+        QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
+        ASSERT_EQ(dialogs.errors.size(), 1u);
+        EXPECT_TRUE(dialogs.errors.front().contains(queue));
+        EXPECT_TRUE(dialogs.errors.front().contains(QString::fromUtf16(c.words)))
+            << dialogs.errors.front().toStdString();
+        EXPECT_EQ(startFile(), before);
+        EXPECT_EQ(w.start.StartPosition, 5);
+        EXPECT_TRUE(pause.waits.empty());
+        EXPECT_TRUE(w.pnlRect->isVisible());
+        run(c.mendIt, {queue});
+    }
+    QTest::qWait(300);
+    EXPECT_EQ(jobsIn(out), 0) << "a job was sent to an unusable queue";
+
+    // The queue works again: the same run prints.
+    dialogs.errors.clear();
+    QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.errors.empty()) << dialogs.errors.front().toStdString();
+    EXPECT_EQ(w.start.StartPosition, 6);
+    EXPECT_EQ(pause.waits, (std::vector<int>{2000, 12000}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return jobsIn(out) == 1; }, 20000)) << jobsIn(out) << " jobs";
+
+    // A queue removed after the dialog closed: Qt would print on the default queue instead.
+    QPrinter chosen(QPrinter::HighResolution);
+    run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), QStringLiteral("other"), QStringLiteral("-E"),
+                                    QStringLiteral("-v"), QStringLiteral("kbcopy:") + out});
+    chosen.setPrinterName(QStringLiteral("other"));
+    ASSERT_EQ(chosen.printerName(), QStringLiteral("other"));
+    run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), QStringLiteral("other")});
+    const QString gone = kb::checkPrinter(chosen);
+    EXPECT_TRUE(gone.contains(QStringLiteral("other")) && gone.contains(QStringLiteral("見つかりません")))
+        << gone.toStdString();
 }
 
 } // namespace
