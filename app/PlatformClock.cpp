@@ -25,6 +25,8 @@ QString systemDateSeparator() {
     QString separator;
     while (i < format.size() && !isFieldLetter(format.at(i)) && format.at(i) != QLatin1Char('\''))
         separator += format.at(i++);
+    // Blanks only space out the fields ("d MMM yyyy", "d. M. yyyy"): they are no separator of their own.
+    separator = separator.trimmed();
     if (separator.isEmpty() || !sjisCanEncode(separator))
         return QStringLiteral("/");
     return separator;

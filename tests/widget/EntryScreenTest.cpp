@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDate>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "WindowFixture.h"
@@ -141,6 +144,11 @@ TEST_F(EntryScreen, CharactersWithoutShiftJisAreRefused) {
     w->Memo1->paste();
     EXPECT_EQ(w->Memo1->toPlainText(), "ABCxy\nz");
     EXPECT_EQ(w->entry.Memo1.text(), "ABCxy\r\nz");
+    // Text composed by an input method.
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("日\U0001F600本"));
+    QApplication::sendEvent(w->Memo1, &composed);
+    EXPECT_EQ(w->Memo1->toPlainText(), "ABCxy\nz日本");
 
     clickDate();
     w->Edit2->setFocus();
@@ -201,6 +209,18 @@ TEST_F(EntryScreen, ListsByClickAndKeyboard) {
     EXPECT_EQ(w->ListBox1->currentRow(), 999);
     EXPECT_EQ(w->ListBox4->currentRow(), 9);
     EXPECT_TRUE(fixture.dialogs.errors.empty());
+}
+
+TEST(PlatformClock, TodayAsTwoDigitYearMonthDay) {
+    const QDate before = QDate::currentDate();
+    const QString text = kb::fromSjis(kb::platformClock().todayText());
+    if (QDate::currentDate() != before)
+        GTEST_SKIP() << "the date changed while reading it";
+    const auto match = QRegularExpression(QStringLiteral("^(\\d\\d)(\\D+)(\\d\\d)\\2(\\d\\d)$")).match(text);
+    ASSERT_TRUE(match.hasMatch()) << text.toStdString();
+    EXPECT_EQ(match.captured(1).toInt(), before.year() % 100);
+    EXPECT_EQ(match.captured(3).toInt(), before.month());
+    EXPECT_EQ(match.captured(4).toInt(), before.day());
 }
 
 } // namespace
