@@ -11,7 +11,7 @@ namespace kb {
 
 // The local date, "yy/mm/dd" with the system's date separator in place of each slash.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual std::string todayText() const = 0;
 };
@@ -22,7 +22,7 @@ struct ByteCounter {
 };
 
 class EntryModel {
-public:
+  public:
     explicit EntryModel(const Clock& clock);
     EntryModel(const EntryModel&) = delete;
     EntryModel& operator=(const EntryModel&) = delete;
@@ -45,12 +45,14 @@ public:
     ByteCounter panel2() const { return m_panel2; }
 
     // Handlers.
-    void Memo1Change();
-    void Memo1KeyUp(int key);
-    void CheckBox1Click();
-    void Edit2Change();
+    void Memo1Change();       // runs inside every change of Memo1's text
+    void Memo1KeyUp(int key); // key: Windows key code; 8 (Backspace) drops the date
+    void CheckBox1Click();    // runs when "Date" changes state
+    void Edit2Change();       // runs when the date field's text changes
+    // "Number" clicked into the given state: checked shows ListBox1 and switches numbering on,
+    // unchecked hides it and switches numbering off (FirstNumber stays).
     void CheckBox3Click(bool checked);
-    void ListBox1Click(int index);
+    void ListBox1Click(int index); // index of the selected item, from 0; negative: none
     void ListBox4Click(int index);
 
     // Main window state kept by the entry screen.
@@ -62,7 +64,7 @@ public:
     std::int32_t LabelsPerSample = 1;
     bool NumberingOn = false;
 
-private:
+  private:
     const Clock& m_clock;
     bool m_dateChecked = false;
     bool m_numberChecked = false;
