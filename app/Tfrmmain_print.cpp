@@ -87,8 +87,12 @@ void Tfrmmain::cmdPrint2Click() {
 
     const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
     m_startFile.SaveStartFile(1, nextStartPosition(start.StartPosition, labels), start);
-    m_startFile.SaveStartFile(2, ListBox7->currentRow(), start);
-    m_startFile.SaveStartFile(3, ListBox6->currentRow(), start);
+    // The lists always hold a selection; should one ever be missing, the offset in force is kept
+    // rather than storing -1, which would read back as a 5 mm shift.
+    const int down = ListBox7->currentRow();
+    const int right = ListBox6->currentRow();
+    m_startFile.SaveStartFile(2, down >= 0 ? down : OffsetDownIndex, start);
+    m_startFile.SaveStartFile(3, right >= 0 ? right : OffsetRightIndex, start);
 
     setEnabled(false);
     {
