@@ -16,14 +16,21 @@ QString applicationTitle() {
     return title.isEmpty() ? QStringLiteral("Kestrelbox") : title;
 }
 
+// A box over a window that is not shown yet (during window creation) would sit over the window's
+// unplaced corner: such a box is centred on the screen instead.
+QWidget* shownOrNone(QWidget* parent) {
+    return parent && parent->isVisible() ? parent : nullptr;
+}
+
 class PlatformDialogs final : public Dialogs {
   public:
     void message(QWidget* parent, const QString& text) override {
-        QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, shownOrNone(parent));
         box.exec();
     }
     void error(QWidget* parent, const QString& text) override {
-        QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok,
+                        shownOrNone(parent));
         box.exec();
     }
     std::optional<QColor> pickColour(QWidget* parent, const QColor& initial) override {

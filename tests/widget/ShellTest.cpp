@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "app/AboutBox.h"
@@ -321,3 +322,25 @@ TEST(Shell, EveryCaptionIsDrawnInItsOwnFont) {
 }
 
 } // namespace
+
+TEST(Shell, OnlyMovesOverTheBareWindowAreTheWindows) {
+    WindowFixture f;
+    ASSERT_TRUE(f.window->FormCreate());
+    kb::Tfrmmain& w = *f.window;
+    // Through the window system, so that the move goes to the control under the pointer.
+    QWindow* window = w.windowHandle();
+    ASSERT_NE(window, nullptr);
+    QTest::mouseMove(window, QPoint(30, 110)); // between the tool buttons and the screen
+    EXPECT_EQ(w.MouseX, 30);
+    EXPECT_EQ(w.MouseY, 110);
+    // Over a panel, a caption line or a tool button the move belongs to that control.
+    for (QWidget* control : {static_cast<QWidget*>(w.pnlMain), static_cast<QWidget*>(w.Label3),
+                             static_cast<QWidget*>(w.cmdAbout), static_cast<QWidget*>(w.Label2)}) {
+        QTest::mouseMove(window, control->mapTo(&w, QPoint(3, 3)));
+        EXPECT_EQ(w.MouseX, 30) << control->objectName().toStdString();
+        EXPECT_EQ(w.MouseY, 110) << control->objectName().toStdString();
+    }
+    QTest::mouseMove(window, QPoint(850, 560)); // below and right of the screen
+    EXPECT_EQ(w.MouseX, 850);
+    EXPECT_EQ(w.MouseY, 560);
+}
