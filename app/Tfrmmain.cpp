@@ -322,7 +322,7 @@ bool Tfrmmain::FormCreate() {
         // 3. Without a start file the program cannot keep its place on the sheet: say so and close.
         if (!m_startFile.read(start)) {
             m_services.dialogs.message(this, QStringLiteral("スタートファイルがありません。"));
-            Timer2->start();
+            closeUnfinished();
             return false;
         }
         // 4. The saved offsets are in force.
@@ -368,9 +368,16 @@ bool Tfrmmain::FormCreate() {
         // A start file that cannot be read (or any other failure on the way) leaves a window that the
         // later handlers cannot work on: report it and close, as for a missing file.
         showError(e);
-        Timer2->start();
+        closeUnfinished();
         return false;
     }
+}
+
+void Tfrmmain::closeUnfinished() {
+    // The window is still shown for the moment until Timer2 closes it, but takes no input: no handler
+    // may run on a window whose creation did not finish.
+    setEnabled(false);
+    Timer2->start();
 }
 
 void Tfrmmain::ShowScreen(std::int32_t kind) {

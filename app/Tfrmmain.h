@@ -158,6 +158,7 @@ private:
     void buildControls();
     void buildEntryScreen();
     void buildSheetScreen();
+    void closeUnfinished(); // creation stopped early: no input, Timer2 closes the window
     void connectHandlers(); // calls the three below
     // Each screen area wires its own controls (defined beside its handlers).
     void connectEntryHandlers();

@@ -128,6 +128,8 @@ TEST(Shell, LayoutAfterCreation) {
     EXPECT_EQ(w.Panel1->text(), QStringLiteral("0"));
     EXPECT_EQ(w.Panel2->text(), QStringLiteral("0"));
     EXPECT_TRUE(w.created);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(w.focusWidget(), w.Memo1);
 }
 
 TEST(Shell, ToolButtonsFollowTheScreen) {
@@ -236,6 +238,7 @@ TEST(Shell, MissingStartFileSaysSoOnceAndCloses) {
     // Creation stopped at the start file: the lists were never filled.
     EXPECT_EQ(f.window->ListBox1->count(), 0);
     EXPECT_TRUE(f.window->Timer2->isActive());
+    EXPECT_FALSE(f.window->isEnabled()); // no handler runs on the unfinished window
 
     f.window->show(); // as the message loop shows it
     QTRY_VERIFY(!f.window->isVisible());
@@ -252,6 +255,7 @@ TEST(Shell, UnreadableStartFileIsReportedAndCloses) {
     EXPECT_EQ(f.dialogs.errors, std::vector<QString>{QStringLiteral("'A1' は整数ではありません.")});
     EXPECT_FALSE(f.window->created);
     EXPECT_EQ(f.window->ListBox1->count(), 0);
+    EXPECT_FALSE(f.window->isEnabled());
 
     f.window->show();
     QTRY_VERIFY(!f.window->isVisible());
