@@ -223,27 +223,6 @@ TEST(QtPause, WindowTakesNoInputButKeepsRunning) {
     EXPECT_FALSE(window.isEnabled());
 }
 
-TEST(PrinterCheck, MessagesNameTheQueue) {
-    const QString q = QStringLiteral("labels");
-    EXPECT_TRUE(kb::queueProblem(q, {true, false, true}).isEmpty());
-    struct Row {
-        kb::QueueState state;
-        const char16_t* words;
-    };
-    for (const Row& r : {Row{{false, false, true}, u"見つかりません"}, Row{{true, true, true}, u"停止"},
-                         Row{{true, false, false}, u"受け付けていません"}}) {
-        const QString message = kb::queueProblem(q, r.state);
-        EXPECT_TRUE(message.contains(q)) << message.toStdString();
-        EXPECT_TRUE(message.contains(QString::fromUtf16(r.words))) << message.toStdString();
-    }
-    EXPECT_FALSE(kb::queueProblem(QString(), {}).isEmpty());
-
-    QPrinter pdf;
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    EXPECT_TRUE(kb::checkPrinter(pdf).isEmpty());
-    EXPECT_FALSE(kb::queueState(QStringLiteral("kestrelbox-no-such-queue")).exists);
-}
-
 // A print dialog that answers with a real queue of the print system.
 struct QueueDialogs : kbtest::RecordingDialogs {
     QString queue;
