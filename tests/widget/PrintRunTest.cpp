@@ -204,18 +204,29 @@ TEST_F(PrintRun, PaperShowsTheBlockAndTheText) {
 
 TEST(QtPause, WindowTakesNoInputButKeepsRunning) {
     QWidget window;
+    QPushButton button(QStringLiteral("Print"), &window);
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
     window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     kb::QtPause pause(&window);
     bool disabledDuring = false;
     bool eventsRan = false;
     QTimer::singleShot(0, &window, [&] {
         eventsRan = true;
         disabledDuring = !window.isEnabled();
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QTest::keyClick(&button, Qt::Key_Space);
     });
     pause.pause(20);
+    QCoreApplication::processEvents();
     EXPECT_TRUE(eventsRan) << "the event loop did not run during the pause";
     EXPECT_TRUE(disabledDuring);
     EXPECT_TRUE(window.isEnabled());
+    // Input made during the pause is dropped, not delivered once the pause is over.
+    EXPECT_EQ(clicks, 0);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
 
     // A window that was disabled before stays disabled.
     window.setEnabled(false);
