@@ -209,8 +209,10 @@ kb_focused_window() { xdotool getwindowfocus 2>/dev/null || true; }
 # ---- Private print scheduler ------------------------------------------------------------------
 
 # Starts cupsd on a socket in the test folder with one queue, "kbtest", the default, whose backend
-# copies every job into $KB_PRINT_OUT as job-<id>.pdf.
+# copies every job into $KB_PRINT_OUT as job-<id>.pdf: kb_start_cups [PPD]. Without a PPD the queue is
+# raw; with tests/e2e/kbtest.ppd it is an A4 colour PDF printer with known margins, still unfiltered.
 kb_start_cups() {
+    local ppd=${1:-}
     local c=$KB_ROOT/cups
     KB_CUPS=$c
     KB_PRINT_OUT=$c/out
@@ -283,7 +285,9 @@ EOF
     KB_CUPSD_PID=$!
     KB_PIDS+=("$KB_CUPSD_PID")
     kb_wait_for 10 kb_cups_running || kb_fail "cupsd did not start"
-    lpadmin -p kbtest -E -v "kbcopy:$KB_PRINT_OUT" 2>"$KB_ROOT/log/lpadmin.log" ||
+    local model=()
+    [[ -n $ppd ]] && model=(-P "$ppd")
+    lpadmin -p kbtest -E -v "kbcopy:$KB_PRINT_OUT" "${model[@]}" 2>"$KB_ROOT/log/lpadmin.log" ||
         kb_fail "lpadmin -p: $(cat "$KB_ROOT/log/lpadmin.log")"
     lpadmin -d kbtest || kb_fail "lpadmin -d"
     [[ $(lpstat -d) == *kbtest* ]] || kb_fail "kbtest is not the default queue: $(lpstat -d)"

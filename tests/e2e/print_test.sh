@@ -8,7 +8,7 @@
 # Usage: print_test.sh EXECUTABLE [ARTEFACT_DIR]
 source "$(dirname "$0")/lib.sh"
 kb_setup print "$1" "${2:-}"
-kb_start_cups
+kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
 kb_start_x
 kb_write_start_file '28\r\n10\r\n10\r\n'
 
@@ -104,10 +104,11 @@ print_once run2 2
 mapfile -t jobs < <(kb_jobs_out)
 
 # ---- Run 2: pixels ----
-# Rasterised at 50 dpi a layout unit (1/250 inch) is 1/5 pixel. The device origin is the printable
-# area's top-left corner, so the printer's margins shift everything: measure them from the blue
-# blocks and require the same shift on both pages.
+# Device coordinates start at the printable area's top-left corner: the queue's PPD puts it 18 pt from
+# the left and 36 pt from the top of the A4 page. Rasterised at 50 dpi a layout unit (1/250 inch) is
+# 1/5 pixel; edges are checked to a pixel.
 dpi=50
+ML=18 MT=36
 declare -a png
 for i in 2 3; do
     pdftoppm -r $dpi -png -singlefile "${jobs[i]}" "$KB_ROOT/sheet$i"
@@ -116,32 +117,32 @@ for i in 2 3; do
 done
 blue_box() { # left top right bottom of the blue pixels
     convert "$1" -fill black +opaque 'rgb(0,0,255)' -fill white -opaque 'rgb(0,0,255)' -trim \
-        -format '%[fx:page.x] %[fx:page.y] %[fx:page.x+w-1] %[fx:page.y+h-1]' info:
+        -format '%[fx:page.x] %[fx:page.y] %[fx:page.x+w-1] %[fx:page.y+h-1]\n' info:
 }
-px() { echo $(($1 * dpi / 250)); } # layout units -> pixels (truncated)
+px() { echo $(($1 * dpi / 250)); }                         # layout units -> pixels (truncated)
+hx() { echo $(((ML * dpi * 250 + $1 * dpi * 72) / 18000)); } # layout x -> page pixel
+vy() { echo $(((MT * dpi * 250 + $1 * dpi * 72) / 18000)); } # layout y -> page pixel
 read -r l1 t1 r1 b1 < <(blue_box "${png[2]}")
 read -r l2 t2 r2 b2 < <(blue_box "${png[3]}")
 kb_log "blue on sheet 1: $l1,$t1..$r1,$b1; sheet 2: $l2,$t2..$r2,$b2"
-# Sheet 1: positions 28, 29, 30 (rows 13 and 14); sheet 2: 1, 2 (row 0).
-mx=$((l1 - $(px 305)))
-my=$((t1 - $(px $((260 + 168 * 13)))))
-kb_log "printable area starts at $mx,$my px ($((mx * 254 / dpi / 10)).$((mx * 254 / dpi % 10)) mm, $((my * 254 / dpi / 10)).$((my * 254 / dpi % 10)) mm)"
 near() { local d=$(($1 - $2)); ((d >= -1 && d <= 1)); }
-kb_check "margins plausible (0..1 inch)" [ "$mx" -ge 0 -a "$mx" -le $dpi -a "$my" -ge 0 -a "$my" -le $dpi ]
-kb_check "sheet 1 blue ends at the right column's right edge" near "$r1" $((mx + $(px $((305 + 890 + 620))) - 1))
-kb_check "sheet 1 blue ends at the bottom of row 14" near "$b1" $((my + $(px $((260 + 168 * 14 + 120))) - 1))
-kb_check "sheet 2 blue starts at the left column" near "$l2" $((mx + $(px 305)))
-kb_check "sheet 2 blue starts at row 0" near "$t2" $((my + $(px 260)))
-kb_check "sheet 2 blue ends at the right column's right edge" near "$r2" $((mx + $(px $((305 + 890 + 620))) - 1))
-kb_check "sheet 2 blue ends at the bottom of row 0" near "$b2" $((my + $(px $((260 + 120))) - 1))
+# Sheet 1: positions 28, 29, 30 (rows 13 and 14); sheet 2: 1, 2 (row 0).
+kb_check "sheet 1 blue starts at the left column (x $l1)" near "$l1" "$(hx 305)"
+kb_check "sheet 1 blue starts at row 13 (y $t1)" near "$t1" "$(vy $((260 + 168 * 13)))"
+kb_check "sheet 1 blue ends at the right column's right edge (x $r1)" near "$r1" "$(hx $((305 + 890 + 620)))"
+kb_check "sheet 1 blue ends at the bottom of row 14 (y $b1)" near "$b1" "$(vy $((260 + 168 * 14 + 120)))"
+kb_check "sheet 2 blue starts at the left column (x $l2)" near "$l2" "$(hx 305)"
+kb_check "sheet 2 blue starts at row 0 (y $t2)" near "$t2" "$(vy 260)"
+kb_check "sheet 2 blue ends at the right column's right edge (x $r2)" near "$r2" "$(hx $((305 + 890 + 620)))"
+kb_check "sheet 2 blue ends at the bottom of row 0 (y $b2)" near "$b2" "$(vy $((260 + 120)))"
 
 # The part of a label right of its text (units 420..600 across, 15..105 down), inset by a pixel.
 label_area() { # label_area POSITION -> x y w h in pixels
     local p=$1 x y
     x=$((305 + (p % 2 == 0 ? 890 : 0)))
     y=$((260 + 168 * ((p - 1) / 2)))
-    local x0=$((mx + $(px $((x + 420))) + 1)) y0=$((my + $(px $((y + 15))) + 1))
-    local x1=$((mx + $(px $((x + 600))) - 1)) y1=$((my + $(px $((y + 105))) - 1))
+    local x0=$(($(hx $((x + 420))) + 1)) y0=$(($(vy $((y + 15))) + 1))
+    local x1=$(($(hx $((x + 600))) - 1)) y1=$(($(vy $((y + 105))) - 1))
     echo $x0 $y0 $((x1 - x0)) $((y1 - y0))
 }
 colours_at() {
@@ -177,7 +178,7 @@ blank_out() { # blank_out PNG POSITIONS...
     for p in "$@"; do
         x=$((305 + (p % 2 == 0 ? 890 : 0)))
         y=$((260 + 168 * ((p - 1) / 2)))
-        draw+="rectangle $((mx + $(px x) - 1)),$((my + $(px y) - 1)) $((mx + $(px $((x + 620))) + 1)),$((my + $(px $((y + 120))) + 1)) "
+        draw+="rectangle $(($(hx x) - 2)),$(($(vy y) - 2)) $(($(hx $((x + 620))) + 2)),$(($(vy $((y + 120))) + 2)) "
     done
     convert "$f" -fill white -draw "$draw" -depth 8 -unique-colors txt:- |
         sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p' | tr '\n' ' ' | sed 's/ $//'
@@ -188,7 +189,7 @@ dark_in() { # number of dark pixels in the text half of a label: dark_in PNG POS
     local p=$2 x y
     x=$((305 + (p % 2 == 0 ? 890 : 0)))
     y=$((260 + 168 * ((p - 1) / 2)))
-    convert "$1" -crop "$(($(px 350)))x$(($(px 120)))+$((mx + $(px x)))+$((my + $(px y)))" +repage \
+    convert "$1" -crop "$(px 350)x$(px 120)+$(hx x)+$(vy y)" +repage \
         -colorspace gray -threshold 50% -negate -format '%[fx:round(mean*w*h)]' info:
 }
 for p in 28 29 30; do
