@@ -143,8 +143,9 @@ TEST(Shell, ToolButtonsFollowTheScreen) {
     };
     const auto check = [&](const Expect& e, const char* when) {
         EXPECT_EQ(!w.cmdExit->isHidden(), e.exitShown) << when;
-        if (e.exitShown)
+        if (e.exitShown) {
             EXPECT_EQ(w.cmdExit->x(), 88) << when;
+        }
         EXPECT_EQ(w.cmdEnd->x(), e.endLeft) << when;
         EXPECT_EQ(w.cmdAbout->x(), 8) << when;
         EXPECT_EQ(!w.pnlMain->isHidden(), e.entryShown) << when;
