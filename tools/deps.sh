@@ -1,25 +1,39 @@
-# Shared by ./run and ./test: install missing Debian packages (through sudo when not root) and build.
-# Sourced, not run.
+# Shared by ./run, ./test and bench/startup.sh: install missing Debian packages (through sudo when not
+# root) and build. Sourced, not run.
 
+# Installs those of the named packages that are not installed yet. When all are there it touches
+# nothing: no apt-get update, no install.
 kb_install() {
-    local missing=()
-    local pkg
+    local missing=() installed pkg
+    # One query for all: the names of those installed.
+    installed=$(dpkg-query -W -f='${Package} ${Status}\n' "$@" 2>/dev/null | awk '/ install ok installed$/ {print $1}' || true)
     for pkg in "$@"; do
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+        grep -qxF -- "$pkg" <<<"$installed" || missing+=("$pkg")
     done
     ((${#missing[@]} == 0)) && return 0
     local sudo=()
-    ((EUID == 0)) || sudo=(sudo)
+    if ((EUID != 0)); then
+        command -v sudo >/dev/null || {
+            echo "Missing packages: ${missing[*]}; install them as root (no sudo here)." >&2
+            return 1
+        }
+        sudo=(sudo)
+    fi
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # Through env: sudo would drop the variable, and a package's questions would stop the install.
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building and running the program needs.
+# What building and running the program needs: compiler and build tools; Qt 6 Widgets, Print Support
+# and Network (qt6-base-dev; libqt6gui6 brings the xcb platform plugin with its X libraries); CUPS for
+# printing; the Japanese faces the windows name after the MS ones; GoogleTest and Google Benchmark.
 KB_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6printsupport6 libqt6gui6 libgl-dev
-    libcups2-dev fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev libbenchmark-dev)
-# What the tests need on top: a virtual X server, a print scheduler, PDF tools, window driving.
-KB_TEST_PACKAGES=(xvfb xauth cups-daemon cups-client poppler-utils xdotool x11-utils imagemagick)
+    libcups2-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev libbenchmark-dev)
+# What the tests need on top: a virtual X server and window driving (xdotool, xwininfo, xdpyinfo and
+# xmessage from x11-utils), screenshots and pixel checks (imagemagick), a private print scheduler and
+# its client tools, and the PDF tools that read the printed pages back.
+KB_TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick cups-daemon cups-client poppler-utils)
 
 # Configures and builds in Release into build/ with -j2.
 kb_build() {

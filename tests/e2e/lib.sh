@@ -226,6 +226,9 @@ kb_start_cups() {
         ln -s "$d" "$c/bin/"
     done
     mkdir -m 0755 "$c/bin/backend"
+    # Data: only the MIME types of cups-daemon itself; the queue needs no filter and no conversion.
+    mkdir -p "$c/data/mime"
+    ln -s /usr/share/cups/mime/mime.types "$c/data/mime/mime.types"
     cp "$KB_E2E_DIR/kbcopy" "$c/bin/backend/kbcopy"
     # A backend without group-write or other bits runs as root under a root scheduler; cupsd also
     # refuses a backend a user other than root could change. Under a user's scheduler it runs as that user.
@@ -241,8 +244,8 @@ kb_start_cups() {
     cat >"$c/cups-files.conf" <<EOF
 ServerRoot $c/etc
 ServerBin $c/bin
-DataDir /usr/share/cups
-DocumentRoot /usr/share/cups/doc-root
+DataDir $c/data
+DocumentRoot $c/data
 CacheDir $c/cache
 StateDir $c/state
 RequestRoot $c/spool
