@@ -215,9 +215,10 @@ void Tfrmmain::buildEntryScreen() {
 
     Memo1 = place(new MemoEdit(p), "Memo1", 40, 88, 361, 49);
     Memo1->setFont(uiFont(Face::PGothic, 19, true));
-    // Long lines scroll sideways: a line of the memo is always one line of the label.
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setTabChangesFocus(true);
+    // No scroll bars: at this height a horizontal bar would cover line 2. The view still follows
+    // the cursor, so a long line scrolls sideways as it is typed.
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     Panel1 = makeCounter(p, "Panel1", {400, 88, 33, 25}, QPalette::HighlightedText);
     Panel2 = makeCounter(p, "Panel2", {400, 112, 33, 25}, QPalette::HighlightedText);

@@ -56,7 +56,8 @@ bool Tfrmmain::PrintRun() {
     const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
 
     SheetJob job;
-    job.preview = {memo2Model.line(1), memo2Model.line(2)};
+    // The composed lines, not the preview memo's: its 64-byte limit is a limit of the screen only.
+    job.preview = numberedLabel.linesFor(entry.FirstNumber);
     job.backColour = previewBackColour();
     job.fontColour = previewFontColour();
     job.offsetRightIndex = OffsetRightIndex;
