@@ -4,9 +4,6 @@
 #include <QColor>
 #include <QWidget>
 #include <cstdint>
-#include <functional>
-
-class QListWidget;
 
 namespace kb {
 
@@ -45,10 +42,5 @@ class MapPicture : public QWidget {
 };
 
 using PreviewFrame = CellShape;
-
-// Runs handler once for every selection the user makes in list: a click on an item (also on the item
-// already selected) or a move of the selection with the keyboard. A selection made from code with the
-// list's signals blocked runs nothing.
-void onUserSelection(QListWidget* list, std::function<void()> handler);
 
 } // namespace kb

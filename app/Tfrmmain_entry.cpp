@@ -10,6 +10,7 @@
 
 #include "app/Codec.h"
 #include "app/EntryWidgets.h"
+#include "app/UserSelection.h"
 #include "app/Tfrmmain.h"
 
 namespace kb {
@@ -63,10 +64,10 @@ void Tfrmmain::connectEntryHandlers() {
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
     connect(Edit2, &QLineEdit::textEdited, this, [this] { Edit2Change(); });
     connect(CheckBox3, &QCheckBox::clicked, this, [this] { CheckBox3Click(); });
-    // A new current row comes from a click or from the keyboard alike; code selects with signals
-    // blocked, so a selection made by the program runs no handler.
-    connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { ListBox1Click(); });
-    connect(ListBox4, &QListWidget::currentRowChanged, this, [this] { ListBox4Click(); });
+    // A click and a keyboard selection act alike; code selects with signals blocked, so a
+    // selection made by the program runs no handler.
+    onUserSelection(ListBox1, [this] { ListBox1Click(); });
+    onUserSelection(ListBox4, [this] { ListBox4Click(); });
 }
 
 void Tfrmmain::Memo1Change() {

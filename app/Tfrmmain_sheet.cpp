@@ -9,6 +9,7 @@
 
 #include "app/Codec.h"
 #include "app/SheetWidgets.h"
+#include "app/UserSelection.h"
 #include "app/Tfrmmain.h"
 #include "content/Sjis.h"
 #include "sheet/SheetRules.h"
