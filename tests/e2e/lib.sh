@@ -30,6 +30,17 @@ kb_setup() {
     KB_ROOT=$(mktemp -d "$base/kb-$KB_TEST.XXXXXX")
     trap kb_teardown EXIT
     trap 'exit 130' INT TERM HUP
+    # A test that hangs ends itself before the runner's timeout would kill it outright, so that the
+    # clean-up still stops what it started. (No output: an open pipe would keep the runner waiting.)
+    (
+        sleep "${KB_DEADLINE:-100}" &
+        nap=$!
+        trap 'kill "$nap" 2>/dev/null; exit 0' TERM
+        wait "$nap"
+        echo "FAIL: $KB_TEST: no result after ${KB_DEADLINE:-100} s" >&2
+        kill -TERM $$
+    ) >/dev/null 2>"$KB_ROOT/watchdog.log" &
+    KB_WATCHDOG=$!
     mkdir -p "$KB_ROOT"/{home,tmp,run,install,log}
     chmod 0700 "$KB_ROOT/run"
     [[ -n $KB_ARTEFACTS ]] || KB_ARTEFACTS=$KB_ROOT/artefacts
@@ -56,6 +67,11 @@ kb_teardown() {
         kb_screenshot "failure" >/dev/null 2>&1
         echo "---- visible windows at the failure"
         kb_list_windows
+    fi
+    if [[ -n ${KB_WATCHDOG:-} ]]; then
+        kill -TERM "$KB_WATCHDOG" 2>/dev/null
+        wait "$KB_WATCHDOG" 2>/dev/null
+        cat "$KB_ROOT/watchdog.log" 2>/dev/null
     fi
     local i pid
     for ((i = ${#KB_PIDS[@]} - 1; i >= 0; i--)); do
@@ -227,7 +243,7 @@ kb_start_cups() {
     done
     mkdir -m 0755 "$c/bin/backend"
     # Data: only the MIME types of cups-daemon itself; the queue needs no filter and no conversion.
-    mkdir -p "$c/data/mime"
+    mkdir -p "$c/data/mime" "$c/data/banners"
     ln -s /usr/share/cups/mime/mime.types "$c/data/mime/mime.types"
     cp "$KB_E2E_DIR/kbcopy" "$c/bin/backend/kbcopy"
     # A backend without group-write or other bits runs as root under a root scheduler; cupsd also
