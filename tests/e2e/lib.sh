@@ -48,6 +48,8 @@ kb_setup() {
     export HOME=$KB_ROOT/home TMPDIR=$KB_ROOT/tmp XDG_RUNTIME_DIR=$KB_ROOT/run
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
     export QT_QPA_PLATFORM=xcb
+    # cupsd and lpadmin live in sbin, which a user's PATH may lack.
+    export PATH=$PATH:/usr/sbin:/sbin
     # Nothing of the calling desktop session reaches the program.
     unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS PRINTER LPDEST CUPS_SERVER CUPS_SERVERROOT \
         QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR QT_ENABLE_HIGHDPI_SCALING \
