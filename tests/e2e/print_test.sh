@@ -53,6 +53,7 @@ print_once() { # print_once RUN-NAME JOBS-BEFORE
     kb_log "$name: two documents arrived after $(($(date +%s) - t0)) s"
     # The run ends with the start file written and the window enabled again on the entry screen.
     kb_wait_for 30 grep -q '^03' "$KB_START_FILE" || kb_fail "$name: start file not advanced"
+    hold_start=$(date +%s%N) # the window is now held for 12 s
     sleep 1
     kb_check "$name: a third document does not follow" [ "$(kb_job_count)" -eq $((before + 2)) ]
     kb_check "$name: start file is 03, 10, 10, empty, 0 with CR LF" \
@@ -65,7 +66,29 @@ sleep 0.5
 kb_screenshot sheet-1 >/dev/null
 print_once run1 0
 mapfile -t jobs < <(kb_jobs_out)
-sleep 13 # the window is held for 12 s after the run, then returns to the entry screen
+# ---- The 12 s hold after run 1: the window takes no input but keeps painting ----
+before=$KB_ROOT/hold-before.png
+after=$KB_ROOT/hold-after.png
+import -window "$w" "$before"
+xmessage -title Cover -geometry 500x300+350+330 "a window passing over Main" >/dev/null 2>&1 &
+cover=$!
+KB_PIDS+=("$cover")
+kb_wait_window Cover 5 >/dev/null || kb_fail "no covering window"
+sleep 0.5
+kill "$cover"
+wait "$cover" 2>/dev/null || true
+sleep 1
+import -window "$w" "$after"
+cp "$after" "$KB_ARTEFACTS/print-hold-repainted.png"
+diff_px=$(compare -metric AE "$before" "$after" null: 2>&1 || true)
+kb_check "the held window repaints what another window uncovered ($diff_px pixels differ)" [ "${diff_px%.*}" -le 20 ]
+# "End" (at 168 on the sheet screen) must do nothing while the window is held, not even afterwards.
+kb_click "$w" $((168 + 36)) 44
+left=$((13000 - ($(date +%s%N) - hold_start) / 1000000))
+kb_check "still within the hold (${left} ms left)" [ "$left" -gt 1000 ]
+sleep "$((left / 1000)).$((left % 1000 / 100))"
+sleep 1
+kb_check "a click on End during the hold did not end the program" kb_alive "$pid"
 kb_screenshot after-run1 >/dev/null
 
 # ---- Run 1: text ----
