@@ -112,6 +112,10 @@ done
 kb_check "no serial number beyond 5" [ -z "$(grep -oE 'ABC-([6-9]|[1-9][0-9]+)' <<<"$text1$text2")" ]
 
 # ---- Run 2: blue labels from position 28 again, chosen on the sheet map ----
+# Line 1 becomes Japanese: it must reach the paper in a face that has its characters.
+click_panel $((40 + 30)) $((88 + 12)) # Memo1
+kb_key ctrl+Home shift+End
+kb_type ラベル
 click_panel $((576 + 60)) $((304 + 28)) # PrintSet
 sleep 0.5
 # Image2 lies at 56, 16 on the sheet screen; position 28 is column 2 (x 146..199), row 14 (y 320..334).
@@ -183,9 +187,18 @@ for p in 1 2 26 27; do check_label "${png[2]}" 1 $p "255,255,255"; done
 for p in 1 2; do check_label "${png[3]}" 2 $p "0,0,255"; done
 for p in 3 4 30; do check_label "${png[3]}" 2 $p "255,255,255"; done
 
-# Text of run 2 as well: the colour changed nothing of the numbering.
+# Text of run 2 as well: the Japanese line on every label, and the colour changed nothing of the
+# numbering.
 text1=$(pdftotext -layout "${jobs[2]}" -)
 text2=$(pdftotext -layout "${jobs[3]}" -)
+kb_check "run 2 sheet 1 shows ラベル on 3 labels" [ "$(grep -o 'ラベル' <<<"$text1" | wc -l)" -eq 3 ]
+kb_check "run 2 sheet 2 shows ラベル on 2 labels" [ "$(grep -o 'ラベル' <<<"$text2" | wc -l)" -eq 2 ]
+kb_check "run 2 has no HELLO left" [ "$(count HELLO "$text1$text2")" -eq 0 ]
+for i in 2 3; do
+    faces=$(pdffonts "${jobs[i]}" | tail -n +3 | awk '{print $1}' | tr '\n' ' ')
+    kb_log "fonts in document $((i + 1)): $faces"
+    kb_check "document $((i + 1)) embeds a Japanese face (IPA)" grep -q 'IPA' <<<"$faces"
+done
 kb_check "run 2 numbers 1..3 on sheet 1 and 4..5 on sheet 2" \
     [ "$(grep -ow 'ABC-[0-9]*' <<<"$text1" | sort | tr '\n' ' ')$(grep -ow 'ABC-[0-9]*' <<<"$text2" | sort | tr '\n' ' ')" = "ABC-1 ABC-2 ABC-3 ABC-4 ABC-5 " ]
 
