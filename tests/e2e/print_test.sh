@@ -31,19 +31,25 @@ click_panel $((472 + 20)) $((120 + 7))   # ListBox4, item "1"
 kb_key Down Down Down Down                        # ... to item "5"
 kb_screenshot entry >/dev/null
 
-print_once() { # print_once RUN-NAME JOBS-BEFORE
-    local name=$1 before=$2 dlg
-    click_panel $((632 + 44)) $((296 + 36)) # cmdPrint2 "Print"
-    dlg=""
+# Clicks "Print" and prints the id of the print dialog that opens: open_print_dialog NAME
+open_print_dialog() {
+    local name=$1 dlg=""
+    click_panel $((632 + 44)) $((296 + 36)) >&2 # cmdPrint2 "Print"
     local end=$(($(date +%s%N) + 20000000000))
     while [[ -z $dlg ]] && (($(date +%s%N) < end)); do
         dlg=$(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -vx "$w" | head -n1 || true)
         sleep 0.1
     done
     [[ -n $dlg ]] || kb_fail "$name: no print dialog"
-    kb_log "$name: print dialog \"$(xdotool getwindowname "$dlg")\""
+    kb_log "$name: print dialog \"$(xdotool getwindowname "$dlg")\"" >&2
     sleep 0.5
     kb_screenshot "$name-dialog" >/dev/null
+    echo "$dlg"
+}
+
+print_once() { # print_once RUN-NAME JOBS-BEFORE
+    local name=$1 before=$2 dlg
+    dlg=$(open_print_dialog "$name")
     kb_focus "$dlg"
     kb_key Return
     local t0
@@ -64,6 +70,46 @@ print_once() { # print_once RUN-NAME JOBS-BEFORE
 click_panel $((576 + 60)) $((304 + 28))
 sleep 0.5
 kb_screenshot sheet-1 >/dev/null
+start_file_before=$(od -An -c "$KB_START_FILE")
+nothing_changed() { # nothing_changed NAME: no document, start file as it was, program running
+    sleep 1
+    kb_check "$1: no document" [ "$(kb_job_count)" -eq 0 ]
+    kb_check "$1: start file unchanged" [ "$(od -An -c "$KB_START_FILE")" = "$start_file_before" ]
+    kb_check "$1: program still running" kb_alive "$pid"
+}
+
+# ---- Cancelled dialog: nothing happens ----
+dlg=$(open_print_dialog cancel)
+kb_focus "$dlg"
+kb_key Escape
+kb_wait_for 5 bash -c "[ -z \"\$(xdotool search --all --onlyvisible --pid $pid --name '.' | grep -vx $w)\" ]" ||
+    kb_fail "cancel: the dialog did not close"
+nothing_changed cancel
+
+# ---- A queue that refuses jobs, or is stopped: reported, nothing sent, nothing stored ----
+for state in reject disable; do
+    case $state in
+    reject) cupsreject kbtest ;;
+    disable) cupsdisable kbtest ;;
+    esac
+    dlg=$(open_print_dialog "$state")
+    kb_focus "$dlg"
+    kb_key Return
+    box=$(kb_wait_window Kestrelbox 10 "$pid") || kb_fail "$state: no message for a queue that cannot print"
+    kb_log "ok: $state: the program reports the queue"
+    kb_screenshot "$state-message" >/dev/null
+    nothing_changed "$state"
+    kb_focus "$box"
+    kb_key Return
+    kb_wait_for 5 bash -c "[ -z \"\$(xdotool search --all --onlyvisible --pid $pid --name '^Kestrelbox\$')\" ]" ||
+        kb_fail "$state: the message did not close"
+    case $state in
+    reject) cupsaccept kbtest ;;
+    disable) cupsenable kbtest ;;
+    esac
+done
+kb_check "no job is waiting in the queue" [ -z "$(lpstat -o kbtest 2>/dev/null)" ]
+
 print_once run1 0
 mapfile -t jobs < <(kb_jobs_out)
 # ---- The 12 s hold after run 1: the window takes no input but keeps painting ----
