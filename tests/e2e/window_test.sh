@@ -46,6 +46,23 @@ if [[ -z $(fc-list ":family=IPAPGothic:charset=$hexes" family) ]]; then
 fi
 kb_check "IPAPGothic covers every caption character (missing: '$missing')" [ -z "$missing" ]
 
+# The About box ("Finchor", 8, 8, 73 x 73): while it is shown the main window takes no input; Enter
+# in the box hides it and gives the input back.
+kb_click "$wid" 44 44
+about=$(kb_wait_window 'バージョン情報' 10 "$main_pid") || kb_fail "no About box"
+kb_check "About box client area 298x213 (got $(kb_window_size "$about"))" [ "$(kb_window_size "$about")" = 298x213 ]
+import -window "$about" "$KB_ARTEFACTS/about-box.png"
+kb_click "$wid" 124 44 # "End" while the box is shown: ignored
+sleep 0.5
+kb_check "End is ignored while the About box is shown" kb_alive "$main_pid"
+kb_focus "$about"
+kb_key Return
+kb_wait_for 5 bash -c "[ -z \"\$(xdotool search --all --onlyvisible --pid $main_pid --name '^バージョン情報\$')\" ]" ||
+    kb_fail "Enter did not hide the About box"
+kb_log "ok: Enter hides the About box"
+sleep 0.3
+kb_check "the click on End made while the box was shown was dropped, not kept for later" kb_alive "$main_pid"
+
 # "End" (tool button at 88, 8, 73 x 73 on the entry screen) closes the window and ends the program.
 before=$(od -c "$KB_START_FILE")
 kb_click "$wid" 124 44
