@@ -1,5 +1,5 @@
-// "Print" on the real window: the whole run with the print dialog accepted (a PDF printer) and
-// cancelled, what the start file and the screens hold afterwards, and the pauses asked for.
+// "Print" on the real window: a whole run with the print dialog accepted (a PDF printer), cancelled
+// or failing, what reaches the paper, the start file and the screens, and the pauses asked for.
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,179 +28,144 @@ using kbtest::WindowFixture;
 
 namespace {
 
-const std::string StartAt(const char* position) {
-    return std::string(position) + "\r\n10\r\n10\r\n";
-}
-
 // Counts the pages of a PDF that Qt wrote (its page objects are uncompressed dictionaries).
 int pdfPages(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray bytes = f.readAll();
-    int pages = 0;
-    for (qsizetype at = bytes.indexOf("/Type /Page"); at >= 0; at = bytes.indexOf("/Type /Page", at + 1))
-        if (bytes.mid(at + 11, 1) != "s")
-            ++pages;
-    return pages;
+    return f.open(QIODevice::ReadOnly) ? int(QString::fromLatin1(f.readAll())
+                                                 .count(QRegularExpression(QStringLiteral("/Type /Page\\b"))))
+                                       : -1;
 }
 
-class PrintRun : public ::testing::Test {
-  protected:
-    void start(const std::string& startFile) {
-        f = std::make_unique<WindowFixture>(startFile);
-        ASSERT_TRUE(f->window->FormCreate());
-        f->window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(f->window.get()));
-    }
-    kb::Tfrmmain& w() { return *f->window; }
-
-    // Types the two lines into the memo and presses "PrintSet", as the user would.
-    void typeAndPrintSet(const char* line1, const char* line2) {
-        w().Memo1->setFocus();
-        QTest::keyClicks(w().Memo1, QString::fromLatin1(line1));
-        QTest::keyClick(w().Memo1, Qt::Key_Return);
-        QTest::keyClicks(w().Memo1, QString::fromLatin1(line2));
-        QTest::mouseClick(w().cmdPrintSet, Qt::LeftButton);
-        ASSERT_TRUE(w().pnlRect->isVisible()) << "PrintSet did not open the sheet screen";
-    }
-    void moveSelection(QListWidget* list, Qt::Key key, int times) {
-        list->setFocus();
-        for (int i = 0; i < times; ++i)
-            QTest::keyClick(list, key);
-    }
-    void print() { QTest::mouseClick(w().cmdPrint2, Qt::LeftButton); }
-
-    std::unique_ptr<WindowFixture> f;
-};
-
-TEST_F(PrintRun, OneSheetStoresNextPositionAndOffsetsAndReturnsToEntry) {
-    start(StartAt("01"));
-    QTest::mouseClick(w().CheckBox1, Qt::LeftButton); // "Date" on: Edit2 gets the date
-    ASSERT_TRUE(w().entry.dateChecked());
-    typeAndPrintSet("HELLO", "ABC");
-    moveSelection(w().ListBox7, Qt::Key_Down, 2); // "1": 1 mm down
-    moveSelection(w().ListBox6, Qt::Key_Up, 5);   // "-2.5": 2.5 mm left
-    f->dialogs.pdfPath = f->folder + QStringLiteral("run.pdf");
-
-    print();
-
-    EXPECT_TRUE(f->dialogs.errors.empty()) << f->dialogs.errors.front().toStdString();
-    EXPECT_EQ(f->dialogs.printDialogs, 1);
-    EXPECT_EQ(f->readStartFile(), std::optional<std::string>("02\r\n12\r\n05\r\n\r\n0\r\n"));
-    EXPECT_EQ(w().start.StartPosition, 2);
-    EXPECT_EQ(f->pause.waits, (std::vector<int>{2000, 12000}));
-    EXPECT_TRUE(w().pnlMain->isVisible());
-    EXPECT_FALSE(w().pnlRect->isVisible());
-    EXPECT_TRUE(w().isEnabled());
-    EXPECT_FALSE(w().CheckBox1->isChecked());
-    EXPECT_FALSE(w().entry.dateChecked());
-    EXPECT_TRUE(w().Edit2->text().isEmpty());
-    EXPECT_TRUE(w().entry.edit2Text().empty());
-    EXPECT_EQ(pdfPages(f->dialogs.pdfPath), 1);
+void keys(QListWidget* list, Qt::Key key, int times) {
+    list->setFocus();
+    for (int i = 0; i < times; ++i)
+        QTest::keyClick(list, key);
 }
 
-TEST_F(PrintRun, RunOverTwoSheetsPrintsBothAndContinuesOnTheSecond) {
-    start(StartAt("30"));
-    moveSelection(w().ListBox4, Qt::Key_Down, 1); // 2 labels: position 30, then position 1 of sheet 2
-    ASSERT_EQ(w().entry.SampleCount, 2);
-    typeAndPrintSet("HELLO", "ABC");
-    f->dialogs.pdfPath = f->folder + QStringLiteral("two.pdf");
-
-    print();
-
-    EXPECT_TRUE(f->dialogs.errors.empty());
-    EXPECT_EQ(f->pause.waits, (std::vector<int>{2000, 2000, 12000}));
-    EXPECT_EQ(f->readStartFile(), std::optional<std::string>("02\r\n10\r\n10\r\n\r\n0\r\n"));
-    // Both sheets are in the file: the second does not overwrite the first.
-    EXPECT_EQ(pdfPages(f->dialogs.pdfPath), 2);
-    EXPECT_EQ(w().SheetCount, 1);
+// Types "HELLO" / "ABC" into the memo and presses "PrintSet", as the user would.
+void typeAndPrintSet(kb::Tfrmmain& w) {
+    w.Memo1->setFocus();
+    QTest::keyClicks(w.Memo1, QStringLiteral("HELLO"));
+    QTest::keyClick(w.Memo1, Qt::Key_Return);
+    QTest::keyClicks(w.Memo1, QStringLiteral("ABC"));
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    ASSERT_TRUE(w.pnlRect->isVisible()) << "PrintSet did not open the sheet screen";
 }
 
-TEST_F(PrintRun, CancelledDialogChangesNothing) {
-    start(StartAt("07"));
-    typeAndPrintSet("HELLO", "ABC");
-    const auto before = f->readStartFile();
-
-    print(); // pdfPath empty: the dialog is cancelled
-
-    EXPECT_EQ(f->dialogs.printDialogs, 1);
-    EXPECT_TRUE(f->dialogs.errors.empty());
-    EXPECT_EQ(f->readStartFile(), before);
-    EXPECT_EQ(w().start.StartPosition, 7);
-    EXPECT_TRUE(f->pause.waits.empty());
-    EXPECT_TRUE(w().pnlRect->isVisible());
-    EXPECT_FALSE(QFile::exists(f->folder + QStringLiteral("run.pdf")));
-}
-
-TEST_F(PrintRun, UnwritableOutputIsReportedAndNothingAdvances) {
-    start(StartAt("07"));
-    typeAndPrintSet("HELLO", "ABC");
-    const auto before = f->readStartFile();
-    f->dialogs.pdfPath = f->folder + QStringLiteral("no-such-folder/run.pdf");
-
-    print();
-
-    ASSERT_EQ(f->dialogs.errors.size(), 1u);
-    EXPECT_TRUE(f->dialogs.errors.front().contains(QStringLiteral("印刷できませんでした")));
-    EXPECT_EQ(f->readStartFile(), before);
-    EXPECT_EQ(w().start.StartPosition, 7);
-    EXPECT_TRUE(f->pause.waits.empty());
-    EXPECT_TRUE(w().pnlRect->isVisible());
-    EXPECT_TRUE(w().isEnabled());
-}
-
-// The paper itself: the label block in the chosen colour where the offsets put it, blank elsewhere,
-// and the text readable from the file.
-TEST_F(PrintRun, PaperShowsTheBlockAndTheText) {
+// The paper of a one-label run from position 1 with the offsets +10 down, -25 across and a blue
+// ground: the block stands in its colour where the offsets put it, with both lines and the date.
+void checkPaper(const QString& pdf, const QString& folder) {
     const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
     const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     if (pdftoppm.isEmpty() || pdftotext.isEmpty())
-        GTEST_SKIP() << "poppler-utils not installed";
-    start(StartAt("01"));
-    typeAndPrintSet("HELLO", "ABC");
-    moveSelection(w().ListBox7, Qt::Key_Down, 2);  // +10 layout units down
-    moveSelection(w().ListBox6, Qt::Key_Up, 5);    // -25 layout units left
-    moveSelection(w().ListBox11, Qt::Key_Down, 5); // background "Blue"
-    ASSERT_EQ(w().previewBackColour(), 0x00FF0000u);
-    f->dialogs.pdfPath = f->folder + QStringLiteral("paper.pdf");
-    print();
-    ASSERT_TRUE(f->dialogs.errors.empty());
-
+        GTEST_SKIP() << "poppler-utils not installed: the paper is not checked";
     const int dpi = 50;
     QProcess::execute(pdftoppm, {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
-                                 QStringLiteral("-singlefile"), f->dialogs.pdfPath,
-                                 f->folder + QStringLiteral("paper")});
-    const QImage page(f->folder + QStringLiteral("paper.png"));
+                                 QStringLiteral("-singlefile"), pdf, folder + "paper"});
+    const QImage page(folder + QStringLiteral("paper.png"));
     ASSERT_FALSE(page.isNull());
-    // The printer's device pixels start at the printable area's corner.
+    // The printer's device pixels start at the printable area's corner; a layout unit is 1/250 inch.
     QPrinter reference(QPrinter::HighResolution);
     reference.setOutputFormat(QPrinter::PdfFormat);
     const QRectF paint = reference.pageLayout().paintRect(QPageLayout::Inch);
     const int res = reference.resolution();
-    auto at = [&](int deviceX, int deviceY) {
-        return page.pixelColor(static_cast<int>((paint.left() + double(deviceX) / res) * dpi),
-                               static_cast<int>((paint.top() + double(deviceY) / res) * dpi));
+    auto at = [&](int x, int y) {
+        return page.pixelColor(int((paint.left() + double(x * res / 250) / res) * dpi),
+                               int((paint.top() + double(y * res / 250) / res) * dpi));
     };
     // Position 1 shifted to (280, 270) units: block from (280, 270) to (900, 390).
-    auto device = [&](int units) { return units * res / 250; };
-    const QColor inside = at(device(860), device(280));
-    EXPECT_LT(inside.red(), 60);
-    EXPECT_LT(inside.green(), 60);
-    EXPECT_GT(inside.blue(), 200);
-    const QColor betweenColumns = at(device(1000), device(330)); // between the two columns
-    EXPECT_EQ(betweenColumns, QColor(Qt::white));
-    const QColor positionThree = at(device(500), device(500)); // not part of the run
-    EXPECT_EQ(positionThree, QColor(Qt::white));
-    const QColor aboveShifted = at(device(500), device(262)); // where an unshifted block would start
-    EXPECT_EQ(aboveShifted, QColor(Qt::white));
+    const QColor inside = at(860, 280);
+    EXPECT_TRUE(inside.red() < 60 && inside.green() < 60 && inside.blue() > 200)
+        << inside.name().toStdString();
+    EXPECT_EQ(at(1000, 330), QColor(Qt::white)); // between the two columns
+    EXPECT_EQ(at(500, 500), QColor(Qt::white));  // position 3: not part of the run
+    EXPECT_EQ(at(500, 262), QColor(Qt::white));  // where an unshifted block would start
 
     QProcess text;
-    text.start(pdftotext, {f->dialogs.pdfPath, QStringLiteral("-")});
+    text.start(pdftotext, {pdf, QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished());
     const QString printed = QString::fromUtf8(text.readAllStandardOutput());
-    EXPECT_TRUE(printed.contains(QStringLiteral("HELLO"))) << printed.toStdString();
-    EXPECT_TRUE(printed.contains(QStringLiteral("ABC"))) << printed.toStdString();
+    for (const char* expected : {"HELLO", "ABC", "26/12/07"})
+        EXPECT_TRUE(printed.contains(QLatin1String(expected))) << expected << " in " << printed.toStdString();
+}
+
+class PrintRun : public ::testing::Test {
+  protected:
+    // The window over a start file at `position`, "Date" on, shown as the user sees it.
+    void start(const char* position) {
+        f = std::make_unique<WindowFixture>(std::string(position) + "\r\n10\r\n10\r\n");
+        ASSERT_TRUE(f->window->FormCreate());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(f->window.get()));
+        QTest::mouseClick(w().CheckBox1, Qt::LeftButton);
+        ASSERT_TRUE(w().entry.dateChecked());
+    }
+    kb::Tfrmmain& w() { return *f->window; }
+    // pdf: the file the dialog's printer writes, in the folder; empty: the dialog is cancelled.
+    void print(const char* pdf) {
+        f->dialogs.pdfPath = *pdf ? f->folder + QLatin1String(pdf) : QString();
+        QTest::mouseClick(w().cmdPrint2, Qt::LeftButton);
+    }
+
+    std::unique_ptr<WindowFixture> f;
+};
+
+// Runs of two sheets and of one, with both offsets moved and a blue ground: every sheet is printed,
+// the next position and the lists' offsets are stored, the window is back on the entry screen with the
+// date cleared, and the one-sheet run's paper is checked.
+TEST_F(PrintRun, AcceptedRunPrintsStoresAndReturnsToEntry) {
+    struct Case {
+        const char* position;
+        int labels;
+        std::vector<int> waits;
+        int pages; // the second sheet must not overwrite the first
+    };
+    const Case cases[] = {{"30", 2, {2000, 2000, 12000}, 2}, {"01", 1, {2000, 12000}, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.position);
+        start(c.position);
+        keys(w().ListBox4, Qt::Key_Down, c.labels - 1);
+        typeAndPrintSet(w());
+        keys(w().ListBox7, Qt::Key_Down, 2);  // "1": 1 mm (10 layout units) down
+        keys(w().ListBox6, Qt::Key_Up, 5);    // "-2.5": 2.5 mm (25 layout units) left
+        keys(w().ListBox11, Qt::Key_Down, 5); // background "Blue"
+
+        print("run.pdf");
+
+        EXPECT_TRUE(f->dialogs.errors.empty()) << f->dialogs.errors.front().toStdString();
+        EXPECT_EQ(f->dialogs.printDialogs, 1);
+        EXPECT_EQ(f->readStartFile(), std::optional<std::string>("02\r\n12\r\n05\r\n\r\n0\r\n"));
+        EXPECT_EQ(w().start.StartPosition, 2);
+        EXPECT_EQ(f->pause.waits, c.waits);
+        EXPECT_TRUE(w().pnlMain->isVisible() && !w().pnlRect->isVisible() && w().isEnabled());
+        EXPECT_FALSE(w().CheckBox1->isChecked() || w().entry.dateChecked());
+        EXPECT_TRUE(w().Edit2->text().isEmpty() && w().entry.edit2Text().empty());
+        EXPECT_EQ(pdfPages(f->dialogs.pdfPath), c.pages);
+    }
+    checkPaper(f->dialogs.pdfPath, f->folder);
+}
+
+// A cancelled dialog and a document that cannot be written leave everything as it was (start file,
+// position, sheet screen, the date); only the failure is reported, and no sheet went out (no pause).
+TEST_F(PrintRun, CancelledOrFailedRunChangesNothing) {
+    for (const char* pdf : {"", "no-such-folder/run.pdf"}) {
+        SCOPED_TRACE(pdf);
+        start("07");
+        typeAndPrintSet(w());
+        const auto before = f->readStartFile();
+
+        print(pdf);
+
+        EXPECT_EQ(f->dialogs.printDialogs, 1);
+        ASSERT_EQ(f->dialogs.errors.size(), *pdf ? 1u : 0u);
+        if (*pdf) {
+            EXPECT_TRUE(f->dialogs.errors.front().contains(QStringLiteral("印刷できませんでした")));
+        }
+        EXPECT_EQ(f->readStartFile(), before);
+        EXPECT_EQ(w().start.StartPosition, 7);
+        EXPECT_TRUE(f->pause.waits.empty());
+        EXPECT_TRUE(w().pnlRect->isVisible() && w().isEnabled() && w().CheckBox1->isChecked());
+        EXPECT_EQ(w().Edit2->text(), QStringLiteral("26/12/07"));
+    }
 }
 
 TEST(QtPause, WindowTakesNoInputButKeepsRunning) {
@@ -210,33 +176,28 @@ TEST(QtPause, WindowTakesNoInputButKeepsRunning) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     kb::QtPause pause(&window);
-    bool disabledDuring = false;
-    bool eventsRan = false;
+    bool disabledDuring = false; // stays false when the event loop does not run during the pause
     QTimer::singleShot(0, &window, [&] {
-        eventsRan = true;
         disabledDuring = !window.isEnabled();
         QTest::mouseClick(&button, Qt::LeftButton);
         QTest::keyClick(&button, Qt::Key_Space);
     });
     pause.pause(20);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(eventsRan) << "the event loop did not run during the pause";
     EXPECT_TRUE(disabledDuring);
     EXPECT_TRUE(window.isEnabled());
-    // Input made during the pause is dropped, not delivered once the pause is over.
-    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(clicks, 0) << "input made during the pause was delivered afterwards";
     QTest::mouseClick(&button, Qt::LeftButton);
     EXPECT_EQ(clicks, 1);
 
-    // A window that was disabled before stays disabled.
-    window.setEnabled(false);
+    window.setEnabled(false); // a window that was disabled before stays disabled
     pause.pause(1);
     EXPECT_FALSE(window.isEnabled());
 }
 
 // A print dialog that answers with a real queue of the print system.
 struct QueueDialogs : kbtest::RecordingDialogs {
-    QString queue;
+    QString queue = QStringLiteral("kbtest");
     std::unique_ptr<QPrinter> choosePrinter(QWidget*) override {
         ++printDialogs;
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -245,12 +206,8 @@ struct QueueDialogs : kbtest::RecordingDialogs {
     }
 };
 
-int jobsIn(const QString& folder) {
-    return static_cast<int>(QDir(folder).entryList({QStringLiteral("job-*.pdf")}, QDir::Files).size());
-}
-
-void run(const QString& program, const QStringList& args) {
-    ASSERT_EQ(QProcess::execute(program, args), 0) << program.toStdString();
+void run(const char* program, const QStringList& args) {
+    ASSERT_EQ(QProcess::execute(QString::fromLatin1(program), args), 0) << program;
 }
 
 // Through a private CUPS scheduler: a stopped queue, a queue that refuses jobs and a queue removed
@@ -280,81 +237,51 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
         return;
     }
 
-    const QString queue = QStringLiteral("kbtest");
     const QString out = qEnvironmentVariable("KB_QUEUE_OUT");
     ASSERT_FALSE(out.isEmpty());
-    {
-        const kb::QueueState fine = kb::queueState(queue);
-        EXPECT_TRUE(fine.exists && !fine.stopped && fine.acceptingJobs);
-    }
-
-    QTemporaryDir dir;
-    const QString folder = dir.path() + QStringLiteral("/");
-    {
-        QFile f(folder + QStringLiteral("StartFile.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("05\r\n10\r\n10\r\n");
-    }
-    auto startFile = [&] {
-        QFile f(folder + QStringLiteral("StartFile.txt"));
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    };
+    auto jobs = [&] { return QDir(out).entryList({QStringLiteral("job-*.pdf")}, QDir::Files).size(); };
+    WindowFixture f(std::string("05\r\n10\r\n10\r\n")); // for its folder and start file only
     QueueDialogs dialogs;
-    dialogs.queue = queue;
-    kbtest::FixedClock clock;
-    kbtest::RecordingPause pause;
-    kb::Tfrmmain w(kb::Services{dialogs, clock, pause, folder});
+    kb::Tfrmmain w(kb::Services{dialogs, f.clock, f.pause, f.folder});
     ASSERT_TRUE(w.FormCreate());
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    QTest::keyClicks(w.Memo1, QStringLiteral("HELLO"));
-    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
-    ASSERT_TRUE(w.pnlRect->isVisible());
-    const QByteArray before = startFile();
+    typeAndPrintSet(w);
+    const auto before = f.readStartFile();
 
-    struct Case {
-        const char* what;
-        QString breakIt, mendIt;
-        const char16_t* words;
-    };
-    const Case cases[] = {
-        {"stopped", QStringLiteral("cupsdisable"), QStringLiteral("cupsenable"), u"停止"},
-        {"refusing jobs", QStringLiteral("cupsreject"), QStringLiteral("cupsaccept"), u"受け付けていません"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        run(c.breakIt, {queue});
+    const std::tuple<const char*, const char*, const char16_t*> cases[] = {
+        {"cupsdisable", "cupsenable", u"停止"}, {"cupsreject", "cupsaccept", u"受け付けていません"}};
+    for (const auto& [breakIt, mendIt, words] : cases) {
+        SCOPED_TRACE(breakIt);
+        run(breakIt, {dialogs.queue});
         dialogs.errors.clear();
         QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
         ASSERT_EQ(dialogs.errors.size(), 1u);
-        EXPECT_TRUE(dialogs.errors.front().contains(queue));
-        EXPECT_TRUE(dialogs.errors.front().contains(QString::fromUtf16(c.words)))
-            << dialogs.errors.front().toStdString();
-        EXPECT_EQ(startFile(), before);
+        const QString error = dialogs.errors.front();
+        EXPECT_TRUE(error.contains(dialogs.queue) && error.contains(QString::fromUtf16(words)))
+            << error.toStdString();
+        EXPECT_EQ(f.readStartFile(), before);
         EXPECT_EQ(w.start.StartPosition, 5);
-        EXPECT_TRUE(pause.waits.empty());
+        EXPECT_TRUE(f.pause.waits.empty());
         EXPECT_TRUE(w.pnlRect->isVisible());
-        run(c.mendIt, {queue});
+        run(mendIt, {dialogs.queue});
     }
     QTest::qWait(300);
-    EXPECT_EQ(jobsIn(out), 0) << "a job was sent to an unusable queue";
+    EXPECT_EQ(jobs(), 0) << "a job was sent to an unusable queue";
 
     // The queue works again: the same run prints.
     dialogs.errors.clear();
     QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
     EXPECT_TRUE(dialogs.errors.empty()) << dialogs.errors.front().toStdString();
     EXPECT_EQ(w.start.StartPosition, 6);
-    EXPECT_EQ(pause.waits, (std::vector<int>{2000, 12000}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return jobsIn(out) == 1; }, 20000)) << jobsIn(out) << " jobs";
+    EXPECT_EQ(f.pause.waits, (std::vector<int>{2000, 12000}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return jobs() == 1; }, 20000)) << jobs() << " jobs";
 
     // A queue removed after the dialog closed: Qt would print on the default queue instead.
     QPrinter chosen(QPrinter::HighResolution);
-    run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), QStringLiteral("other"), QStringLiteral("-E"),
-                                    QStringLiteral("-v"), QStringLiteral("kbcopy:") + out});
+    run("lpadmin", {QStringLiteral("-p"), QStringLiteral("other"), QStringLiteral("-E"), QStringLiteral("-v"),
+                    QStringLiteral("kbcopy:") + out});
     chosen.setPrinterName(QStringLiteral("other"));
     ASSERT_EQ(chosen.printerName(), QStringLiteral("other"));
-    run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), QStringLiteral("other")});
+    run("lpadmin", {QStringLiteral("-x"), QStringLiteral("other")});
     const QString gone = kb::checkPrinter(chosen);
     EXPECT_TRUE(gone.contains(QStringLiteral("other")) && gone.contains(QStringLiteral("見つかりません")))
         << gone.toStdString();
