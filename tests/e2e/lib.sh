@@ -30,6 +30,9 @@ kb_setup() {
     KB_ROOT=$(mktemp -d "$base/kb-$KB_TEST.XXXXXX")
     trap kb_teardown EXIT
     trap 'exit 130' INT TERM HUP
+    # A command that fails outside a check still says where.
+    set -o errtrace
+    trap 'echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND (exit $?)" >&2' ERR
     # A test that hangs ends itself before the runner's timeout would kill it outright, so that the
     # clean-up still stops what it started. (No output: an open pipe would keep the runner waiting.)
     (
@@ -64,7 +67,7 @@ kb_setup() {
 kb_teardown() {
     local rc=$?
     set +e
-    trap - EXIT INT TERM HUP
+    trap - EXIT INT TERM HUP ERR
     if ((rc != 0)) && [[ -n ${DISPLAY:-} ]]; then
         kb_screenshot "failure" >/dev/null 2>&1
         echo "---- visible windows at the failure"
