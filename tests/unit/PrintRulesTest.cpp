@@ -1,3 +1,5 @@
+// Printing: the split of a run over sheets, label origins, device scaling and one sheet drawn on a
+// recording surface.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +11,8 @@
 using namespace kb;
 
 namespace {
+
+using Ops = std::vector<std::string>;
 
 // Remembers every drawing call as one line of text, so a whole page compares at once.
 class RecordingSurface : public PrintSurface {
@@ -75,6 +79,15 @@ SheetJob plainJob(std::string line1 = "HELLO", std::string line2 = "ABC") {
     return job;
 }
 
+// One sheet drawn on a fresh surface.
+RecordingSurface drawn(const SheetJob& job, int first, int last, int dpiX = 600) {
+    RecordingSurface surface;
+    surface.x = dpiX;
+    RecordingPause pause;
+    EXPECT_TRUE(PrintSheet(surface, pause, job, 1, first, last));
+    return surface;
+}
+
 } // namespace
 
 TEST(PrintRules, SplitOverSheetsAndNextStart) {
@@ -108,36 +121,25 @@ TEST(PrintRules, SplitOverSheetsAndNextStart) {
     EXPECT_TRUE(splitRun(1, 0).empty());
 }
 
+// Two columns 890 apart, fifteen rows 168 apart; each offset step moves the whole sheet by 5.
 TEST(PrintRules, LabelOrigins) {
     const LabelOrigins none = ComputeLabelOrigins(10, 10);
-    const int rows[] = {260, 428, 596, 764, 932, 1100, 1268, 1436, 1604, 1772, 1940, 2108, 2276, 2444, 2612};
     for (int p = 1; p <= 30; ++p) {
-        SCOPED_TRACE("position " + std::to_string(p));
-        EXPECT_EQ(none.LabelOriginX[p], p % 2 ? 305 : 1195);
-        EXPECT_EQ(none.LabelOriginY[p], rows[(p - 1) / 2]);
+        EXPECT_EQ(none.LabelOriginX[p], p % 2 ? 305 : 1195) << p;
+        EXPECT_EQ(none.LabelOriginY[p], 260 + 168 * ((p - 1) / 2)) << p;
     }
-    struct Shift {
-        int right, down, x1, y1, x30, y30;
-    };
-    for (const Shift& s : {Shift{0, 0, 255, 210, 1145, 2562}, Shift{20, 20, 355, 310, 1245, 2662},
-                           Shift{11, 7, 310, 245, 1200, 2597}}) {
-        const LabelOrigins o = ComputeLabelOrigins(s.right, s.down);
-        EXPECT_EQ(o.LabelOriginX[1], s.x1);
-        EXPECT_EQ(o.LabelOriginY[1], s.y1);
-        EXPECT_EQ(o.LabelOriginX[30], s.x30);
-        EXPECT_EQ(o.LabelOriginY[30], s.y30);
+    const std::array<int, 6> shifts[] = {
+        {0, 0, 255, 210, 1145, 2562}, {20, 20, 355, 310, 1245, 2662}, {11, 7, 310, 245, 1200, 2597}};
+    for (const auto& [right, down, x1, y1, x30, y30] : shifts) {
+        const LabelOrigins o = ComputeLabelOrigins(right, down);
+        EXPECT_EQ((std::array{o.LabelOriginX[1], o.LabelOriginY[1], o.LabelOriginX[30], o.LabelOriginY[30]}),
+                  (std::array{x1, y1, x30, y30}))
+            << right << "/" << down;
     }
 }
 
+// The floating-point scaling never lands below the exact quotient for any value a sheet can hold.
 TEST(PrintRules, LayoutUnitsToDevicePixels) {
-    struct Row {
-        int v, dpi, px;
-    };
-    for (const Row& r : {Row{305, 600, 732}, Row{260, 600, 624}, Row{925, 600, 2220}, Row{2612, 360, 3761},
-                         Row{2612, 600, 6268}, Row{0, 600, 0}, Row{1, 600, 2}, Row{250, 300, 300}}) {
-        EXPECT_EQ(toDevice(r.v, r.dpi), r.px) << r.v << " at " << r.dpi;
-    }
-    // The floating-point scaling never lands below an exact quotient for any value a sheet can hold.
     for (int dpi : {72, 96, 100, 150, 180, 200, 203, 240, 300, 360, 400, 600, 720, 1200, 2400, 4800})
         for (int v = 0; v <= 3500; ++v)
             ASSERT_EQ(toDevice(v, dpi), v * dpi / 250) << v << " at " << dpi;
@@ -149,68 +151,39 @@ TEST(PrintRules, SheetGeometryAndColours) {
     ASSERT_TRUE(PrintSheet(surface, pause, plainJob(), 1, 1, 1));
     // Position 1 at 600 dpi: block (732,624)-(2220,912), text column 852, middle 768;
     // line 1 (5 bytes: 9 points, height 90) ends 5 pixels above the middle, line 2 starts 5 below.
-    const std::vector<std::string> expected = {
+    const Ops expected = {
         "begin",         "pen 5 FFCC00",       "brush FFCC00",     "rect 732 624 2220 912",
         "font 9 0000FF", "text 852 673 HELLO", "text 852 773 ABC", "end",
     };
     EXPECT_EQ(surface.ops, expected);
     EXPECT_EQ(pause.waits, std::vector<int>{2000});
 
-    RecordingSurface last;
-    ASSERT_TRUE(PrintSheet(last, pause, plainJob(), 1, 30, 30));
-    EXPECT_EQ(last.only("rect"), std::vector<std::string>{"rect 2868 6268 4356 6556"});
-
+    EXPECT_EQ(drawn(plainJob(), 30, 30).only("rect"), Ops{"rect 2868 6268 4356 6556"});
+    // Only the range is drawn: 5 and 7 are left column rows 2 and 3, 6 and 8 the right column beside them.
+    const RecordingSurface range = drawn(plainJob(), 5, 8);
+    EXPECT_EQ(range.only("rect"), (Ops{"rect 732 1430 2220 1718", "rect 2868 1430 4356 1718",
+                                       "rect 732 1833 2220 2121", "rect 2868 1833 4356 2121"}));
+    EXPECT_EQ(range.only("text").size(), 8u);
     // Unequal resolutions: columns scale with the horizontal, rows with the vertical resolution.
-    RecordingSurface wide;
-    wide.x = 1200;
-    ASSERT_TRUE(PrintSheet(wide, pause, plainJob("AB", ""), 1, 1, 1));
-    EXPECT_EQ(wide.only("rect"), std::vector<std::string>{"rect 1464 624 4440 912"});
-    EXPECT_EQ(wide.only("text"), (std::vector<std::string>{"text 1704 663 AB", "text 1704 773 "}));
-
+    const RecordingSurface wide = drawn(plainJob("AB", ""), 1, 1, 1200);
+    EXPECT_EQ(wide.only("rect"), Ops{"rect 1464 624 4440 912"});
+    EXPECT_EQ(wide.only("text"), (Ops{"text 1704 663 AB", "text 1704 773 "}));
     // Offsets move the drawing.
-    RecordingSurface shifted;
     SheetJob job = plainJob();
     job.offsetRightIndex = 0;
     job.offsetDownIndex = 20;
-    ASSERT_TRUE(PrintSheet(shifted, pause, job, 1, 1, 1));
-    EXPECT_EQ(shifted.only("rect"), std::vector<std::string>{"rect 612 744 2100 1032"});
+    EXPECT_EQ(drawn(job, 1, 1).only("rect"), Ops{"rect 612 744 2100 1032"});
 }
 
-TEST(PrintRules, OnlyTheRangeIsDrawn) {
-    RecordingSurface surface;
-    RecordingPause pause;
-    ASSERT_TRUE(PrintSheet(surface, pause, plainJob(), 1, 5, 8));
-    // 5 and 7 are left column rows 2 and 3, 6 and 8 the right column beside them.
-    const std::vector<std::string> rects = {"rect 732 1430 2220 1718", "rect 2868 1430 4356 1718",
-                                            "rect 732 1833 2220 2121", "rect 2868 1833 4356 2121"};
-    EXPECT_EQ(surface.only("rect"), rects);
-    EXPECT_EQ(surface.only("text").size(), 8u);
-    EXPECT_EQ(surface.ops.front(), "begin");
-    EXPECT_EQ(surface.ops.back(), "end");
-}
-
+// 10 points up to 3 bytes of line 1, 9 from 4, whatever the characters; line 1's height places it.
 TEST(PrintRules, FontSizeByLine1Bytes) {
-    struct Row {
-        const char* what;
-        std::string line1;
-        int points;
-    };
-    const Row rows[] = {
-        {"three single bytes", "ABC", 10},
-        {"four single bytes", "ABCD", 9},
-        {"one double-byte character", "\x88\xA2", 10},
-        {"two double-byte characters", "\x88\xA2\x88\xA3", 9},
-        {"empty", "", 10},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        RecordingSurface surface;
-        RecordingPause pause;
-        ASSERT_TRUE(PrintSheet(surface, pause, plainJob(r.line1, "x"), 1, 1, 1));
-        EXPECT_EQ(surface.only("font"),
-                  std::vector<std::string>{"font " + std::to_string(r.points) + " 0000FF"});
-        const int h = r.points == 10 ? 100 : 90;
-        EXPECT_EQ(surface.only("text").front(), "text 852 " + std::to_string(768 - h - 5) + " " + r.line1);
+    const std::pair<std::string, int> rows[] = {
+        {"ABC", 10}, {"ABCD", 9}, {"\x88\xA2", 10}, {"\x88\xA2\x88\xA3", 9}, {"", 10}};
+    for (const auto& [line1, points] : rows) {
+        const RecordingSurface surface = drawn(plainJob(line1, "x"), 1, 1);
+        EXPECT_EQ(surface.only("font"), Ops{"font " + std::to_string(points) + " 0000FF"}) << line1;
+        const int h = points == 10 ? 100 : 90;
+        EXPECT_EQ(surface.only("text").front(), "text 852 " + std::to_string(768 - h - 5) + " " + line1);
     }
 }
 
@@ -224,37 +197,23 @@ TEST(PrintRules, NumberedRunAcrossSheetBoundary) {
     job.label.NumberStem = "ABC";
 
     RecordingPause pause;
-    std::vector<std::string> texts;
+    Ops texts;
     for (const SheetRange& r : splitRun(29, 3)) {
         RecordingSurface surface;
         ASSERT_TRUE(PrintSheet(surface, pause, job, r.sheet, r.first, r.last));
         for (const auto& t : surface.only("text"))
             texts.push_back(std::to_string(r.sheet) + ": " + t);
     }
-    // Positions 29 and 30 on sheet 1 (bottom row), position 1 on sheet 2.
-    EXPECT_EQ(texts, (std::vector<std::string>{"1: text 852 6317 HELLO", "1: text 852 6417 ABC-7",
-                                               "1: text 2988 6317 HELLO", "1: text 2988 6417 ABC-8",
-                                               "2: text 852 673 HELLO", "2: text 852 773 ABC-9"}));
+    // Positions 29 and 30 on sheet 1 (bottom row), position 1 on sheet 2; each label its own number
+    // (the lines of later numbers are the composition's; here PrintSheet picks the number).
+    EXPECT_EQ(texts, (Ops{"1: text 852 6317 HELLO", "1: text 852 6417 ABC-7", "1: text 2988 6317 HELLO",
+                          "1: text 2988 6417 ABC-8", "2: text 852 673 HELLO", "2: text 852 773 ABC-9"}));
     EXPECT_EQ(pause.waits, (std::vector<int>{2000, 2000}));
-
-    // Numbers past a digit boundary are never cut, and the date tail follows them.
-    job.firstNumber = 9;
-    job.startPosition = 1;
-    job.label.NumberStem = "ABCDEFGHIJKLMNOP"; // 16 bytes
-    job.label.withDate = true;
-    job.label.dateField = "26/12/07";
-    RecordingSurface surface;
-    ASSERT_TRUE(PrintSheet(surface, pause, job, 1, 1, 2));
-    EXPECT_EQ(
-        surface.only("text"),
-        (std::vector<std::string>{"text 852 673 HELLO", "text 852 773 ABCDEFGHIJKLMNOP-9 26/12/07",
-                                  "text 2988 673 HELLO", "text 2988 773 ABCDEFGHIJKLMNOP-10 26/12/07"}));
 
     // With numbering off the preview's lines print on every label, whatever the numbered value says.
     job.numberingOn = false;
-    RecordingSurface off;
-    ASSERT_TRUE(PrintSheet(off, pause, job, 1, 1, 1));
-    EXPECT_EQ(off.only("text"), (std::vector<std::string>{"text 852 673 HELLO", "text 852 773 ABC-7"}));
+    EXPECT_EQ(drawn(job, 1, 2).only("text"), (Ops{"text 852 673 HELLO", "text 852 773 ABC-7",
+                                                  "text 2988 673 HELLO", "text 2988 773 ABC-7"}));
 }
 
 TEST(PrintRules, RefusedDocumentReportsFailure) {
@@ -263,7 +222,7 @@ TEST(PrintRules, RefusedDocumentReportsFailure) {
     refusesBegin.acceptBegin = false;
     EXPECT_FALSE(PrintSheet(refusesBegin, pause, plainJob(), 1, 1, 30));
     // Nothing is drawn on a document that never started.
-    EXPECT_EQ(refusesBegin.ops, std::vector<std::string>{"begin"});
+    EXPECT_EQ(refusesBegin.ops, Ops{"begin"});
 
     RecordingSurface refusesEnd;
     refusesEnd.acceptEnd = false;
