@@ -113,17 +113,13 @@ class PrintRun : public ::testing::Test {
 // the next position and the lists' offsets are stored, the window is back on the entry screen with the
 // date cleared, and the one-sheet run's paper is checked.
 TEST_F(PrintRun, AcceptedRunPrintsStoresAndReturnsToEntry) {
-    struct Case {
-        const char* position;
-        int labels;
-        std::vector<int> waits;
-        int pages; // the second sheet must not overwrite the first
-    };
-    const Case cases[] = {{"30", 2, {2000, 2000, 12000}, 2}, {"01", 1, {2000, 12000}, 1}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.position);
-        start(c.position);
-        keys(w().ListBox4, Qt::Key_Down, c.labels - 1);
+    // start position, labels, pauses asked for, pages (the second sheet must not overwrite the first)
+    const std::tuple<const char*, int, std::vector<int>, int> cases[] = {{"30", 2, {2000, 2000, 12000}, 2},
+                                                                         {"01", 1, {2000, 12000}, 1}};
+    for (const auto& [position, labels, waits, pages] : cases) {
+        SCOPED_TRACE(position);
+        start(position);
+        keys(w().ListBox4, Qt::Key_Down, labels - 1);
         typeAndPrintSet(w());
         keys(w().ListBox7, Qt::Key_Down, 2);  // "1": 1 mm (10 layout units) down
         keys(w().ListBox6, Qt::Key_Up, 5);    // "-2.5": 2.5 mm (25 layout units) left
@@ -135,11 +131,11 @@ TEST_F(PrintRun, AcceptedRunPrintsStoresAndReturnsToEntry) {
         EXPECT_EQ(f->dialogs.printDialogs, 1);
         EXPECT_EQ(f->readStartFile(), std::optional<std::string>("02\r\n12\r\n05\r\n\r\n0\r\n"));
         EXPECT_EQ(w().start.StartPosition, 2);
-        EXPECT_EQ(f->pause.waits, c.waits);
+        EXPECT_EQ(f->pause.waits, waits);
         EXPECT_TRUE(w().pnlMain->isVisible() && !w().pnlRect->isVisible() && w().isEnabled());
         EXPECT_FALSE(w().CheckBox1->isChecked() || w().entry.dateChecked());
         EXPECT_TRUE(w().Edit2->text().isEmpty() && w().entry.edit2Text().empty());
-        EXPECT_EQ(pdfPages(f->dialogs.pdfPath), c.pages);
+        EXPECT_EQ(pdfPages(f->dialogs.pdfPath), pages);
     }
     checkPaper(f->dialogs.pdfPath, f->folder);
 }
