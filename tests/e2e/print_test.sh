@@ -135,7 +135,10 @@ kb_check "still within the hold (${left} ms left)" [ "$left" -gt 1000 ]
 sleep "$((left / 1000)).$((left % 1000 / 100))"
 sleep 1
 kb_check "a click on End during the hold did not end the program" kb_alive "$pid"
-kb_screenshot after-run1 >/dev/null
+# Back on the entry screen: "Exit" hidden, so the second tool-button slot (168, 8, 73 x 73) is bare.
+import -window "$w" "$KB_ARTEFACTS/print-after-run1.png"
+slot=$(kb_rect_colours "$KB_ARTEFACTS/print-after-run1.png" 168 8 73 73 | wc -l)
+kb_check "after the hold the window is back on the entry screen (slot 2 has $slot colours)" [ "$slot" -eq 1 ]
 
 # ---- Run 1: text ----
 for i in 0 1; do
