@@ -160,8 +160,6 @@ TEST_F(EntryScreen, ListsByClickAndKeyboard) {
     w->ListBox4->setFocus();
     QTest::keyClick(w->ListBox4, Qt::Key_Down);
     EXPECT_EQ(w->entry.SampleCount, 2);
-    clickRow(w->ListBox4, 9);
-    EXPECT_EQ(w->entry.SampleCount, 10);
 
     click(w->CheckBox3);
     EXPECT_TRUE(w->entry.NumberingOn && w->ListBox1->isVisible());
