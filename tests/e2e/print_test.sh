@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # A numbered run of 5 labels from position 28, printed by the real program through the print dialog
-# to a private CUPS queue whose backend keeps Qt's PDF byte for byte. Run 1 uses the default colours
-# (white labels): its text is checked. Then a click on the sheet map chooses position 28 again, the
-# background is set to "Blue" and run 2 goes through the same queue: its label blocks are checked by
-# pixel. Each run gives two one-page documents (positions 28..30, then 1..2), every label with its own
-# serial number, and leaves the start file at position 3 with both offsets at 10.
+# to a private CUPS queue whose backend keeps Qt's PDF byte for byte. First a cancelled dialog, a queue
+# that refuses jobs and a stopped queue must send and store nothing. Run 1 uses the default colours
+# (white labels) and no offset: its text and where its ink lies are checked, and during the hold that
+# follows the window must ignore input but keep painting. Then line 1 becomes Japanese, a click on the
+# sheet map chooses position 28 again, the print is moved 5 mm down and 5 mm left, the background is
+# set to "Blue", and run 2 goes through the same queue: its label blocks are checked by pixel. Each run
+# gives two one-page documents (positions 28..30, then 1..2), every label with its own serial number,
+# and leaves the start file at position 3 with the offsets of the lists.
 # Usage: print_test.sh EXECUTABLE [ARTEFACT_DIR]
 source "$(dirname "$0")/lib.sh"
 kb_setup print "$1" "${2:-}"
@@ -47,8 +50,8 @@ open_print_dialog() {
     echo "$dlg"
 }
 
-print_once() { # print_once RUN-NAME JOBS-BEFORE
-    local name=$1 before=$2 dlg
+print_once() { # print_once RUN-NAME JOBS-BEFORE OFFSET-DOWN OFFSET-RIGHT (the saved offset lines)
+    local name=$1 before=$2 down=$3 right=$4 dlg
     dlg=$(open_print_dialog "$name")
     kb_focus "$dlg"
     kb_key Return
@@ -62,8 +65,8 @@ print_once() { # print_once RUN-NAME JOBS-BEFORE
     hold_start=$(date +%s%N) # the window is now held for 12 s
     sleep 1
     kb_check "$name: a third document does not follow" [ "$(kb_job_count)" -eq $((before + 2)) ]
-    kb_check "$name: start file is 03, 10, 10, empty, 0 with CR LF" \
-        [ "$(od -An -c "$KB_START_FILE" | tr -s ' \n' ' ')" = " 0 3 \r \n 1 0 \r \n 1 0 \r \n \r \n 0 \r \n " ]
+    kb_check "$name: start file is 03, $down, $right, empty, 0 with CR LF" \
+        [ "$(od -An -c "$KB_START_FILE" | tr -s ' \n' ' ')" = " 0 3 \r \n ${down:0:1} ${down:1:1} \r \n ${right:0:1} ${right:1:1} \r \n \r \n 0 \r \n " ]
 }
 
 # PrintSet, leaving the entry screen.
@@ -110,7 +113,7 @@ for state in reject disable; do
 done
 kb_check "no job is waiting in the queue" [ -z "$(lpstat -o kbtest 2>/dev/null)" ]
 
-print_once run1 0
+print_once run1 0 10 10
 mapfile -t jobs < <(kb_jobs_out)
 # ---- The 12 s hold after run 1: the window takes no input but keeps painting ----
 before=$KB_ROOT/hold-before.png
@@ -172,11 +175,17 @@ click_panel $((56 + 170)) $((16 + 327))
 kb_wait_for 5 grep -q '^28' "$KB_START_FILE" || kb_fail "a click on the map cell of position 28 did not store it"
 kb_check "the map click wrote 28, 10, 10 with CR LF" \
     [ "$(od -An -c "$KB_START_FILE" | tr -s ' \n' ' ')" = " 2 8 \r \n 1 0 \r \n 1 0 \r \n " ]
+# Offsets: "5" (index 20, 5 mm down) in ListBox7 and "-5" (index 0, 5 mm left) in ListBox6; the
+# lists sit in GroupBox2 (280, 176) at 16, 50 and 180, 50 and show the selected "0" at the top.
+click_panel $((280 + 16 + 20)) $((176 + 50 + 6)) # ListBox7, item "0"
+kb_key End Up                                      # ... to the last item, then back one to "5"
+click_panel $((280 + 180 + 20)) $((176 + 50 + 6)) # ListBox6, item "0"
+kb_key Home                                        # ... to "-5"
 click_panel $((460 + 30)) $((304 + 8)) # ListBox11, item "White"
 kb_key Down Down Down Down Down                 # ... to "Blue"
 sleep 0.3
 kb_screenshot sheet-blue >/dev/null
-print_once run2 2
+print_once run2 2 20 00
 mapfile -t jobs < <(kb_jobs_out)
 
 # ---- Run 2: pixels ----
@@ -196,8 +205,11 @@ blue_box() { # left top right bottom of the blue pixels
         -format '%[fx:page.x] %[fx:page.y] %[fx:page.x+w-1] %[fx:page.y+h-1]\n' info:
 }
 px() { echo $(($1 * dpi / 250)); }                         # layout units -> pixels (truncated)
-hx() { echo $(((ML * dpi * 250 + $1 * dpi * 72) / 18000)); } # layout x -> page pixel
-vy() { echo $(((MT * dpi * 250 + $1 * dpi * 72) / 18000)); } # layout y -> page pixel
+# Layout units -> page pixels, with the print offsets SX, SY (layout units) of the run checked.
+hx() { echo $(((ML * dpi * 250 + ($1 + SX) * dpi * 72) / 18000)); }
+vy() { echo $(((MT * dpi * 250 + ($1 + SY) * dpi * 72) / 18000)); }
+# Run 2 was moved 5 mm (50 units) down and 5 mm left.
+SX=-50 SY=50
 read -r l1 t1 r1 b1 < <(blue_box "${png[2]}")
 read -r l2 t2 r2 b2 < <(blue_box "${png[3]}")
 kb_log "blue on sheet 1: $l1,$t1..$r1,$b1; sheet 2: $l2,$t2..$r2,$b2"
@@ -252,6 +264,7 @@ kb_check "run 2 numbers 1..3 on sheet 1 and 4..5 on sheet 2" \
     [ "$(grep -ow 'ABC-[0-9]*' <<<"$text1" | sort | tr '\n' ' ')$(grep -ow 'ABC-[0-9]*' <<<"$text2" | sort | tr '\n' ' ')" = "ABC-1 ABC-2 ABC-3 ABC-4 ABC-5 " ]
 
 # ---- Run 1 again, by pixel: text only inside the labels it printed ----
+SX=0 SY=0 # run 1 was not moved
 for i in 0 1; do
     pdftoppm -r $dpi -png -singlefile "${jobs[i]}" "$KB_ROOT/white$i"
     cp "$KB_ROOT/white$i.png" "$KB_ARTEFACTS/print-run1-sheet$((i + 1)).png"
