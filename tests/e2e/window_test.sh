@@ -20,6 +20,8 @@ read -r x y < <(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x=$4} /Absol
 # Centred on the 1280 x 1024 screen: (1280 - 878) / 2, (1024 - 613) / 2, within a pixel of rounding.
 kb_check "window centred (at $x,$y, want 201,205)" [ $((x - 201)) -ge -1 -a $((x - 201)) -le 1 -a $((y - 205)) -ge -1 -a $((y - 205)) -le 1 ]
 
+kb_check "the window carries a 32 x 32 icon" grep -q 'Icon (32 x 32)' <<<"$(xprop -id "$wid" _NET_WM_ICON)"
+
 shot=$KB_ARTEFACTS/main-window.png
 import -window "$wid" "$shot"
 kb_log "screenshot: $shot"
