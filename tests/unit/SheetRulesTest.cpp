@@ -31,8 +31,9 @@ TEST(SheetRules, SheetCountAndMapColours) {
             cells[i] = c.cells[i] == 'g' ? kGrey : c.cells[i] == 'r' ? kRed : kWhite;
         EXPECT_EQ(sheetMapColours(c.s, c.m, c.n, c.k), cells)
             << "s=" << c.s << " m=" << c.m << " n=" << c.n << " k=" << c.k;
-        if (c.s >= 1 && c.s <= 30 && c.n <= 2) // the counts a click can give
+        if (c.s >= 1 && c.s <= 30 && c.n <= 2) { // the counts a click can give
             EXPECT_EQ(sheetCountAfterClick(c.s, c.m), c.n) << c.s << "+" << c.m;
+        }
     }
 }
 
