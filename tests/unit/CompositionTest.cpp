@@ -84,7 +84,7 @@ TEST(Composition, NumberingRows) {
         NumberedLine where;
         std::string stem;
         std::int32_t later = 0;
-        std::string laterLines;
+        std::string laterLines = {};
     };
     const std::string d = " " + kDate, H = "HELLO|";
     const auto None = NumberedLine::None, L1 = NumberedLine::Line1, L2 = NumberedLine::Line2,
