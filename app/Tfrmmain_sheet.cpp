@@ -5,12 +5,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/Codec.h"
 #include "app/SheetWidgets.h"
-#include "app/UserSelection.h"
 #include "app/Tfrmmain.h"
+#include "app/UserSelection.h"
 #include "content/Sjis.h"
 #include "sheet/SheetRules.h"
 
@@ -178,6 +179,12 @@ void Tfrmmain::chooseColour(QListWidget* list, bool text) {
     const std::optional<QColor> picked = m_services.dialogs.pickColour(this, lastDialogColour);
     if (!picked) {
         selectFromCode(list, accepted);
+        // The click or key that chose "Free" is still being handled and marks its item selected once
+        // this returns; select the accepted item again after that, so the list shows what is in force.
+        QTimer::singleShot(0, list, [list, row = accepted] {
+            selectFromCode(list, row);
+            list->scrollToItem(list->item(row));
+        });
         return;
     }
     lastDialogColour = *picked;

@@ -163,14 +163,22 @@ TEST(SheetScreen, ColourListsAndFreeColour) {
     EXPECT_EQ(s.f.dialogs.colourInitials, std::vector<QColor>{QColor(Qt::black)});
     EXPECT_EQ(w.ListBox11->currentRow(), 3);
     EXPECT_EQ(w.previewBackColour(), 0x00FFFFCCu);
+    // The same by keyboard: once the key has been handled, Skyblue is the one item shown selected.
+    w.ListBox11->setFocus();
+    QTest::keyClick(w.ListBox11, Qt::Key_End);
+    QCoreApplication::processEvents();
+    const QList<QListWidgetItem*> shown = w.ListBox11->selectedItems();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(w.ListBox11->row(shown.front()), 3);
+    EXPECT_EQ(w.ListBox11->currentRow(), 3);
 
     // "Free" accepted: applied at once; "Free" in the text list then opens on that colour.
     s.f.dialogs.colourAnswers.push_back(QColor(10, 20, 30));
     s.clickItem(w.ListBox11, 8);
     EXPECT_EQ(w.previewBackColour(), 0x001E140Au);
     s.clickItem(w.ListBox10, 6);
-    ASSERT_EQ(s.f.dialogs.colourInitials.size(), 3u);
-    EXPECT_EQ(s.f.dialogs.colourInitials[2], QColor(10, 20, 30));
+    ASSERT_EQ(s.f.dialogs.colourInitials.size(), 4u);
+    EXPECT_EQ(s.f.dialogs.colourInitials[3], QColor(10, 20, 30));
     EXPECT_EQ(w.ListBox10->currentRow(), 0); // cancelled
     EXPECT_EQ(w.previewFontColour(), initialFont);
 
