@@ -7,14 +7,10 @@
 #include <QPrinter>
 
 #include "app/Codec.h"
+#include "app/Colours.h"
 #include "app/Fonts.h"
 
 namespace kb {
-
-QColor colourFromBgr(std::uint32_t bgr) {
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                  static_cast<int>((bgr >> 16) & 0xFF));
-}
 
 QtPrintSurface::QtPrintSurface(QPrinter& printer) : m_printer(printer) {
     m_printer.setColorMode(QPrinter::Color);
@@ -87,13 +83,13 @@ void QtPrintSurface::rectangle(std::int32_t left, std::int32_t top, std::int32_t
     const int h = bottom - top;
     if (w <= 0 || h <= 0)
         return;
-    m_painter.fillRect(QRect(left, top, w, h), colourFromBgr(m_brushColour));
+    m_painter.fillRect(QRect(left, top, w, h), colourFromRgb(m_brushColour));
     // The outline lies inside the block, so the label covers exactly left..right, top..bottom
     // whatever the pen width (Qt would centre a wide pen on the edge and spill outside).
     const double pw = m_penWidth;
     if (pw <= 0 || 2 * pw >= w || 2 * pw >= h)
         return;
-    QPen pen(colourFromBgr(m_penColour), pw, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+    QPen pen(colourFromRgb(m_penColour), pw, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
     m_painter.setPen(pen);
     m_painter.setBrush(Qt::NoBrush);
     m_painter.drawRect(QRectF(left + pw / 2, top + pw / 2, w - pw, h - pw));
@@ -117,8 +113,8 @@ void QtPrintSurface::textOut(std::int32_t x, std::int32_t y, const std::string& 
     const QFontMetrics metrics(m_font, &m_printer);
     // Opaque text: the cell behind the characters takes the block's colour, also past its edge.
     m_painter.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
-                       colourFromBgr(m_brushColour));
-    m_painter.setPen(colourFromBgr(m_fontColour));
+                       colourFromRgb(m_brushColour));
+    m_painter.setPen(colourFromRgb(m_fontColour));
     m_painter.drawText(QPoint(x, y + metrics.ascent()), text);
 }
 

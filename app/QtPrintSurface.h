@@ -47,7 +47,4 @@ class QtPrintSurface final : public PrintSurface {
     QFont m_font;
 };
 
-// 0x00BBGGRR as a colour.
-QColor colourFromBgr(std::uint32_t bgr);
-
 } // namespace kb

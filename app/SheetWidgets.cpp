@@ -1,19 +1,11 @@
 #include "app/SheetWidgets.h"
 
+#include "app/Colours.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace kb {
-
-QColor colourFromRgb(std::uint32_t rgb) {
-    return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
-}
-
-std::uint32_t rgbFromColour(const QColor& colour) {
-    const QColor c = colour.toRgb();
-    return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
-           static_cast<std::uint32_t>(c.blue()) << 16;
-}
 
 CellShape::CellShape(QWidget* parent) : QWidget(parent) {}
 

@@ -1,15 +1,10 @@
 // Widgets of the sheet screen: the cells of the sheet map, the transparent picture above them that
-// takes the mouse, the white frame behind the preview, and the user-selection hook of its lists.
+// takes the mouse, the white frame behind the preview.
 #pragma once
-#include <QColor>
 #include <QWidget>
 #include <cstdint>
 
 namespace kb {
-
-// 0x00BBGGRR (red in the low byte) <-> QColor.
-QColor colourFromRgb(std::uint32_t rgb);
-std::uint32_t rgbFromColour(const QColor& colour);
 
 // A rectangle shape: one-pixel black outline, solid fill.
 class CellShape : public QWidget {

@@ -363,7 +363,6 @@ bool Tfrmmain::FormCreate() {
         show();
         // 14.
         Memo1->setFocus();
-        created = true;
         return true;
     } catch (const std::exception& e) {
         // A start file that cannot be read (or any other failure on the way) leaves a window that the

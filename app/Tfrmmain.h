@@ -36,7 +36,7 @@ QString errorBoxText(const QString& message);
 
 class Tfrmmain : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Tfrmmain(const Services& services, QWidget* parent = nullptr);
     ~Tfrmmain() override;
 
@@ -54,7 +54,7 @@ public:
     void Timer2Timer();
 
     // Entry screen.
-    void Memo1Change();          // the user's edit of Memo1 reached the model
+    void Memo1Change(); // the user's edit of Memo1 reached the model
     void Memo1KeyUp(int key);
     void CheckBox1Click();
     void Edit2Change();
@@ -88,18 +88,16 @@ public:
     std::int32_t MouseX = 0;
     std::int32_t MouseY = 0;
     std::array<CellShape*, 31> RectShapes{}; // index 1..30
-    LabelOrigins origins;                    // LabelOriginX / LabelOriginY
     StartValues start;                       // StartPosition, SavedOffsetDown, SavedOffsetRight
     std::int32_t SheetCount = 0;
-    NumberedLabel numberedLabel;             // what a numbered run prints (holds NumberStem)
+    NumberedLabel numberedLabel; // what a numbered run prints (holds NumberStem)
     std::int32_t OffsetDownIndex = 0;
     std::int32_t OffsetRightIndex = 0;
     std::int32_t TextColorIndex = 0;
     std::int32_t BackColorIndex = 0;
     QString AppFolder;
-    EntryModel entry;                        // Line1Text, Line2Text, Line2Work, FirstNumber, ...
-    Memo memo2Model{64};                     // the preview's text with its 64-byte limit
-    bool created = false;                    // window creation ran to the end
+    EntryModel entry;    // Line1Text, Line2Text, Line2Work, FirstNumber, ...
+    Memo memo2Model{64}; // the preview's text with its 64-byte limit
 
     // Controls outside the screens.
     QToolButton* cmdAbout = nullptr;
@@ -149,12 +147,12 @@ public:
     std::uint32_t previewFontColour() const;
     QColor lastDialogColour{Qt::black}; // the colour dialog opens on what it last returned
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildEntryScreen();
     void buildSheetScreen();

@@ -10,8 +10,8 @@
 
 #include "app/Codec.h"
 #include "app/EntryWidgets.h"
-#include "app/UserSelection.h"
 #include "app/Tfrmmain.h"
+#include "app/UserSelection.h"
 
 namespace kb {
 

@@ -56,17 +56,14 @@ bool Tfrmmain::PrintRun() {
     const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
 
     SheetJob job;
-    // The composed lines, not the preview memo's: its 64-byte limit is a limit of the screen only.
-    job.preview = numberedLabel.linesFor(entry.FirstNumber);
     job.backColour = previewBackColour();
     job.fontColour = previewFontColour();
     job.offsetRightIndex = OffsetRightIndex;
     job.offsetDownIndex = OffsetDownIndex;
-    job.numberingOn = entry.NumberingOn;
     job.firstNumber = entry.FirstNumber;
     job.startPosition = start.StartPosition;
+    // The composed lines, not the preview memo's: its 64-byte limit is a limit of the screen only.
     job.label = numberedLabel;
-    origins = ComputeLabelOrigins(OffsetRightIndex, OffsetDownIndex);
 
     const QString failed =
         QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした")

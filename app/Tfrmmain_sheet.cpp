@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "app/Codec.h"
+#include "app/Colours.h"
 #include "app/SheetWidgets.h"
 #include "app/Tfrmmain.h"
 #include "app/UserSelection.h"

@@ -54,8 +54,6 @@ kb::SheetJob numberedJob() {
     in.firstNumber = 7;
     const kb::Composition c = kb::compose(in);
     kb::SheetJob job;
-    job.preview = c.preview;
-    job.numberingOn = true;
     job.firstNumber = 7;
     job.startPosition = 1;
     job.label = c.label;
@@ -66,7 +64,8 @@ void PrintSheetPlain(benchmark::State& state) {
     RecordingSurface surface;
     NoPause pause;
     kb::SheetJob job;
-    job.preview = {"HELLO", "ABC"};
+    job.label.fixedLine1 = "HELLO";
+    job.label.fixedLine2 = "ABC";
     for (auto _ : state) {
         benchmark::DoNotOptimize(kb::PrintSheet(surface, pause, job, 1, 1, 30));
         benchmark::DoNotOptimize(surface.textBytes);

@@ -16,7 +16,6 @@ constexpr std::int32_t ColumnDistance = 890;
 constexpr std::int32_t TopRowY = 260;
 constexpr std::int32_t RowPitch = 168;
 constexpr std::int32_t ShiftPerStep = 5;
-constexpr std::int32_t NoShiftIndex = 10;
 constexpr std::int32_t LabelWidth = 620;
 constexpr std::int32_t LabelHeight = 120;
 constexpr std::int32_t TextInset = 50;
@@ -57,8 +56,8 @@ std::int32_t nextStartPosition(std::int32_t startPosition, std::int32_t labels) 
 
 LabelOrigins ComputeLabelOrigins(std::int32_t offsetRightIndex, std::int32_t offsetDownIndex) {
     LabelOrigins origins;
-    const std::int32_t shiftX = ShiftPerStep * (offsetRightIndex - NoShiftIndex);
-    const std::int32_t shiftY = ShiftPerStep * (offsetDownIndex - NoShiftIndex);
+    const std::int32_t shiftX = ShiftPerStep * (offsetRightIndex - kNoShiftIndex);
+    const std::int32_t shiftY = ShiftPerStep * (offsetDownIndex - kNoShiftIndex);
     for (std::int32_t p = 1; p <= PositionsPerSheet; ++p) {
         const std::int32_t row = (p - 1) / 2;
         origins.LabelOriginY[p] = TopRowY + shiftY + RowPitch * row;
@@ -83,7 +82,6 @@ bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::i
     const std::int32_t dpiY = surface.dpiY();
     const std::uint32_t back = job.backColour;
     const std::uint32_t font = job.fontColour;
-    const bool numbered = job.numberingOn && job.label.where != NumberedLine::None;
 
     for (std::int32_t p = std::max(first, 1); p <= std::min(last, PositionsPerSheet); ++p) {
         const std::int32_t x = origins.LabelOriginX[p];
@@ -101,10 +99,8 @@ bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::i
         surface.rectangle(left, top, right, bottom);
 
         // Every label of a numbered run carries its own number, counted through the whole run.
-        const LabelLines lines = numbered
-                                     ? job.label.linesFor(job.firstNumber + PositionsPerSheet * (sheet - 1) +
-                                                          p - job.startPosition)
-                                     : job.preview;
+        const LabelLines lines =
+            job.label.linesFor(job.firstNumber + PositionsPerSheet * (sheet - 1) + p - job.startPosition);
         surface.setFont(lines.line1.size() < 4 ? 10 : 9, font);
         const std::int32_t h = surface.textHeight(lines.line1);
         surface.textOut(column, middle - h - TextGap, lines.line1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "content/Composition.h"
+#include "sheet/SheetRules.h"
 
 namespace kb {
 
@@ -34,7 +35,7 @@ std::int32_t toDevice(std::int32_t v, std::int32_t dpi);
 
 // What PrintSheet draws on: one document of one page per call of begin/end.
 class PrintSurface {
-public:
+  public:
     virtual ~PrintSurface() = default;
     virtual bool beginDocument() = 0; // false: the printer refused to start the document
     virtual bool endDocument() = 0;   // false: the printer refused to finish it
@@ -51,21 +52,21 @@ public:
 
 // A blocking pause that keeps the window painting; tests record it instead of waiting.
 class Pause {
-public:
+  public:
     virtual ~Pause() = default;
     virtual void pause(int milliseconds) = 0;
 };
 
 struct SheetJob {
-    LabelLines preview;          // Memo2's two lines (printed as they are when numbering is off)
     std::uint32_t backColour = 0x00FFFFFF;
     std::uint32_t fontColour = 0x00000000;
-    std::int32_t offsetRightIndex = 10;
-    std::int32_t offsetDownIndex = 10;
-    bool numberingOn = false;
+    std::int32_t offsetRightIndex = kNoShiftIndex;
+    std::int32_t offsetDownIndex = kNoShiftIndex;
     std::int32_t firstNumber = 1;
     std::int32_t startPosition = 1;
-    NumberedLabel label;         // used when numberingOn
+    // The composed label: its lines for each label's serial number (the same two lines for every
+    // label when numbering is off).
+    NumberedLabel label;
 };
 
 // One sheet as one document; false when the surface refused to begin or end the document.

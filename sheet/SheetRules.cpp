@@ -75,7 +75,7 @@ std::vector<std::string> offsetItems(bool vertical) {
 }
 
 int offsetIndexAtStartup(int savedIndex, bool vertical) {
-    const int count = vertical ? 22 : 21;
+    const int count = static_cast<int>(offsetItems(vertical).size());
     // A hand-edited index with no item would leave the list unselected and the next print run would
     // store "no selection" as a 5 mm shift; fall back to no shift instead.
     return savedIndex >= 0 && savedIndex < count ? savedIndex : kNoShiftIndex;

@@ -73,7 +73,8 @@ struct RecordingPause : Pause {
 
 SheetJob plainJob(std::string line1 = "HELLO", std::string line2 = "ABC") {
     SheetJob job;
-    job.preview = {std::move(line1), std::move(line2)};
+    job.label.fixedLine1 = std::move(line1);
+    job.label.fixedLine2 = std::move(line2);
     job.backColour = 0x00FFCC00;
     job.fontColour = 0x000000FF;
     return job;
@@ -189,7 +190,6 @@ TEST(PrintRules, FontSizeByLine1Bytes) {
 
 TEST(PrintRules, NumberedRunAcrossSheetBoundary) {
     SheetJob job = plainJob("HELLO", "ABC-7");
-    job.numberingOn = true;
     job.firstNumber = 7;
     job.startPosition = 29;
     job.label.where = NumberedLine::Line2;
@@ -209,11 +209,6 @@ TEST(PrintRules, NumberedRunAcrossSheetBoundary) {
     EXPECT_EQ(texts, (Ops{"1: text 852 6317 HELLO", "1: text 852 6417 ABC-7", "1: text 2988 6317 HELLO",
                           "1: text 2988 6417 ABC-8", "2: text 852 673 HELLO", "2: text 852 773 ABC-9"}));
     EXPECT_EQ(pause.waits, (std::vector<int>{2000, 2000}));
-
-    // With numbering off the preview's lines print on every label, whatever the numbered value says.
-    job.numberingOn = false;
-    EXPECT_EQ(drawn(job, 1, 2).only("text"), (Ops{"text 852 673 HELLO", "text 852 773 ABC-7",
-                                                  "text 2988 673 HELLO", "text 2988 773 ABC-7"}));
 }
 
 TEST(PrintRules, RefusedDocumentReportsFailure) {

@@ -98,7 +98,7 @@ TEST(Shell, LayoutAfterCreation) {
         EXPECT_EQ(list->currentRow(), 0);
     }
     EXPECT_TRUE(w.Memo2->isReadOnly() && w.Memo2->lineWrapMode() == QPlainTextEdit::NoWrap);
-    EXPECT_TRUE(w.created && w.isEnabled());
+    EXPECT_TRUE(w.isEnabled());
     EXPECT_EQ(w.focusWidget(), w.Memo1);
 }
 
@@ -177,7 +177,6 @@ TEST(Shell, BadStartFileSaysSoOnceAndCloses) {
     for (const Case& c : cases) {
         WindowFixture f(c.file);
         EXPECT_FALSE(f.window->FormCreate());
-        EXPECT_FALSE(f.window->created);
         EXPECT_EQ(f.window->ListBox1->count(), 0);
         EXPECT_FALSE(f.window->isEnabled());
         f.window->show(); // as the message loop shows it
