@@ -1,5 +1,6 @@
 #include "settings/StartFile.h"
 
+#include "content/Sjis.h"
 #include "settings/Error.h"
 
 #include <algorithm>
@@ -37,8 +38,7 @@ std::string shownText(const std::string& bytes) {
             out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
             out += static_cast<char>(0x80 | (code & 0x3F));
         } else {
-            const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-            if (lead && i + 1 < bytes.size())
+            if (isLeadByte(c) && i + 1 < bytes.size())
                 ++i;
             out += "\xEF\xBF\xBD";
         }
@@ -74,6 +74,12 @@ std::string takeLine(const std::string& bytes, std::size_t end, std::size_t& pos
         line += c;
     }
     return line;
+}
+
+// The first three lines, which both writes share.
+std::string valueLines(const StartValues& values) {
+    return formatNumber00(values.StartPosition) + LineEnd + formatNumber00(values.SavedOffsetDown) + LineEnd +
+           formatNumber00(values.SavedOffsetRight) + LineEnd;
 }
 
 void clampStartPosition(StartValues& values) {
@@ -244,18 +250,18 @@ SystemCalls& realSystemCalls() {
 
 // ---- file operations ----
 
-bool SafeFileOps::exists(const std::string& path) {
+bool FileOps::exists(const std::string& path) {
     return m_calls.exists(path);
 }
 
-std::string SafeFileOps::readAll(const std::string& path) {
+std::string FileOps::readAll(const std::string& path) {
     std::string bytes;
     if (const int error = m_calls.readFile(path, bytes))
         throw IoError(ioErrorCodeFromErrno(error));
     return bytes;
 }
 
-void SafeFileOps::replaceWhole(const std::string& path, const std::string& bytes) {
+void FileOps::replaceWhole(const std::string& path, const std::string& bytes) {
     int fd = -1;
     std::string tempPath;
     if (const int error = m_calls.createTemp(path, fd, tempPath))
@@ -277,7 +283,7 @@ void SafeFileOps::replaceWhole(const std::string& path, const std::string& bytes
 }
 
 FileOps& realFileOps() {
-    static SafeFileOps ops;
+    static FileOps ops;
     return ops;
 }
 
@@ -293,9 +299,7 @@ bool StartFile::read(StartValues& values) {
 }
 
 void StartFile::shortWrite(const StartValues& values) {
-    m_ops.replaceWhole(m_path, formatNumber00(values.StartPosition) + LineEnd +
-                                   formatNumber00(values.SavedOffsetDown) + LineEnd +
-                                   formatNumber00(values.SavedOffsetRight) + LineEnd);
+    m_ops.replaceWhole(m_path, valueLines(values));
 }
 
 void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values) {
@@ -312,9 +316,8 @@ void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues
     default:
         break;
     }
-    m_ops.replaceWhole(
-        m_path, formatNumber00(values.StartPosition) + LineEnd + formatNumber00(values.SavedOffsetDown) +
-                    LineEnd + formatNumber00(values.SavedOffsetRight) + LineEnd + LineEnd + "0" + LineEnd);
+    // Lines 4 and 5 are reserved: an empty line and "0".
+    m_ops.replaceWhole(m_path, valueLines(values) + LineEnd + "0" + LineEnd);
 }
 
 } // namespace kb

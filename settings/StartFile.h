@@ -22,19 +22,7 @@ std::string formatNumber00(std::int32_t value);
 // hex after "$", "x" or "X". Anything else throws Error("'<text>' は整数ではありません").
 std::int32_t strToInt(const std::string& text);
 
-// The file operations the start file needs, so that tests can make any step fail.
-// Every failing call throws IoError.
-class FileOps {
-  public:
-    virtual ~FileOps() = default;
-    virtual bool exists(const std::string& path) = 0;
-    virtual std::string readAll(const std::string& path) = 0;
-    // Writes bytes to a temporary file beside path, flushes it, and only then replaces path with it.
-    // On any failure the old file at path is left untouched and the temporary file is removed.
-    virtual void replaceWhole(const std::string& path, const std::string& bytes) = 0;
-};
-
-// The system calls behind the real FileOps, one per step of a write, so that a test can make any single
+// The system calls behind FileOps, one per step of a write, so that a test can make any single
 // step fail on real files. Each returns 0 or the errno value of the failure.
 class SystemCalls {
   public:
@@ -53,14 +41,16 @@ class SystemCalls {
 
 SystemCalls& realSystemCalls();
 
-// FileOps over SystemCalls. replaceWhole goes through a temporary file, so an interrupted or failed
-// write never leaves a short or empty start file behind.
-class SafeFileOps : public FileOps {
+// The file operations the start file needs; every failing call throws IoError.
+class FileOps {
   public:
-    explicit SafeFileOps(SystemCalls& calls = realSystemCalls()) : m_calls(calls) {}
-    bool exists(const std::string& path) override;
-    std::string readAll(const std::string& path) override;
-    void replaceWhole(const std::string& path, const std::string& bytes) override;
+    explicit FileOps(SystemCalls& calls = realSystemCalls()) : m_calls(calls) {}
+    bool exists(const std::string& path);
+    std::string readAll(const std::string& path);
+    // Writes bytes to a temporary file beside path, flushes it, and only then replaces path with it,
+    // so an interrupted or failed write never leaves a short or empty start file behind: on any
+    // failure the old file at path is left untouched and the temporary file is removed.
+    void replaceWhole(const std::string& path, const std::string& bytes);
 
   private:
     SystemCalls& m_calls;

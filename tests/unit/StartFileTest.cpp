@@ -255,7 +255,7 @@ TEST(StartFileOnDisk, FailedStepLeavesOldFileWhole) {
             const fs::path path = folder.file("StartFile.txt");
             writeBytes(path, old);
             FailingCalls calls(c.step, c.error);
-            kb::SafeFileOps ops(calls);
+            kb::FileOps ops(calls);
             kb::StartFile file(path.string(), ops);
             StartValues values{3, 10, 10};
             try {
