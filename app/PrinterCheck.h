@@ -3,19 +3,11 @@
 #pragma once
 #include <QString>
 
+#include "app/PrintQueue.h"
+
 class QPrinter;
 
 namespace kb {
-
-// What a queue reports about itself; `exists` false when the name is unknown.
-struct QueueState {
-    bool exists = false;
-    bool stopped = false;
-    bool acceptingJobs = true;
-};
-
-// The state of the named queue as the print system reports it.
-QueueState queueState(const QString& printerName);
 
 // The message for the user when the queue cannot take the run, or an empty text when it can.
 QString queueProblem(const QString& printerName, const QueueState& state);
