@@ -73,6 +73,25 @@ std::int32_t toDevice(std::int32_t v, std::int32_t dpi) {
     return static_cast<std::int32_t>(static_cast<double>(product) * 1.44 / 360.0);
 }
 
+std::vector<std::int32_t> positionsOffPaper(const Paper& paper, std::int32_t offsetRightIndex,
+                                            std::int32_t offsetDownIndex, std::int32_t first,
+                                            std::int32_t last) {
+    std::vector<std::int32_t> off;
+    const LabelOrigins origins = ComputeLabelOrigins(offsetRightIndex, offsetDownIndex);
+    for (std::int32_t p = std::max(first, 1); p <= std::min(last, PositionsPerSheet); ++p) {
+        const std::int32_t x = origins.LabelOriginX[p];
+        const std::int32_t y = origins.LabelOriginY[p];
+        // The same pixels the block is drawn on, so the check and the paper never disagree.
+        const std::int32_t left = paper.originXPx + toDevice(x, paper.dpiX);
+        const std::int32_t top = paper.originYPx + toDevice(y, paper.dpiY);
+        const std::int32_t right = paper.originXPx + toDevice(x + LabelWidth, paper.dpiX);
+        const std::int32_t bottom = paper.originYPx + toDevice(y + LabelHeight, paper.dpiY);
+        if (left < 0 || top < 0 || right > paper.widthPx || bottom > paper.heightPx)
+            off.push_back(p);
+    }
+    return off;
+}
+
 bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::int32_t sheet,
                 std::int32_t first, std::int32_t last) {
     const LabelOrigins origins = ComputeLabelOrigins(job.offsetRightIndex, job.offsetDownIndex);

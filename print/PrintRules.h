@@ -33,6 +33,23 @@ LabelOrigins ComputeLabelOrigins(std::int32_t offsetRightIndex, std::int32_t off
 // Layout units to device pixels: trunc(v * dpi * 1.44 / 360).
 std::int32_t toDevice(std::int32_t v, std::int32_t dpi);
 
+// A sheet of paper as the printer sees it, in its device pixels: the whole paper, and where on it
+// the printable area's corner lies, from which every label is placed.
+struct Paper {
+    std::int32_t dpiX = 0;
+    std::int32_t dpiY = 0;
+    std::int32_t widthPx = 0;
+    std::int32_t heightPx = 0;
+    std::int32_t originXPx = 0;
+    std::int32_t originYPx = 0;
+};
+
+// The positions among first..last whose label block, as it will be printed (from the printable
+// corner, offsets included), would not lie wholly on the paper, in ascending order.
+std::vector<std::int32_t> positionsOffPaper(const Paper& paper, std::int32_t offsetRightIndex,
+                                            std::int32_t offsetDownIndex, std::int32_t first,
+                                            std::int32_t last);
+
 // What PrintSheet draws on: one document of one page per call of begin/end.
 class PrintSurface {
   public:

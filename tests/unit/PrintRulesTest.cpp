@@ -139,6 +139,24 @@ TEST(PrintRules, LabelOrigins) {
     }
 }
 
+// Which labels of a run would fall off the paper, as printed from the printable corner (here 18 pt
+// across, 36 pt down, at 600 dpi): on A4 the whole sheet fits at any offset; on Letter the bottom row
+// does not; on A5 neither the right column nor the rows below the tenth.
+TEST(PrintRules, LabelsOffThePaper) {
+    const Paper a4{600, 600, 4961, 7016, 150, 300}, letter{600, 600, 5100, 6600, 150, 300},
+        a5{600, 600, 3496, 4961, 150, 300};
+    const std::tuple<const char*, Paper, int, int, int, int, std::vector<std::int32_t>> cases[] = {
+        {"A4", a4, 10, 10, 1, 30, {}},
+        {"A4, 5 mm down and right", a4, 20, 20, 1, 30, {}},
+        {"Letter", letter, 10, 10, 1, 30, {29, 30}},
+        {"Letter, 5 mm up", letter, 10, 0, 27, 30, {29, 30}},
+        {"Letter, above the bottom row", letter, 10, 10, 1, 28, {}},
+        {"A5", a5, 10, 10, 19, 22, {20, 21, 22}},
+    };
+    for (const auto& [name, paper, right, down, first, last, off] : cases)
+        EXPECT_EQ(positionsOffPaper(paper, right, down, first, last), off) << name;
+}
+
 // The floating-point scaling never lands below the exact quotient for any value a sheet can hold.
 TEST(PrintRules, LayoutUnitsToDevicePixels) {
     for (int dpi : {72, 96, 100, 150, 180, 200, 203, 240, 300, 360, 400, 600, 720, 1200, 2400, 4800})
