@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's pictures as XPM text files (Qt reads XPM without any plug-in).
+"""Draws the program's pictures as XPM text files (Qt reads XPM without any plug-in), and the icon
+once more as PNG files at the sizes a desktop's icon theme asks for (icons/kestrelbox-<size>.png).
 
 Run from anywhere: python3 resources/make_pictures.py. The output files are committed; rerun the
 script only when a drawing changes. Standard library only.
@@ -10,6 +11,8 @@ pixel as transparent when it loads them.
 import math
 import os
 import string
+import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -76,6 +79,22 @@ class Canvas:
             f.write("\n".join(lines))
             f.write("\n};\n")
 
+    def write_png(self, name):
+        """8-bit RGBA; the ground None is fully transparent."""
+        rows = b"".join(b"\0" + bytes(v for c in row for v in ((0, 0, 0, 0) if c is None else (*c, 255)))
+                        for row in self.px)
+
+        def chunk(kind, data):
+            return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+        path = os.path.join(HERE, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(b"\x89PNG\r\n\x1a\n")
+            f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", self.w, self.h, 8, 6, 0, 0, 0)))
+            f.write(chunk(b"IDAT", zlib.compress(rows, 9)))
+            f.write(chunk(b"IEND", b""))
+
 
 def in_polygon(points):
     def inside(x, y):
@@ -111,14 +130,46 @@ GREEN = (0, 128, 0)
 NAVY = (0, 0, 128)
 
 
+ICON_SIZES = (16, 32, 48, 64, 128, 256)
+
+
+def icon_at(size):
+    """Red lettering on a cyan card; a yellow card behind at the top right, a purple one at the bottom left.
+
+    Drawn on a grid of 32 units, each unit size / 32 pixels wide; a pixel takes the colour of the shape
+    its centre lies in, so 32 pixels give the window's icon exactly and the other sizes the same picture.
+    """
+    k = size / 32
+    c = Canvas(size, size, None)
+
+    def area(x0, y0, x1, y1, colour):
+        """Pixels whose centres lie in [x0, x1) x [y0, y1), in pixels."""
+        for y in range(math.ceil(y0 - 0.5), math.ceil(y1 - 0.5)):
+            for x in range(math.ceil(x0 - 0.5), math.ceil(x1 - 0.5)):
+                c.set(x, y, colour)
+
+    def card(x0, y0, x1, y1, fill):
+        """A card over the grid cells x0..x1, y0..y1 with a black rim of one cell (at least one pixel)."""
+        rim = max(1, round(k))
+        area(x0 * k, y0 * k, (x1 + 1) * k, (y1 + 1) * k, BLACK)
+        area(x0 * k + rim, y0 * k + rim, (x1 + 1) * k - rim, (y1 + 1) * k - rim, fill)
+
+    card(13, 1, 30, 18, YELLOW)
+    card(1, 13, 18, 30, PURPLE)
+    card(6, 6, 25, 25, CYAN)
+    # The letter K, each dot of the 5 x 7 glyph two grid cells square.
+    for row, bits in enumerate(GLYPHS["K"]):
+        for col, bit in enumerate(bits):
+            if bit == "#":
+                x, y = 11 + col * 2, 9 + row * 2
+                area(x * k, y * k, (x + 2) * k, (y + 2) * k, RED)
+    return c
+
+
 def icon():
-    """Red lettering on a cyan card; a yellow card behind at the top right, a purple one at the bottom left."""
-    c = Canvas(32, 32, None)
-    c.rect(13, 1, 30, 18, YELLOW, BLACK)
-    c.rect(1, 13, 18, 30, PURPLE, BLACK)
-    c.rect(6, 6, 25, 25, CYAN, BLACK)
-    c.text(11, 9, "K", RED, scale=2)
-    c.write_xpm("icon.xpm")
+    icon_at(32).write_xpm("icon.xpm")
+    for size in ICON_SIZES:
+        icon_at(size).write_png(os.path.join("icons", f"kestrelbox-{size}.png"))
 
 
 def bird(c, ox, oy, s, colour_at):

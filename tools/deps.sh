@@ -32,8 +32,8 @@ KB_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6printsupp
     libcups2-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev libbenchmark-dev)
 # What the tests need on top: a virtual X server and window driving (xdotool, xwininfo, xdpyinfo and
 # xmessage from x11-utils), screenshots and pixel checks (imagemagick), a private print scheduler and
-# its client tools, and the PDF tools that read the printed pages back.
-KB_TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick cups-daemon cups-client poppler-utils)
+# its client tools, the PDF tools that read the printed pages back, and the desktop entry's validator.
+KB_TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick cups-daemon cups-client poppler-utils desktop-file-utils)
 
 # Configures and builds in Release into build/ with -j2.
 kb_build() {

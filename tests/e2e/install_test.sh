@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The installed program folder: `cmake --install` into a folder whose path has a blank puts the
+# executable beside a new start file (01, 10, 10), a desktop entry that desktop-file-validate accepts
+# and whose Exec starts that executable, and the icon at every theme size; the program starts from
+# there, its window belongs to the entry (StartupWMClass) and "End" ends it. A
+# second install keeps the user's start file. The one-user install (KB_DESKTOP_DATA_HOME) also puts
+# the entry and the icons into the user's data folder.
+# Usage: install_test.sh BUILD_DIR [ARTEFACT_DIR]
+source "$(dirname "$0")/lib.sh"
+build=$1
+kb_setup install "$build/bin/Kestrelbox" "${2:-}"
+
+folder="$KB_ROOT/Program Files/kestrelbox"
+kb_install_into() { # kb_install_into FOLDER: cmake's own output goes to the log
+    cmake --install "$build" --prefix "$1" >>"$KB_ROOT/log/install.log" 2>&1 ||
+        kb_fail "cmake --install: $(tail -n 5 "$KB_ROOT/log/install.log")"
+}
+desktop_key() { sed -n "s/^$2=//p" "$1"; } # desktop_key ENTRY KEY
+start_file_bytes() { od -An -c "$folder/StartFile.txt" | tr -s ' \n' ' '; }
+
+kb_install_into "$folder"
+kb_check "executable in the program folder" [ -x "$folder/Kestrelbox" ]
+kb_check "new start file 01, 10, 10 with CR LF (got '$(start_file_bytes)')" \
+    [ "$(start_file_bytes)" = " 0 1 \r \n 1 0 \r \n 1 0 \r \n " ]
+
+entry=$folder/share/applications/kestrelbox.desktop
+kb_check "desktop entry installed" [ -f "$entry" ]
+report=$(desktop-file-validate "$entry" 2>&1) || kb_fail "desktop-file-validate: $report"
+kb_check "desktop-file-validate has nothing to say ('$report')" [ -z "$report" ]
+exec_line=$(desktop_key "$entry" Exec)
+# One argument in double quotes; this path needs no escapes inside them.
+exe=${exec_line#\"}
+exe=${exe%\"}
+kb_check "Exec ($exec_line) is the quoted path of the installed executable" \
+    [ "\"$exe\"" = "$exec_line" -a "$exe" -ef "$folder/Kestrelbox" ]
+for size in 16 32 48 64 128 256; do
+    icon=$folder/share/icons/hicolor/${size}x$size/apps/kestrelbox.png
+    kb_check "icon ${size}x$size" [ "$(identify -format '%m %wx%h' "$icon" 2>&1)" = "PNG ${size}x$size" ]
+done
+
+# ---- The installed program, started as the desktop entry starts it ----
+kb_start_x
+kb_start_app "$exe"
+pid=$KB_APP_PID
+wid=$(kb_wait_window Main 20 "$pid") || kb_fail "no window \"Main\" from the installed program within 20 s"
+wm_class=$(xprop -id "$wid" WM_CLASS | sed -n 's/.*, "\(.*\)"$/\1/p')
+kb_check "window class '$wm_class' is the entry's StartupWMClass" \
+    [ "$wm_class" = "$(desktop_key "$entry" StartupWMClass)" ]
+kb_click "$wid" 124 44 # "End"
+kb_wait_exit "$pid" 10 || kb_fail "installed program still running 10 s after \"End\""
+kb_check "installed program ended with code 0 (got $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
+
+# ---- Installing again over a folder in use ----
+printf '17\r\n09\r\n11\r\n\r\n0\r\n' >"$folder/StartFile.txt"
+kept=$(start_file_bytes)
+kb_install_into "$folder"
+kb_check "a second install keeps the user's start file" [ "$(start_file_bytes)" = "$kept" ]
+
+# ---- For one user: the program folder in ~/.local/opt, the entry in the user's menu ----
+KB_DESKTOP_DATA_HOME=$HOME/.local/share kb_install_into "$HOME/.local/opt/kestrelbox"
+user_entry=$HOME/.local/share/applications/kestrelbox.desktop
+report=$(desktop-file-validate "$user_entry" 2>&1) || kb_fail "desktop-file-validate: $report"
+kb_check "the user's entry starts the program in ~/.local/opt" \
+    [ "$(desktop_key "$user_entry" Exec)" = "\"$HOME/.local/opt/kestrelbox/Kestrelbox\"" ]
+kb_check "the user's icon theme has the 48 px icon" \
+    [ -f "$HOME/.local/share/icons/hicolor/48x48/apps/kestrelbox.png" ]
+kb_log "PASS"
