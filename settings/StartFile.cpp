@@ -2,15 +2,17 @@
 
 #include "content/Sjis.h"
 #include "settings/Error.h"
+#include "sheet/SheetRules.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
-#include <vector>
 
 #if defined(__unix__) || defined(__APPLE__)
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #else
@@ -23,14 +25,17 @@ namespace {
 
 const char* const LineEnd = "\r\n";
 
-// The characters read from the file, made fit for a UTF-8 message: ASCII as it is, half-width katakana
-// converted, a double-byte character (or half of one, cut by the two-character read) shown as one
-// replacement character, never as broken UTF-8.
+// The characters read from the file, made fit for a UTF-8 message: printable ASCII as it is, control
+// bytes as "?" (a NUL would end the message there, a tab or an escape shows nothing the user can
+// find), half-width katakana converted, a double-byte character (or half of one, cut by the
+// two-character read) shown as one replacement character, never as broken UTF-8.
 std::string shownText(const std::string& bytes) {
     std::string out;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80) {
+        if (c < 0x20 || c == 0x7F) {
+            out += '?';
+        } else if (c < 0x80) {
             out += static_cast<char>(c);
         } else if (c >= 0xA1 && c <= 0xDF) {
             const unsigned code = 0xFF61 + (c - 0xA1u);
@@ -135,8 +140,10 @@ void parseStartFile(const std::string& bytes, StartValues& values) {
     if (end == std::string::npos)
         end = bytes.size();
     std::size_t pos = 0;
+    int lines = 0;
     for (int n = 1; pos < end; ++n) {
         std::string line = takeLine(bytes, end, pos);
+        lines = n;
         const bool shortField = n <= 3 || n == 5;
         if (!shortField)
             continue;
@@ -151,7 +158,14 @@ void parseStartFile(const std::string& bytes, StartValues& values) {
             values.SavedOffsetRight = strToInt(line);
         }
     }
-    clampStartPosition(values);
+    // A line the file lacks (an empty file, a cut one) is no reason to move the print: an offset left
+    // at 0 would shift every label 5 mm up or to the left without a word.
+    if (lines < 1)
+        values.StartPosition = 1;
+    if (lines < 2)
+        values.SavedOffsetDown = kNoShiftIndex;
+    if (lines < 3)
+        values.SavedOffsetRight = kNoShiftIndex;
 }
 
 // ---- system calls ----
@@ -163,34 +177,91 @@ bool SystemCalls::exists(const std::string& path) {
     return errno != ENOENT && errno != ENOTDIR;
 }
 
-int SystemCalls::readFile(const std::string& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+int SystemCalls::readFile(const std::string& path, std::size_t limit, std::string& bytes) {
+    // Looked at before it is opened: opening a device can have effects of its own, and a named pipe
+    // without a writer would keep the open waiting for good.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno;
+    if (!S_ISREG(info.st_mode))
+        return EACCES;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return errno;
-    bytes.clear();
-    std::vector<char> buffer(4096);
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    // Whatever was swapped in at the name since the look above.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return EACCES;
+    }
+    bytes.assign(limit, '\0');
+    std::size_t total = 0;
+    while (total < limit) {
+        const ssize_t got = ::read(fd, bytes.data() + total, limit - total);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             const int error = errno;
             ::close(fd);
+            bytes.clear();
             return error;
         }
         if (got == 0)
             break;
-        bytes.append(buffer.data(), static_cast<std::size_t>(got));
+        total += static_cast<std::size_t>(got);
     }
+    bytes.resize(total);
     return ::close(fd) == 0 ? 0 : errno;
+}
+
+int SystemCalls::followLinks(const std::string& path, std::string& target) {
+    // As many links as the system itself follows before it gives up with ELOOP.
+    constexpr int MaxLinks = 40;
+    std::string current = path;
+    for (int hop = 0; hop <= MaxLinks; ++hop) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0) {
+            if (errno != ENOENT)
+                return errno;
+            target = current; // a missing file (or a link to one) is created where it is named
+            return 0;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            target = current;
+            return 0;
+        }
+        std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t size = ::readlink(current.c_str(), link.data(), link.size());
+        if (size < 0)
+            return errno;
+        if (static_cast<std::size_t>(size) >= link.size())
+            return ENAMETOOLONG; // the link changed under us; it is not worth a second try
+        link.resize(static_cast<std::size_t>(size));
+        // A relative link is relative to the folder that holds it.
+        if (link.empty() || link.front() != '/')
+            link = current.substr(0, current.find_last_of('/') + 1) + link;
+        current = link;
+    }
+    return ELOOP;
+}
+
+int SystemCalls::checkWritable(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno;
+    if (!S_ISREG(info.st_mode))
+        return EACCES;
+    return ::access(path.c_str(), W_OK) == 0 ? 0 : errno;
 }
 
 int SystemCalls::createTemp(const std::string& target, int& fd, std::string& tempPath) {
     std::string name = target + ".XXXXXX";
-    fd = ::mkstemp(name.data());
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return errno;
     tempPath = name;
+    // Held until the file is closed: the clean-up of another copy's next write must not take a file
+    // that this write is still filling.
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
     // mkstemp makes the file private to the owner; the replacement keeps the old file's permissions.
     // Should this fail the file is still the user's own and fully usable, so the write goes on.
     struct stat info {};
@@ -199,6 +270,11 @@ int SystemCalls::createTemp(const std::string& target, int& fd, std::string& tem
     else
         (void)::fchmod(fd, 0644);
     return 0;
+}
+
+int SystemCalls::openInPlace(const std::string& path, int& fd) {
+    fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    return fd < 0 ? errno : 0;
 }
 
 int SystemCalls::write(int fd, const char* data, std::size_t size) {
@@ -213,6 +289,10 @@ int SystemCalls::write(int fd, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(done);
     }
     return 0;
+}
+
+int SystemCalls::truncate(int fd, std::size_t size) {
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0 ? 0 : errno;
 }
 
 int SystemCalls::flush(int fd) {
@@ -243,6 +323,37 @@ int SystemCalls::remove(const std::string& path) {
     return ::unlink(path.c_str()) == 0 ? 0 : errno;
 }
 
+int SystemCalls::listFolder(const std::string& folder, std::vector<std::string>& names) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return errno;
+    names.clear();
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir))
+        names.emplace_back(entry->d_name);
+    const int error = errno;
+    ::closedir(dir);
+    return error;
+}
+
+int SystemCalls::removeLeftover(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat info {};
+    int error = 0;
+    if (::fstat(fd, &info) != 0)
+        error = errno;
+    else if (!S_ISREG(info.st_mode))
+        error = EACCES;
+    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
+    else if (::unlink(path.c_str()) != 0)
+        error = errno;
+    ::close(fd);
+    return error;
+}
+
 SystemCalls& realSystemCalls() {
     static SystemCalls calls;
     return calls;
@@ -250,27 +361,62 @@ SystemCalls& realSystemCalls() {
 
 // ---- file operations ----
 
+namespace {
+
+[[noreturn]] void throwIo(int error) {
+    throw IoError(ioErrorCodeFromErrno(error));
+}
+
+// The program's own temporary names only: "<name>." and the six letters or digits mkstemp puts in.
+bool isLeftoverName(const std::string& entry, const std::string& name) {
+    constexpr std::size_t Random = 6;
+    if (entry.size() != name.size() + 1 + Random || entry.compare(0, name.size(), name) != 0 ||
+        entry[name.size()] != '.')
+        return false;
+    return std::all_of(entry.end() - Random, entry.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+}
+
+} // namespace
+
 bool FileOps::exists(const std::string& path) {
     return m_calls.exists(path);
 }
 
-std::string FileOps::readAll(const std::string& path) {
+std::string FileOps::readStart(const std::string& path) {
     std::string bytes;
-    if (const int error = m_calls.readFile(path, bytes))
-        throw IoError(ioErrorCodeFromErrno(error));
+    if (const int error = m_calls.readFile(path, StartFileReadLimit, bytes))
+        throwIo(error);
     return bytes;
 }
 
 void FileOps::replaceWhole(const std::string& path, const std::string& bytes) {
+    std::string target;
+    if (const int error = m_calls.followLinks(path, target))
+        throwIo(error);
+    // A file the user has made read-only keeps its contents; a missing one is created.
+    const int writable = m_calls.checkWritable(target);
+    if (writable != 0 && writable != ENOENT)
+        throwIo(writable);
+    removeLeftovers(target);
+
     int fd = -1;
     std::string tempPath;
-    if (const int error = m_calls.createTemp(path, fd, tempPath))
-        throw IoError(ioErrorCodeFromErrno(error));
+    if (const int error = m_calls.createTemp(target, fd, tempPath)) {
+        // No new file can be made beside it (an installation folder owned by another user), but the
+        // file itself may be written: rewriting it in place is the only way to keep the position.
+        if (writable == 0 && (error == EACCES || error == EPERM)) {
+            writeInPlace(target, bytes);
+            return;
+        }
+        throwIo(error);
+    }
     const auto giveUp = [&](int error, bool open) {
         if (open)
             (void)m_calls.close(fd);
         (void)m_calls.remove(tempPath);
-        throw IoError(ioErrorCodeFromErrno(error));
+        throwIo(error);
     };
     if (const int error = m_calls.write(fd, bytes.data(), bytes.size()))
         giveUp(error, true);
@@ -278,8 +424,36 @@ void FileOps::replaceWhole(const std::string& path, const std::string& bytes) {
         giveUp(error, true);
     if (const int error = m_calls.close(fd))
         giveUp(error, false);
-    if (const int error = m_calls.rename(tempPath, path))
+    if (const int error = m_calls.rename(tempPath, target))
         giveUp(error, false);
+}
+
+void FileOps::writeInPlace(const std::string& path, const std::string& bytes) {
+    int fd = -1;
+    if (const int error = m_calls.openInPlace(path, fd))
+        throwIo(error);
+    // Written over the old contents first and cut to length after, so that the file is never empty.
+    int error = m_calls.write(fd, bytes.data(), bytes.size());
+    if (!error)
+        error = m_calls.truncate(fd, bytes.size());
+    if (!error)
+        error = m_calls.flush(fd);
+    const int closeError = m_calls.close(fd);
+    if (error || closeError)
+        throwIo(error ? error : closeError);
+}
+
+void FileOps::removeLeftovers(const std::string& target) {
+    const std::size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string name = target.substr(folder.size());
+    std::vector<std::string> names;
+    // Nothing here stops the write: a leftover that cannot go now goes with a later write.
+    if (m_calls.listFolder(folder.empty() ? "." : folder, names) != 0)
+        return;
+    for (const std::string& entry : names)
+        if (isLeftoverName(entry, name))
+            (void)m_calls.removeLeftover(folder + entry);
 }
 
 FileOps& realFileOps() {
@@ -294,7 +468,7 @@ StartFile::StartFile(std::string path, FileOps& ops) : m_path(std::move(path)), 
 bool StartFile::read(StartValues& values) {
     if (!m_ops.exists(m_path))
         return false;
-    parseStartFile(m_ops.readAll(m_path), values);
+    parseStartFile(m_ops.readStart(m_path), values);
     return true;
 }
 

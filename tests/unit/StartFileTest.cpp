@@ -9,8 +9,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <iterator>
+#include <memory>
 #include <optional>
+#include <set>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kb {
 void PrintTo(const StartValues& v, std::ostream* os) {
@@ -78,8 +87,12 @@ TEST(StartFileFormat, StrToInt) {
         }
     };
     for (const std::string text :
-         {"", "-", " ", "7 ", "$", "x", "$G", "1a", "0x1", "- 1", "\t7", "A", "2147483648", "-2147483649"})
+         {"", "-", " ", "7 ", "$", "x", "$G", "1a", "0x1", "- 1", "A", "2147483648", "-2147483649"})
         rejects(text, text);
+    // Control bytes show as "?": a NUL would end the message, a tab shows as nothing to look for.
+    rejects("\t7", "?7");
+    rejects(std::string(1, '\0') + "5", "?5");
+    rejects("7\x7F", "7?");
     // Shift-JIS bytes from the file show as valid text: half-width katakana as such, a double-byte
     // character or half of one as the replacement character.
     rejects("\xB1", "ｱ");
@@ -106,18 +119,21 @@ TEST(StartFileReader, Lines) {
         {"minus one read back", "05\r\n-01\r\n-01\r\n", fresh, {5, 0, 0}, {}},
         {"LF only", "05\n09\n11\n", fresh, {5, 9, 11}, {}},
         {"lone CR skipped", "0\r5\r\n1\r\r1\r\n\r12\r\n", fresh, {5, 11, 12}, {}},
-        {"Ctrl+Z inside a line", "05\r\n1\0322\r\n", {0, 0, 3}, {5, 1, 3}, {}},
-        {"Ctrl+Z first", "\03205\r\n", {0, 4, 4}, {1, 4, 4}, {}},
+        {"Ctrl+Z inside a line", "05\r\n1\0322\r\n", {0, 0, 3}, {5, 1, 10}, {}},
+        {"Ctrl+Z first", "\03205\r\n", {0, 4, 4}, {1, 10, 10}, {}},
         {"lines 4 on not read", "05\r\n10\r\n10\r\nanything\r\nab\r\nmore\r\n\r\nx", fresh, {5, 10, 10}, {}},
         {"last line without end", "05\r\n10\r\n11", fresh, {5, 10, 11}, {}},
-        {"fewer than three", "05\r\n", {0, 7, 8}, {5, 7, 8}, {}},
-        {"empty file", "", fresh, {1, 0, 0}, {}},
-        {"empty file keeps a good position", "", {12, 3, 4}, {12, 3, 4}, {}},
+        // A missing line is position 1 or no shift (10), whatever the values were before.
+        {"fewer than three", "05\r\n", {0, 7, 8}, {5, 10, 10}, {}},
+        {"two lines", "05\r\n09", fresh, {5, 9, 10}, {}},
+        {"empty file", "", fresh, {1, 10, 10}, {}},
+        {"empty file over other values", "", {12, 3, 4}, {1, 10, 10}, {}},
         {"above 30", "31\r\n10\r\n10\r\n", fresh, {1, 10, 10}, {}},
         {"30", "30\r\n10\r\n10\r\n", fresh, {30, 10, 10}, {}},
         {"empty line 1", "\r\n10\r\n10\r\n", fresh, fresh, notInteger("")},
         {"letters on line 2", "05\r\nab\r\n10\r\n", fresh, {5, 0, 0}, notInteger("ab")},
         {"only a lone CR on line 3", "05\r\n10\r\n\r", fresh, {5, 10, 0}, notInteger("")},
+        {"NUL on line 1", std::string(1, '\0') + "5\r\n10\r\n10\r\n", fresh, fresh, notInteger("?5")},
     };
     for (const auto& c : cases) {
         StartValues values = c.before;
@@ -199,8 +215,8 @@ class FailingCalls : public kb::SystemCalls {
   public:
     FailingCalls(Step step, int error) : m_step(step), m_error(error) {}
 
-    int readFile(const std::string& path, std::string& bytes) override {
-        return m_step == Step::Read ? m_error : SystemCalls::readFile(path, bytes);
+    int readFile(const std::string& path, std::size_t limit, std::string& bytes) override {
+        return m_step == Step::Read ? m_error : SystemCalls::readFile(path, limit, bytes);
     }
     int createTemp(const std::string& target, int& fd, std::string& tempPath) override {
         return m_step == Step::CreateTemp ? m_error : SystemCalls::createTemp(target, fd, tempPath);
@@ -237,7 +253,7 @@ TEST(StartFileOnDisk, FailedStepLeavesOldFileWhole) {
         std::string text;
     };
     const Case cases[] = {
-        {Step::CreateTemp, EACCES, "ファイルへのアクセスが拒否されました"},
+        {Step::CreateTemp, EROFS, "ファイルへのアクセスが拒否されました"},
         {Step::CreateTemp, EMFILE, "オープンしたファイルが多すぎます"},
         {Step::Write, ENOSPC, "ディスクがいっぱいです"},
         {Step::Write, EIO, "I/O エラー (1117)"},
@@ -274,6 +290,209 @@ TEST(StartFileOnDisk, FailedStepLeavesOldFileWhole) {
             // A failed read changes nothing; a failed five-line write keeps the field's new value.
             const bool setsField = fiveLines && c.step != Step::Read;
             EXPECT_EQ(values, (StartValues{setsField ? 4 : 3, 10, 10})) << label;
+        }
+    }
+}
+
+namespace {
+
+// A named pipe with a program on the way to write a good start file into it. Whatever the reader did,
+// the writer is let through and joined at the end (its open waits for a reader).
+class FeedingPipe {
+  public:
+    explicit FeedingPipe(const fs::path& path) : m_path(path) {
+        EXPECT_EQ(::mkfifo(path.c_str(), 0644), 0);
+        m_writer = std::thread([path] {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            if (fd >= 0) {
+                (void)!::write(fd, "05\r\n10\r\n10\r\n", 12);
+                ::close(fd);
+            }
+        });
+    }
+    ~FeedingPipe() {
+        const int reader = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        m_writer.join();
+        ::close(reader);
+    }
+
+  private:
+    fs::path m_path;
+    std::thread m_writer;
+};
+
+// Real system calls that remember the most bytes one read delivered.
+struct ReadSizes : kb::SystemCalls {
+    std::size_t largest = 0;
+    int readFile(const std::string& path, std::size_t limit, std::string& bytes) override {
+        const int error = SystemCalls::readFile(path, limit, bytes);
+        largest = std::max(largest, bytes.size());
+        return error;
+    }
+};
+
+} // namespace
+
+// Only a regular file is read, and only its start: a pipe, a device or anything else at the name is
+// refused with the access-denied text at once, instead of waiting for good or reading without end.
+TEST(StartFileOnDisk, OnlyTheStartOfARegularFileIsRead) {
+    const std::string good = "05\r\n09\r\n11\r\n\r\n0\r\n";
+    struct Case {
+        const char* name;
+        std::function<std::shared_ptr<void>(const fs::path& file, const fs::path& elsewhere)> make;
+        std::optional<StartValues> values; // nothing: refused
+    };
+    const Case cases[] = {
+        {"named pipe", [](auto& file, auto&) { return std::make_shared<FeedingPipe>(file); }, {}},
+        {"link to /dev/zero",
+         [](auto& file, auto&) { return fs::create_symlink("/dev/zero", file), nullptr; },
+         {}},
+        {"link to /dev/urandom",
+         [](auto& file, auto&) { return fs::create_symlink("/dev/urandom", file), nullptr; },
+         {}},
+        {"link to a file elsewhere",
+         [&](auto& file, auto& elsewhere) {
+             writeBytes(elsewhere, good);
+             return fs::create_symlink(elsewhere, file), nullptr;
+         },
+         StartValues{5, 9, 11}},
+        {"200 MB file",
+         [&](auto& file, auto&) {
+             writeBytes(file, good);
+             return fs::resize_file(file, 200'000'000), nullptr;
+         },
+         StartValues{5, 9, 11}},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        ReadSizes calls;
+        kb::FileOps ops(calls);
+        kb::StartFile file(folder.file("StartFile.txt").string(), ops);
+        std::shared_ptr<void> keep = c.make(folder.file("StartFile.txt"), folder.file("shared.txt"));
+        StartValues values{3, 4, 5};
+        std::optional<StartValues> got;
+        try {
+            EXPECT_TRUE(file.read(values)) << c.name;
+            got = values;
+        } catch (const kb::IoError& e) {
+            EXPECT_EQ(e.what(), std::string("ファイルへのアクセスが拒否されました")) << c.name;
+            EXPECT_EQ(values, (StartValues{3, 4, 5})) << c.name;
+        }
+        keep.reset();
+        EXPECT_EQ(got, c.values) << c.name;
+        EXPECT_LE(calls.largest, 64u * 1024) << c.name;
+    }
+}
+
+namespace {
+
+bool ownerMay(const fs::path& path) {
+    return (fs::status(path).permissions() & fs::perms::owner_write) != fs::perms::none;
+}
+
+// The checks the system makes for the owner of the files, made here as well: as root (CI) the system
+// would let every write through and the rows below would show nothing.
+struct OrdinaryUser : kb::SystemCalls {
+    static fs::path folderOf(const std::string& path) { return fs::path(path).parent_path(); }
+    int checkWritable(const std::string& path) override {
+        const int error = SystemCalls::checkWritable(path);
+        return error || ownerMay(path) ? error : EACCES;
+    }
+    int createTemp(const std::string& target, int& fd, std::string& tempPath) override {
+        return ownerMay(folderOf(target)) ? SystemCalls::createTemp(target, fd, tempPath) : EACCES;
+    }
+    int openInPlace(const std::string& path, int& fd) override {
+        return ownerMay(path) ? SystemCalls::openInPlace(path, fd) : EACCES;
+    }
+    int rename(const std::string& from, const std::string& to) override {
+        return ownerMay(folderOf(to)) ? SystemCalls::rename(from, to) : EACCES;
+    }
+    int removeLeftover(const std::string& path) override {
+        return ownerMay(folderOf(path)) ? SystemCalls::removeLeftover(path) : EACCES;
+    }
+};
+
+std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+} // namespace
+
+// The file's own permissions decide, not its folder's; a link is written through and stays a link;
+// temporary files of interrupted writes go, other names stay. Each row through the owner's checks,
+// and through the system's own as well when the test does not run as root.
+TEST(StartFileOnDisk, WritesFollowTheFileAndItsPermissions) {
+    using P = fs::perms;
+    const P rw = P::owner_read | P::owner_write | P::group_read, ro = P::owner_read | P::group_read;
+    const P folderRw = P::owner_all, folderRo = P::owner_read | P::owner_exec;
+    const std::string denied = "ファイルへのアクセスが拒否されました";
+    struct Case {
+        const char* name;
+        P folderMode, fileMode;
+        bool link;                    // the start file is a link to shared/StartFile.txt
+        std::set<std::string> others; // further names beside the written file
+        std::optional<std::string> error;
+        std::set<std::string> othersAfter;
+    };
+    const std::set<std::string> strangers = {"StartFile.txt.bak", "StartFile.txt.a1B2c3d",
+                                             "StartFile.txt.a1-2c3", "Other.txt.a1B2c3",
+                                             "StartFile.txt.a1B2c"};
+    std::set<std::string> leftovers = strangers;
+    leftovers.insert({"StartFile.txt.a1B2c3", "StartFile.txt.ZZZZZZ"});
+    const Case cases[] = {
+        {"writable file, read-only folder", folderRo, rw, false, {}, {}, {}},
+        {"read-only file, writable folder", folderRw, ro, false, {}, denied, {}},
+        {"read-only file, read-only folder", folderRo, ro, false, {}, denied, {}},
+        {"link to a file elsewhere", folderRw, rw, true, {}, {}, {}},
+        {"link to a file in a read-only folder", folderRo, rw, true, {}, {}, {}},
+        {"leftovers of interrupted writes", folderRw, rw, false, leftovers, {}, strangers},
+    };
+    const std::string old = "07\r\n09\r\n11\r\n\r\n0\r\n";
+    for (const bool systemChecks : {false, true}) {
+        if (systemChecks && ::geteuid() == 0) {
+            std::cout << "[ SKIPPED  ] the rows through the system's own permission checks: running as root, "
+                         "for whom every file is writable (they ran through the owner's checks above)\n";
+            continue;
+        }
+        for (const Case& c : cases) {
+            const std::string label = std::string(c.name) + (systemChecks ? " (system)" : " (owner)");
+            TempFolder top;
+            const fs::path install = top.file("install"), shared = top.file("shared");
+            fs::create_directories(install), fs::create_directories(shared);
+            const fs::path written = (c.link ? shared : install) / "StartFile.txt";
+            writeBytes(written, old);
+            if (c.link)
+                fs::create_symlink("../shared/StartFile.txt", install / "StartFile.txt");
+            for (const std::string& name : c.others)
+                writeBytes(written.parent_path() / name, "05\r\n");
+            // A write still filling its temporary file: its file stays.
+            kb::SystemCalls real;
+            int busyFd = -1;
+            std::string busy;
+            ASSERT_EQ(real.createTemp(written.string(), busyFd, busy), 0);
+            fs::permissions(written, c.fileMode);
+            fs::permissions(written.parent_path(), c.folderMode);
+
+            OrdinaryUser owner;
+            kb::FileOps ops(systemChecks ? real : owner);
+            kb::StartFile file((install / "StartFile.txt").string(), ops);
+            try {
+                file.shortWrite({5, 10, 10});
+                EXPECT_FALSE(c.error) << label << ": written";
+            } catch (const kb::IoError& e) {
+                EXPECT_EQ(std::optional<std::string>(e.what()), c.error) << label;
+            }
+            EXPECT_EQ(readBytes(written), c.error ? old : "05\r\n10\r\n10\r\n") << label;
+            EXPECT_EQ(fs::status(written).permissions(), c.fileMode) << label;
+            EXPECT_EQ(fs::is_symlink(install / "StartFile.txt"), c.link) << label;
+            std::set<std::string> expected = c.othersAfter;
+            expected.insert({"StartFile.txt", fs::path(busy).filename().string()});
+            EXPECT_EQ(namesIn(written.parent_path()), expected) << label;
+            ::close(busyFd);
+            fs::permissions(written.parent_path(), folderRw);
         }
     }
 }
