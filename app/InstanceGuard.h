@@ -18,14 +18,19 @@ class InstanceGuard : public QObject {
     ~InstanceGuard() override;
 
     // Hands over to a running copy registered under exeFileName (HandedOver), or registers this copy,
-    // taking over a registration that a dead copy left behind (Registered). Failed: neither was possible.
+    // taking over a registration that a dead copy left behind (Registered). Failed: neither was
+    // possible; failureReason() says why.
     Result start(const QString& exeFileName);
+    // Why the last start failed, worded for the user, one line per place tried; empty otherwise.
+    QString failureReason() const { return m_failure; }
     // Ends the registration; a later start under the same name registers afresh.
     void release();
 
-    // Where the registration of exeFileName lives: on Unix a socket path in the user's runtime folder
-    // ($XDG_RUNTIME_DIR, else the temporary folder) with the user id in its name.
-    static QString serverName(const QString& exeFileName);
+    // Where the registration of exeFileName lives: on Unix a socket path, with the user id in its name,
+    // in the user's runtime folder ($XDG_RUNTIME_DIR) or, when that is unset or this user cannot make
+    // files there, in a folder of the user's own in the temporary folder (made when missing). Empty
+    // when neither can be used; why then says so, one line per folder.
+    static QString serverName(const QString& exeFileName, QString* why = nullptr);
 
   signals:
     // A later start asked this copy to show its main window.
@@ -35,6 +40,7 @@ class InstanceGuard : public QObject {
     void acceptConnections();
 
     QLocalServer* m_server = nullptr;
+    QString m_failure;
 };
 
 } // namespace kb

@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
     case kb::InstanceGuard::Result::HandedOver:
         return 0;
     case kb::InstanceGuard::Result::Failed:
-        kb::platformDialogs().message(nullptr, QStringLiteral("起動できません。"));
-        return 0;
+        kb::platformDialogs().message(nullptr, QStringLiteral("起動できません。\n") + guard.failureReason());
+        return 1;
     case kb::InstanceGuard::Result::Registered:
         break;
     }

@@ -1,12 +1,15 @@
 // The single-instance guard, in process: guard objects stand for copies of the program.
 #include "app/InstanceGuard.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iostream>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -92,24 +95,56 @@ TEST_F(InstanceGuardTest, ReleaseEndsTheRegistration) {
     EXPECT_FALSE(QFile::exists(name));
 }
 
-// Without a runtime folder the registration lives in the temporary folder, named per user; where no
-// registration can be made at all, the start fails.
+// A runtime folder that is unset or that the user cannot write: the registration lives in a folder of
+// the user's own in the temporary folder, where later starts find it. When that cannot be used either,
+// the start fails and says why, naming each folder tried.
 TEST_F(InstanceGuardTest, RuntimeFolderFallbackAndFailure) {
+    const QString uid = QString::number(::getuid());
     QTemporaryDir temp;
+    QFile file(temp.filePath(QStringLiteral("a-file")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QString readOnly = temp.filePath(QStringLiteral("read-only"));
+    ASSERT_TRUE(QDir().mkdir(readOnly));
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
+    struct Case {
+        const char* name;
+        std::optional<QString> runtime; // XDG_RUNTIME_DIR, or unset
+        QString tempFolder;             // TMPDIR
+        bool registers;
+    };
+    const Case cases[] = {
+        {"unset", std::nullopt, temp.path(), true},
+        {"missing", m_runtime.filePath(QStringLiteral("missing/folder")), temp.path(), true},
+        {"a file", file.fileName(), temp.path(), true},
+        {"read-only", readOnly, temp.path(), true},
+        {"missing, temporary folder a file", m_runtime.filePath(QStringLiteral("missing")), file.fileName(),
+         false},
+    };
     const QByteArray oldTemp = qgetenv("TMPDIR");
-    qunsetenv("XDG_RUNTIME_DIR");
-    qputenv("TMPDIR", QFile::encodeName(temp.path()));
-    const QString name = InstanceGuard::serverName(QStringLiteral("Kestrelbox"));
-    EXPECT_TRUE(name.startsWith(temp.path() + QLatin1Char('/')) && name.contains(QString::number(::getuid())))
-        << name.toStdString();
-    {
-        InstanceGuard guard;
-        EXPECT_EQ(guard.start(QStringLiteral("Kestrelbox")), Result::Registered);
-        EXPECT_TRUE(QFile::exists(name));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.runtime == readOnly && ::geteuid() == 0) {
+            std::cout
+                << "[ SKIPPED  ] runtime folder \"read-only\": running as root, for whom every folder is "
+                   "writable\n";
+            continue;
+        }
+        c.runtime ? qputenv("XDG_RUNTIME_DIR", QFile::encodeName(*c.runtime)) : qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(c.tempFolder));
+        InstanceGuard guard, later;
+        if (c.registers) {
+            const QString own = c.tempFolder + QStringLiteral("/kestrelbox-") + uid + QLatin1Char('/');
+            EXPECT_TRUE(InstanceGuard::serverName(QStringLiteral("Kestrelbox")).startsWith(own));
+            EXPECT_EQ(guard.start(QStringLiteral("Kestrelbox")), Result::Registered);
+            EXPECT_EQ(later.start(QStringLiteral("Kestrelbox")), Result::HandedOver);
+            EXPECT_EQ(QFile::permissions(own) & 0x0077, QFile::Permissions()) << "shared with others";
+        } else {
+            EXPECT_EQ(guard.start(QStringLiteral("Kestrelbox")), Result::Failed);
+            const QString why = guard.failureReason();
+            EXPECT_TRUE(why.contains(*c.runtime + QStringLiteral(": ")) && why.contains(c.tempFolder))
+                << why.toStdString();
+        }
     }
     qputenv("TMPDIR", oldTemp);
-
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path() + QStringLiteral("/missing/folder")));
-    InstanceGuard guard;
-    EXPECT_EQ(guard.start(QStringLiteral("Kestrelbox")), Result::Failed);
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
