@@ -3,6 +3,8 @@
 // builds without Qt.
 #pragma once
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kb {
 
@@ -15,5 +17,20 @@ struct QueueState {
 
 // The state of the named queue (UTF-8 name; on CUPS "queue" or "queue/instance").
 QueueState queryQueue(const std::string& name);
+
+// What became of a document handed to the spooler. `held` only when the spooler holds the whole
+// document in a job that exists and is neither cancelled nor aborted; otherwise `reason` says why,
+// in the spooler's words, and no job of it is left behind.
+struct SpoolResult {
+    bool held = false;
+    int jobId = 0;
+    std::string reason;
+};
+
+using SpoolOptions = std::vector<std::pair<std::string, std::string>>;
+
+// Hands one PDF document to the named queue as one job with the given job options.
+SpoolResult submitDocument(const std::string& queue, const std::string& title, const SpoolOptions& options,
+                           const std::string& pdf);
 
 } // namespace kb

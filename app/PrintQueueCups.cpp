@@ -36,3 +36,80 @@ QueueState queryQueue(const std::string& name) {
 }
 
 } // namespace kb
+
+namespace kb {
+
+namespace {
+
+std::string lastCupsError(const char* step) {
+    const char* text = cupsLastErrorString();
+    return std::string(step) + "（" + (text && *text ? text : ippErrorString(cupsLastError())) + "）";
+}
+
+// The job's state as the scheduler reports it, or 0 when it cannot be asked.
+int jobState(const std::string& queue, int jobId) {
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/printers/%s", queue.c_str());
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "job-state");
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    int state = 0;
+    if (response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING) {
+        if (ipp_attribute_t* attr = ippFindAttribute(response, "job-state", IPP_TAG_ENUM))
+            state = ippGetInteger(attr, 0);
+    }
+    ippDelete(response);
+    return state;
+}
+
+} // namespace
+
+SpoolResult submitDocument(const std::string& queue, const std::string& title, const SpoolOptions& options,
+                           const std::string& pdf) {
+    SpoolResult result;
+    const std::size_t slash = queue.find('/');
+    const std::string name = queue.substr(0, slash);
+    int count = 0;
+    cups_option_t* cupsOptions = nullptr;
+    for (const auto& [key, value] : options)
+        count = cupsAddOption(key.c_str(), value.c_str(), count, &cupsOptions);
+
+    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, name.c_str(), title.c_str(), count, cupsOptions);
+    cupsFreeOptions(count, cupsOptions);
+    if (job == 0) {
+        result.reason = lastCupsError("ジョブを作れませんでした");
+        return result;
+    }
+    result.jobId = job;
+    // Whatever goes wrong from here, the half-made job is cancelled so that nothing of it prints later.
+    auto fail = [&](std::string reason) {
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, name.c_str(), job, 0);
+        result.reason = std::move(reason);
+        return result;
+    };
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, name.c_str(), job, title.c_str(), CUPS_FORMAT_PDF, 1) !=
+        HTTP_STATUS_CONTINUE)
+        return fail(lastCupsError("文書の送信を始められませんでした"));
+    if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.data(), pdf.size()) != HTTP_STATUS_CONTINUE) {
+        cupsFinishDocument(CUPS_HTTP_DEFAULT, name.c_str());
+        return fail(lastCupsError("文書を送れませんでした"));
+    }
+    if (cupsFinishDocument(CUPS_HTTP_DEFAULT, name.c_str()) > IPP_STATUS_OK_CONFLICTING)
+        return fail(lastCupsError("文書が受け付けられませんでした"));
+    // The upload may succeed and the scheduler still drop the job at once (a spool file it could not
+    // write): only a job that is still there, not cancelled or aborted, holds the sheet.
+    const int state = jobState(name, job);
+    if (state == 0)
+        return fail(lastCupsError("ジョブが見つかりません"));
+    if (state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED)
+        return fail(state == IPP_JSTATE_CANCELED ? "ジョブが取り消されました"
+                                                 : "ジョブが中止されました");
+    result.held = true;
+    return result;
+}
+
+} // namespace kb

@@ -1,26 +1,62 @@
 #include "app/QtPrintSurface.h"
 
+#include <QBuffer>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QPdfWriter>
 #include <QPen>
+#include <QPrintEngine>
 #include <QPrinter>
+#include <QSaveFile>
 
 #include "app/Codec.h"
 #include "app/Colours.h"
 #include "app/Fonts.h"
+#include "app/PrintQueue.h"
 
 namespace kb {
 
+namespace {
+
+// Where Qt's CUPS print engine keeps the job options chosen in the print dialog's properties.
+constexpr auto CupsOptionsProperty = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+// The job options the print dialog chose. The paper is taken from the page layout itself, so that
+// the paper the labels were checked against is the paper the job asks for.
+SpoolOptions jobOptions(QPrinter& printer, const QPageLayout& layout) {
+    SpoolOptions options;
+    const QStringList chosen = printer.printEngine()->property(CupsOptionsProperty).toStringList();
+    for (qsizetype i = 0; i + 1 < chosen.size(); i += 2) {
+        const QString& key = chosen[i];
+        if (key == QLatin1String("media") || key == QLatin1String("PageSize") ||
+            key == QLatin1String("PageRegion") || key == QLatin1String("copies"))
+            continue;
+        options.emplace_back(key.toStdString(), chosen[i + 1].toStdString());
+    }
+    options.emplace_back("media", layout.pageSize().key().toStdString());
+    if (printer.copyCount() > 1)
+        options.emplace_back("copies", std::to_string(printer.copyCount()));
+    if (printer.colorMode() == QPrinter::GrayScale)
+        options.emplace_back("print-color-mode", "monochrome");
+    return options;
+}
+
+} // namespace
+
 QtPrintSurface::QtPrintSurface(QPrinter& printer) : m_printer(printer) {
-    m_printer.setColorMode(QPrinter::Color);
+    // The device pixels start at the printable area's corner, where the users' saved offsets were
+    // calibrated.
     m_printer.setFullPage(false);
+    m_layout = m_printer.pageLayout();
+    m_resolution = m_printer.resolution();
     m_toFile = m_printer.outputFormat() == QPrinter::PdfFormat;
     m_font = printFace();
 }
 
 QtPrintSurface::~QtPrintSurface() {
-    finish();
+    if (m_painter.isActive())
+        m_painter.end();
 }
 
 QFont QtPrintSurface::printFace() {
@@ -32,41 +68,114 @@ QFont QtPrintSurface::printFace() {
     return uiFont(Face::PGothic, 12);
 }
 
+Paper QtPrintSurface::paper() const {
+    const QRect full = m_layout.fullRectPixels(m_resolution);
+    const QRect paint = m_layout.paintRectPixels(m_resolution);
+    return Paper{m_resolution, m_resolution, full.width(), full.height(), paint.left(), paint.top()};
+}
+
+QString QtPrintSurface::paperName() const {
+    return m_layout.pageSize().name();
+}
+
+QString QtPrintSurface::printerLabel() const {
+    return m_toFile ? m_printer.outputFileName() : m_printer.printerName();
+}
+
+bool QtPrintSurface::fail(const QString& why) {
+    m_failure = why;
+    return false;
+}
+
+bool QtPrintSurface::openWriter(QIODevice* device) {
+    m_writer = std::make_unique<QPdfWriter>(device);
+    m_writer->setCreator(QStringLiteral("Kestrelbox"));
+    m_writer->setTitle(m_printer.docName().isEmpty() ? QStringLiteral("Kestrelbox") : m_printer.docName());
+    m_writer->setResolution(m_resolution);
+    m_writer->setPageLayout(m_layout);
+    if (!m_painter.begin(m_writer.get()))
+        return fail(QStringLiteral("印刷を始められませんでした"));
+    return true;
+}
+
 bool QtPrintSurface::beginDocument() {
-    if (m_toFile && m_pageOpen) {
+    m_failure.clear();
+    if (m_toFile) {
         // A file has no spooler to hand sheets to one by one: the next sheet is the next page of
         // the same file, so an earlier sheet is never overwritten by a later one.
-        if (!m_printer.newPage())
+        if (m_writer) {
+            if (!m_writer->newPage())
+                return fail(QStringLiteral("次のページを始められませんでした"));
+        } else {
+            // Written beside the old file and put in its place only when whole.
+            m_file = std::make_unique<QSaveFile>(m_printer.outputFileName());
+            if (!m_file->open(QIODevice::WriteOnly))
+                return fail(m_file->errorString());
+            if (!openWriter(m_file.get()))
+                return false;
+        }
+    } else {
+        m_buffer = std::make_unique<QBuffer>();
+        m_buffer->open(QIODevice::WriteOnly);
+        if (!openWriter(m_buffer.get()))
             return false;
-    } else if (!m_painter.begin(&m_printer)) {
-        return false;
     }
-    m_pageOpen = true;
     m_painter.setFont(m_font);
     return true;
 }
 
 bool QtPrintSurface::endDocument() {
     if (!m_painter.isActive())
-        return false;
+        return fail(QStringLiteral("印刷が始まっていません"));
     if (m_toFile)
         return true;
-    m_pageOpen = false;
-    return m_painter.end();
+    return submitSheet();
+}
+
+bool QtPrintSurface::submitSheet() {
+    const bool painted = m_painter.end();
+    m_writer.reset();
+    if (!painted)
+        return fail(QStringLiteral("ページを作れませんでした"));
+    const QByteArray& pdf = m_buffer->data();
+    ++m_sheets;
+    const QString title =
+        QStringLiteral("%1 (%2)")
+            .arg(m_printer.docName().isEmpty() ? QStringLiteral("Kestrelbox") : m_printer.docName())
+            .arg(m_sheets);
+    const SpoolResult result = submitDocument(
+        m_printer.printerName().toStdString(), title.toStdString(), jobOptions(m_printer, m_layout),
+        std::string(pdf.constData(), static_cast<std::size_t>(pdf.size())));
+    m_buffer.reset();
+    if (!result.held)
+        return fail(QString::fromStdString(result.reason));
+    return true;
 }
 
 bool QtPrintSurface::finish() {
-    m_pageOpen = false;
-    if (!m_painter.isActive())
+    if (!m_toFile || !m_file) {
+        if (m_painter.isActive())
+            m_painter.end();
         return true;
-    return m_painter.end();
+    }
+    const bool painted = !m_painter.isActive() || m_painter.end();
+    m_writer.reset();
+    if (!painted) {
+        m_file->cancelWriting();
+        m_file.reset();
+        return fail(QStringLiteral("ファイルを書き終えられませんでした"));
+    }
+    const bool written = m_file->commit();
+    const QString why = m_file->errorString();
+    m_file.reset();
+    return written ? true : fail(why);
 }
 
 std::int32_t QtPrintSurface::dpiX() const {
-    return m_printer.logicalDpiX();
+    return m_resolution;
 }
 std::int32_t QtPrintSurface::dpiY() const {
-    return m_printer.logicalDpiY();
+    return m_resolution;
 }
 
 void QtPrintSurface::setPen(std::int32_t width, std::uint32_t colour) {
@@ -103,14 +212,14 @@ void QtPrintSurface::setFont(std::int32_t points, std::uint32_t colour) {
 }
 
 std::int32_t QtPrintSurface::textHeight(const std::string&) {
-    return QFontMetrics(m_font, &m_printer).height();
+    return m_painter.isActive() ? m_painter.fontMetrics().height() : 0;
 }
 
 void QtPrintSurface::textOut(std::int32_t x, std::int32_t y, const std::string& sjisText) {
     const QString text = fromSjis(sjisText);
     if (text.isEmpty())
         return;
-    const QFontMetrics metrics(m_font, &m_printer);
+    const QFontMetrics metrics = m_painter.fontMetrics();
     // Opaque text: the cell behind the characters takes the block's colour, also past its edge.
     m_painter.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
                        colourFromRgb(m_brushColour));

@@ -1,19 +1,27 @@
-// The print surface of the running program: QPainter on the QPrinter the print dialog chose, in the
-// printer's own device pixels from the printable area's top-left corner.
+// The print surface of the running program. Each sheet is painted into a PDF of our own at the
+// printer's resolution, from the printable area's top-left corner, and then handed on: to a print
+// queue as one job per sheet, which counts as printed only once the scheduler holds it whole, or
+// to the chosen file as its next page, which counts only once the whole file is safely written.
 #pragma once
 #include <QFont>
+#include <QPageLayout>
 #include <QPainter>
+#include <QString>
+#include <memory>
 
 #include "print/PrintRules.h"
 
+class QBuffer;
+class QPdfWriter;
 class QPrinter;
+class QSaveFile;
 
 namespace kb {
 
 class QtPrintSurface final : public PrintSurface {
   public:
-    // Puts the printer in colour (a queue without a driver would default to grey scale) and keeps
-    // the page's printable area as the origin, where the users' saved offsets were calibrated.
+    // `printer` is the print dialog's choice: the queue or the file, the paper, the resolution and
+    // the job options.
     explicit QtPrintSurface(QPrinter& printer);
     ~QtPrintSurface() override;
 
@@ -28,18 +36,36 @@ class QtPrintSurface final : public PrintSurface {
     std::int32_t textHeight(const std::string& sjisText) override;
     void textOut(std::int32_t x, std::int32_t y, const std::string& sjisText) override;
 
-    // Ends what is still open: a file output keeps all sheets of a run as pages of one file, so
-    // it is closed here rather than after each sheet. False when the file could not be finished.
+    // Ends what is still open. A file keeps all sheets of a run as pages of one document and is
+    // written here; false when it could not be, and the file that was there before is kept.
     bool finish();
 
-    // The face the text prints in: the printer's default unless it cannot show Japanese.
+    // Why the last document or the file failed, in words for the user.
+    QString failure() const { return m_failure; }
+    // The paper as the labels will be placed on it, for the check that every label fits.
+    Paper paper() const;
+    QString paperName() const;
+    // The printer as the user knows it: the queue's name, or the file the PDF goes to.
+    QString printerLabel() const;
+
+    // The face the text prints in: the default unless it cannot show Japanese.
     static QFont printFace();
 
   private:
+    bool fail(const QString& why);
+    bool openWriter(QIODevice* device);
+    bool submitSheet();
+
     QPrinter& m_printer;
-    QPainter m_painter;
+    QPageLayout m_layout;
+    int m_resolution = 0;
     bool m_toFile = false;
-    bool m_pageOpen = false;
+    std::unique_ptr<QBuffer> m_buffer;
+    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<QPdfWriter> m_writer;
+    QPainter m_painter;
+    int m_sheets = 0;
+    QString m_failure;
     int m_penWidth = 1;
     std::uint32_t m_penColour = 0;
     std::uint32_t m_brushColour = 0x00FFFFFF;

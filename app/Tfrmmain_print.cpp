@@ -1,8 +1,11 @@
 // "Print": the print dialog, the run over as many sheets as it needs, and what follows a run.
 #include <QListWidget>
 #include <QPrinter>
+#include <QStringList>
 #include <QToolButton>
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "app/PrinterCheck.h"
 #include "app/QtPrintSurface.h"
@@ -29,11 +32,21 @@ class FlagScope {
     bool m_old;
 };
 
-// The printer as the user knows it: the queue's name, or the file a PDF goes to.
-QString printerLabel(const QPrinter& printer) {
-    if (printer.outputFormat() == QPrinter::PdfFormat)
-        return printer.outputFileName();
-    return printer.printerName();
+// The positions named in a message: "29, 30".
+QString positionList(const std::vector<std::int32_t>& positions) {
+    QStringList names;
+    for (std::int32_t p : positions)
+        names << QString::number(p);
+    return names.join(QStringLiteral(", "));
+}
+
+// The sheets of the run that reached the printer before it stopped.
+QString sheetsPrinted(int sheets) {
+    if (sheets == 0)
+        return QStringLiteral("印刷されたシートはありません");
+    if (sheets == 1)
+        return QStringLiteral("1 枚目のシートは印刷されました");
+    return QStringLiteral("1～%1 枚目のシートは印刷されました").arg(sheets);
 }
 
 } // namespace
@@ -65,16 +78,40 @@ bool Tfrmmain::PrintRun() {
     // The composed lines, not the preview memo's: its 64-byte limit is a limit of the screen only.
     job.label = numberedLabel;
 
-    const QString failed =
-        QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした")
-            .arg(printerLabel(*printer));
     QtPrintSurface surface(*printer);
-    for (const SheetRange& range : splitRun(start.StartPosition, labels)) {
-        if (!PrintSheet(surface, m_services.pause, job, range.sheet, range.first, range.last))
-            throw Error(failed.toStdString());
+    const std::vector<SheetRange> ranges = splitRun(start.StartPosition, labels);
+    // Every label must land on the paper chosen: one beyond its edge would be lost with its number
+    // while the run looked printed. (A label on the paper but outside the printer's printable area
+    // still prints: the printer clips its own margin and the user corrects it with the offsets.)
+    std::vector<std::int32_t> off;
+    for (const SheetRange& range : ranges)
+        for (std::int32_t p :
+             positionsOffPaper(surface.paper(), OffsetRightIndex, OffsetDownIndex, range.first, range.last))
+            if (std::find(off.begin(), off.end(), p) == off.end())
+                off.push_back(p);
+    if (!off.empty()) {
+        std::sort(off.begin(), off.end());
+        throw Error(QStringLiteral("印刷できません。用紙「%1」からはみ出すラベルがあります（位置 %2）。"
+                                   "ラベルシートは A4 です。用紙を A4 にして印刷してください")
+                        .arg(surface.paperName(), positionList(off))
+                        .toStdString());
     }
+
+    auto failed = [&](int sheetsDone) {
+        return Error(
+            QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした：%2。%3")
+                .arg(surface.printerLabel(), surface.failure(), sheetsPrinted(sheetsDone))
+                .toStdString());
+    };
+    int done = 0;
+    for (const SheetRange& range : ranges) {
+        if (!PrintSheet(surface, m_services.pause, job, range.sheet, range.first, range.last))
+            throw failed(done);
+        ++done;
+    }
+    // A file holds every sheet of the run: none of them is printed until it is written whole.
     if (!surface.finish())
-        throw Error(failed.toStdString());
+        throw failed(0);
     return true;
 }
 
