@@ -1,9 +1,15 @@
 #include "app/EntryWidgets.h"
 
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QStringView>
+#include <QStyleHints>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTimer>
 #include <QValidator>
 #include <algorithm>
 
@@ -92,10 +98,58 @@ QString withoutNonSjis(const QString& text) {
     return kept;
 }
 
-MemoEdit::MemoEdit(QWidget* parent) : QPlainTextEdit(parent) {
+MemoEdit::MemoEdit(QWidget* parent)
+    : QPlainTextEdit(parent), m_blinkTimeout(new QTimer(this)),
+      m_flashTime(QGuiApplication::styleHints()->cursorFlashTime()) {
+    m_blinkTimeout->setObjectName(QStringLiteral("blinkTimeout"));
+    m_blinkTimeout->setSingleShot(true);
+    m_blinkTimeout->setInterval(blinkTimeoutMs);
+    connect(m_blinkTimeout, &QTimer::timeout, this, [this] { blink(false); });
     // A line is a line as typed: wrapping would push the real line 2 down to where it gets blanked.
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTabChangesFocus(true);
+    // A line is shaped once and kept: otherwise every blink of the cursor shapes the whole line again,
+    // and a pasted line of many kilobytes keeps the idle window busy.
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+            if (QTextLayout* layout = block.layout())
+                layout->setCacheEnabled(true);
+        }
+    });
+}
+
+MemoEdit::~MemoEdit() {
+    blink(true);
+}
+
+bool MemoEdit::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::FocusIn:
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+        // Input: the cursor blinks again, until the memo has been left alone for a while.
+        blink(true);
+        m_blinkTimeout->start();
+        break;
+    case QEvent::FocusOut:
+        // The flash time is the whole program's: the other text boxes blink as the desktop says.
+        m_blinkTimeout->stop();
+        blink(true);
+        break;
+    default:
+        break;
+    }
+    return QPlainTextEdit::event(event);
+}
+
+void MemoEdit::blink(bool on) {
+    if (m_blinkStopped == !on)
+        return;
+    m_blinkStopped = !on;
+    // A flash time of 0 leaves the cursor shown without blinking.
+    QGuiApplication::styleHints()->setCursorFlashTime(on ? m_flashTime : 0);
 }
 
 void MemoEdit::keyPressEvent(QKeyEvent* event) {

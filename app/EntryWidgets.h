@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+class QTimer;
+
 namespace kb {
 
 // text without the characters that have no Shift-JIS form (control characters stay).
@@ -13,15 +15,28 @@ class MemoEdit : public QPlainTextEdit {
     Q_OBJECT
   public:
     explicit MemoEdit(QWidget* parent = nullptr);
+    ~MemoEdit() override;
+
+    // After this long without input the text cursor stops blinking and stays shown: every blink
+    // repaints the whole line, which for a pasted line of many kilobytes keeps the idle window busy.
+    static constexpr int blinkTimeoutMs = 5000;
 
   signals:
     void keyReleased(int key); // Windows key code (8 for Backspace)
 
   protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+
+  private:
+    void blink(bool on);
+
+    QTimer* m_blinkTimeout;
+    int m_flashTime; // the desktop's cursor flash time
+    bool m_blinkStopped = false;
 };
 
 // The date field: letters become capitals as they are typed, and the text never exceeds

@@ -22,6 +22,7 @@
 #include "app/EntryWidgets.h"
 #include "app/Fonts.h"
 #include "app/SheetWidgets.h"
+#include "app/UserSelection.h"
 #include "sheet/SheetRules.h"
 
 // The pictures live in the window library; a static library's resources need registering by hand.
@@ -307,6 +308,10 @@ void Tfrmmain::connectHandlers() {
     connect(cmdExit, &QToolButton::clicked, this, [this] { guarded([this] { cmdExitClick(); }); });
     connect(cmdEnd, &QToolButton::clicked, this, [this] { guarded([this] { cmdEndClick(); }); });
     connect(Timer2, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
+    // A button reached with Tab is pressed with Return or Enter as well as with Space.
+    for (QAbstractButton* button :
+         std::initializer_list<QAbstractButton*>{cmdAbout, cmdExit, cmdEnd, cmdPrintSet, cmdPrint2})
+        pressOnReturn(button);
     connectEntryHandlers();
     connectSheetHandlers();
     connectPrintHandlers();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/QtPause.h" // the hold after a print run
 #include "app/Services.h"
 #include "content/Composition.h"
 #include "content/EntryModel.h"

@@ -2,6 +2,7 @@
 // label rules; the model is then shown in the widgets with their signals blocked, so that only the
 // user's own actions ever reach a handler.
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QPalette>
@@ -27,8 +28,21 @@ QString memoFromWidget(const QString& text) {
     return crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
 }
 
+// The byte count as the counter panel can show it whole: the number when it fits, else the longest run
+// of nines with a plus sign that fits ("999+"), as a full counter reads. The exact count is in the
+// panel's tool tip either way.
+QString counterText(const QLabel* panel, int bytes) {
+    const QFontMetrics metrics(panel->font());
+    const int room = panel->contentsRect().width();
+    QString text = QString::number(bytes);
+    for (qsizetype nines = text.size() - 1; nines > 0 && metrics.horizontalAdvance(text) > room; --nines)
+        text = QString(nines, QLatin1Char('9')) + QLatin1Char('+');
+    return text;
+}
+
 void showCounter(QLabel* panel, const ByteCounter& counter) {
-    panel->setText(QString::number(counter.bytes));
+    panel->setText(counterText(panel, counter.bytes));
+    panel->setToolTip(QStringLiteral("%1 バイト").arg(counter.bytes));
     QPalette palette = panel->palette();
     palette.setColor(QPalette::WindowText, counter.red ? QColor(0xFF, 0x00, 0x00) : QColor(0x00, 0x00, 0x00));
     panel->setPalette(palette);

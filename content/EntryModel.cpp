@@ -12,7 +12,6 @@ constexpr std::size_t kShortWork = 15;        // a shorter Line2Work is padded b
 constexpr std::size_t kWorkPadding = 13;
 constexpr std::size_t kBackspaceBytes = 13; // line 2 after Backspace drops the date
 constexpr int kFirstBlankedLine = 3;
-constexpr int kLastBlankedLine = 11;
 constexpr int kRedFrom = 30;
 constexpr int kBackspace = 8;
 constexpr const char* kSeparator = " ";
@@ -48,12 +47,9 @@ void EntryModel::setEdit2Text(const std::string& text) {
 void EntryModel::Memo1Change() {
     Line1Text = Memo1.line(1);
     Line2Text = Memo1.line(2);
-    // Only two lines are kept. Blanking a line runs this handler again, nested; each line is read
-    // afresh so the outer pass sees what the nested ones did.
-    for (int n = kFirstBlankedLine; n <= kLastBlankedLine; ++n) {
-        if (!Memo1.line(n).empty())
-            Memo1.replaceLine(n, "");
-    }
+    // Only two lines are kept: no text below line 2 stays, however many lines a paste brought. Blanking
+    // runs this handler again, nested, which then finds nothing more to blank.
+    Memo1.blankLinesFrom(kFirstBlankedLine);
     if (!m_dateChecked)
         Line2Work = Line2Text;
     m_panel1 = counterFor(Line1Text);

@@ -101,6 +101,20 @@ void Memo::deleteLine2() {
     changed();
 }
 
+void Memo::blankLinesFrom(int n) {
+    const auto s = span(n);
+    if (!s)
+        return;
+    std::string breaks;
+    for (std::size_t pos = m_text.find(kBreak, s->start); pos != std::string::npos;
+         pos = m_text.find(kBreak, pos + kBreak.size()))
+        breaks += kBreak;
+    if (m_text.size() - s->start == breaks.size())
+        return;
+    m_text.replace(s->start, std::string::npos, breaks);
+    changed();
+}
+
 void Memo::changed() {
     if (m_onChange)
         m_onChange();

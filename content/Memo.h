@@ -37,6 +37,9 @@ class Memo {
     void insertLine2(std::string_view text);
     // Removes line 2 with the line break after it; when line 2 is the last line only its text goes.
     void deleteLine2();
+    // Empties line n and every line after it; the line breaks stay. The change handler runs once, when
+    // any text went.
+    void blankLinesFrom(int n);
 
   private:
     struct Span {

@@ -126,11 +126,18 @@ TEST(EntryModel, DateLineThroughEditsAndRecheck) {
     EXPECT_EQ(e.model.panel2().bytes, 17);
 }
 
-// Lines 3 to 11 are blanked as they are typed; line 12 is not looked at.
+// Every line after line 2 is blanked as it comes, line 12 and later too (a paste of many lines); the
+// line breaks stay.
 TEST(EntryModel, OnlyTwoLinesKept) {
+    std::string fourteen = "P\r\nQ", twoAndBreaks = "P\r\nQ";
+    for (int n = 3; n <= 14; ++n) {
+        fourteen += "\r\nLINE" + std::to_string(n);
+        twoAndBreaks += "\r\n";
+    }
     const std::pair<std::string, std::string> cases[] = {{"P\r\nQ\r\nR\r\nS", "P\r\nQ\r\n\r\n"},
                                                          {"P\r\nQ\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nK\r\nL",
-                                                          "P\r\nQ\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nL"}};
+                                                          "P\r\nQ\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n"},
+                                                         {fourteen, twoAndBreaks}};
     for (const auto& [typed, kept] : cases) {
         Entry e(typed);
         EXPECT_EQ(e.model.Memo1.text(), kept);

@@ -45,6 +45,7 @@ TEST(Memo, LineOperations) {
     const auto replace = [](int n, std::string t) { return [=](kb::Memo& m) { m.replaceLine(n, t); }; };
     const auto insert = [](std::string t) { return [=](kb::Memo& m) { m.insertLine2(t); }; };
     const Op erase = [](kb::Memo& m) { m.deleteLine2(); };
+    const Op blank3 = [](kb::Memo& m) { m.blankLinesFrom(3); };
     const std::string NI = "\x93\xFA"; // 日
     std::string ni11;
     for (int i = 0; i < 11; ++i)
@@ -60,6 +61,9 @@ TEST(Memo, LineOperations) {
         {"delete middle line 2", "A\r\nB\r\nC", erase, "A\r\nC", 1},
         {"delete last line 2 keeps break", "A\r\nB", erase, "A\r\n", 1},
         {"delete missing line 2", "A", erase, "A", 0},
+        {"blank from line 3 keeps every break", "A\r\nB\r\nC\r\n\r\nE", blank3, "A\r\nB\r\n\r\n\r\n", 1},
+        {"blank with nothing below", "A\r\nB\r\n\r\n", blank3, "A\r\nB\r\n\r\n", 0},
+        {"blank missing line", "A\r\nB", blank3, "A\r\nB", 0},
         {"limit cuts line 1, keeps line 2", L40 + "\r\n" + M22, replace(1, std::string(45, 'L')),
          L40 + "\r\n" + M22, 1, 64},
         // The last character that would fit only by half is left out.

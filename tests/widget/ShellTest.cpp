@@ -163,6 +163,33 @@ TEST(Shell, AboutBoxTakesTheInputWhileShown) {
     EXPECT_EQ(aboutBoxes(), boxesBefore); // the same box every time, never a second one
 }
 
+// Return and Enter press the button that has the focus, whichever kind it is.
+TEST(Shell, ReturnAndEnterPressTheFocusedButton) {
+    WindowFixture f;
+    ASSERT_TRUE(f.window->FormCreate());
+    kb::Tfrmmain& w = *f.window;
+    kb::TAboutBox box(&w);
+    w.setAboutBox(&box);
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.entry.Memo1.setText("HELLO");
+    const std::tuple<QAbstractButton*, Qt::Key, std::function<bool()>> steps[] = {
+        {w.cmdAbout, Qt::Key_Return, [&] { return box.isVisible(); }},
+        {w.cmdPrintSet, Qt::Key_Enter, [&] { return w.pnlRect->isVisible(); }},
+        {w.cmdPrint2, Qt::Key_Return, [&] { return f.dialogs.printDialogs == 1; }},
+        {w.cmdExit, Qt::Key_Enter, [&] { return w.pnlMain->isVisible(); }},
+        {w.cmdEnd, Qt::Key_Return, [&] { return !w.isVisible(); }},
+    };
+    for (const auto& [button, key, pressed] : steps) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        button->setFocus();
+        ASSERT_TRUE(button->hasFocus());
+        QTest::keyClick(button, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_TRUE(pressed());
+        box.OKButtonClick(); // the About box gives the input back
+    }
+}
+
 // A missing start file is a message, an unreadable one an error: either way exactly one box, creation
 // stops before the lists are filled, the window takes no input, closes itself, and writes nothing.
 TEST(Shell, BadStartFileSaysSoOnceAndCloses) {
