@@ -129,13 +129,10 @@ void Tfrmmain::cmdPrint2Click() {
     m_startFile.SaveStartFile(2, down >= 0 ? down : OffsetDownIndex, start);
     m_startFile.SaveStartFile(3, right >= 0 ? right : OffsetRightIndex, start);
 
-    setEnabled(false);
     {
-        // The window comes back even when returning to the entry screen fails.
-        struct Reenable {
-            QWidget* w;
-            ~Reenable() { w->setEnabled(true); }
-        } reenable{this};
+        // The window keeps its look but takes no input until it is back on the entry screen; the input
+        // comes back even when returning there fails.
+        const InputHold hold(this);
         m_services.pause.pause(PauseAfterRunMs);
         cmdExitClick();
     }

@@ -1,5 +1,6 @@
 // "Print" on the real window: a whole run with the print dialog accepted (a PDF printer), cancelled
 // or failing, what reaches the paper, the start file and the screens, and the pauses asked for.
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -124,8 +125,21 @@ TEST_F(PrintRun, AcceptedRunPrintsStoresAndReturnsToEntry) {
         keys(w().ListBox7, Qt::Key_Down, 2);  // "1": 1 mm (10 layout units) down
         keys(w().ListBox6, Qt::Key_Up, 5);    // "-2.5": 2.5 mm (25 layout units) left
         keys(w().ListBox11, Qt::Key_Down, 5); // background "Blue"
+        // The 12 s hold keeps the window's look (enabled, not greyed) and shows the busy cursor, while
+        // a click on "Exit" does nothing.
+        bool held = false;
+        f->pause.during = [&](int ms) {
+            if (ms != 12000)
+                return;
+            QTest::mouseClick(w().cmdExit, Qt::LeftButton);
+            const QCursor* cursor = QApplication::overrideCursor();
+            held = w().isEnabled() && w().pnlRect->isVisible() && cursor &&
+                   cursor->shape() == Qt::WaitCursor;
+        };
 
         print("run.pdf");
+        EXPECT_TRUE(held);
+        EXPECT_FALSE(QApplication::overrideCursor());
 
         EXPECT_TRUE(f->dialogs.errors.empty()) << f->dialogs.errors.front().toStdString();
         EXPECT_EQ(f->dialogs.printDialogs, 1);
@@ -172,16 +186,18 @@ TEST(QtPause, WindowTakesNoInputButKeepsRunning) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     kb::QtPause pause(&window);
-    bool disabledDuring = false; // stays false when the event loop does not run during the pause
+    bool heldDuring = false; // stays false when the event loop does not run during the pause
     QTimer::singleShot(0, &window, [&] {
-        disabledDuring = !window.isEnabled();
+        // Not greyed out (still enabled), but busy.
+        const QCursor* cursor = QApplication::overrideCursor();
+        heldDuring = window.isEnabled() && cursor && cursor->shape() == Qt::WaitCursor;
         QTest::mouseClick(&button, Qt::LeftButton);
         QTest::keyClick(&button, Qt::Key_Space);
     });
     pause.pause(20);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(disabledDuring);
-    EXPECT_TRUE(window.isEnabled());
+    EXPECT_TRUE(heldDuring);
+    EXPECT_TRUE(window.isEnabled() && !QApplication::overrideCursor());
     EXPECT_EQ(clicks, 0) << "input made during the pause was delivered afterwards";
     QTest::mouseClick(&button, Qt::LeftButton);
     EXPECT_EQ(clicks, 1);

@@ -1,10 +1,11 @@
 // A real main window over a temporary folder, with recording dialogs, a fixed clock and a pause
-// that returns at once and remembers how long it was asked to wait.
+// that returns at once and remembers how long it was asked to wait (and can act while it lasts).
 #pragma once
+#include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
-#include <QFile>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,7 +21,7 @@ struct RecordingDialogs : kb::Dialogs {
     std::vector<QString> errors;
     std::deque<std::optional<QColor>> colourAnswers; // empty: cancel
     std::vector<QColor> colourInitials;
-    QString pdfPath;        // printer answer: a PDF printer writing here; empty: cancel
+    QString pdfPath; // printer answer: a PDF printer writing here; empty: cancel
     int printDialogs = 0;
 
     void message(QWidget*, const QString& text) override { messages.push_back(text); }
@@ -51,11 +52,16 @@ struct FixedClock : kb::Clock {
 
 struct RecordingPause : kb::Pause {
     std::vector<int> waits;
-    void pause(int ms) override { waits.push_back(ms); }
+    std::function<void(int)> during; // runs inside each pause, with its length
+    void pause(int ms) override {
+        waits.push_back(ms);
+        if (during)
+            during(ms);
+    }
 };
 
 class WindowFixture {
-public:
+  public:
     // startFile: contents of StartFile.txt, or nothing for no file.
     explicit WindowFixture(std::optional<std::string> startFile = std::string("01\r\n10\r\n10\r\n")) {
         folder = dir.path() + QStringLiteral("/");
