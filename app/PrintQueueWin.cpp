@@ -1,0 +1,73 @@
+// The queue's state through the Windows print spooler (OpenPrinterW, GetPrinterW level 2). Qt's printer
+// information reports neither a paused queue, whose jobs wait, nor one being deleted, which takes none.
+#include "app/PrintQueueWin.h"
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kb {
+
+namespace {
+
+// Empty when the name is not valid UTF-8: no printer can carry such a name.
+std::wstring wideFromUtf8(const std::string& utf8) {
+    const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                           static_cast<int>(utf8.size()), nullptr, 0);
+    if (size <= 0)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                          wide.data(), size);
+    return wide;
+}
+
+struct PrinterCloser {
+    void operator()(HANDLE printer) const { ::ClosePrinter(printer); }
+};
+using PrinterHandle = std::unique_ptr<void, PrinterCloser>;
+
+} // namespace
+
+QueueState queueStateFromPrinter(std::uint32_t status, std::uint32_t attributes) {
+    QueueState state;
+    state.exists = true;
+    // Jobs are taken but wait: paused by its administrator, halted by an error, the device offline, or
+    // the queue set to work offline (jobs are kept until it is back online).
+    state.stopped = (status & (PRINTER_STATUS_PAUSED | PRINTER_STATUS_ERROR | PRINTER_STATUS_OFFLINE)) != 0 ||
+                    (attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) != 0;
+    // A printer being deleted takes no new job. (Holding mismatched documents, ENABLE_DEVQ, holds only
+    // some jobs and is left to the spooler's own message.)
+    state.acceptingJobs = (status & PRINTER_STATUS_PENDING_DELETION) == 0;
+    return state;
+}
+
+QueueState queryQueue(const std::string& name) {
+    std::wstring wide = wideFromUtf8(name);
+    if (wide.empty())
+        return {};
+    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
+    HANDLE raw = nullptr;
+    if (!::OpenPrinterW(wide.data(), &raw, &access))
+        return {};
+    const PrinterHandle printer(raw);
+    DWORD needed = 0;
+    ::GetPrinterW(raw, 2, nullptr, 0, &needed);
+    // Level 2 is a PRINTER_INFO_2 (pointers first) followed by its strings: the buffer is aligned for it.
+    std::vector<std::max_align_t> buffer((needed + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
+    if (needed == 0 || !::GetPrinterW(raw, 2, reinterpret_cast<LPBYTE>(buffer.data()), needed, &needed)) {
+        // The printer is there but says nothing about itself: as with a queue that reports no state,
+        // the print goes ahead.
+        QueueState state;
+        state.exists = true;
+        return state;
+    }
+    const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+    return queueStateFromPrinter(info->Status, info->Attributes);
+}
+
+} // namespace kb
