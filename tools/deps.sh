@@ -33,10 +33,10 @@ KB_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6printsupp
 # What the tests need on top: a virtual X server and window driving (xdotool, xwininfo, xdpyinfo and
 # xmessage from x11-utils), screenshots and pixel checks (imagemagick), a private print scheduler and
 # its client tools, the PDF tools that read the printed pages back, and the desktop entry's validator;
-# the filters and vendor PPDs of real printers' queues (cups-filters), and xclip to read a message
-# box's text that the program copied; python3 with libxfixes3 to read the mouse cursor on the screen.
+# the filters and vendor PPDs of real printers' queues (cups-filters); python3 with libxfixes3 to read
+# the mouse cursor on the screen.
 KB_TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick cups-daemon cups-client poppler-utils desktop-file-utils
-    cups-filters xclip python3 libxfixes3)
+    cups-filters python3 libxfixes3)
 # What tools/windows-check.sh needs: the MinGW-w64 cross compiler (POSIX thread model), GoogleTest's
 # source to build with it, and Wine to run the Windows executables.
 KB_WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64)

@@ -11,6 +11,7 @@ set -euo pipefail
 
 KB_E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 KB_PIDS=()       # every process started here, stopped in reverse order on exit
+KB_MOUNTS=()     # file systems a test mounted in its folder, unmounted on exit
 KB_ROOT=""
 
 kb_log() { echo "[$(date +%H:%M:%S.%N | cut -c1-12)] $*"; }
@@ -102,6 +103,9 @@ kb_teardown() {
             tail -n 40 "$f"
         done
     fi
+    for i in "${!KB_MOUNTS[@]}"; do
+        umount -l "${KB_MOUNTS[i]}" 2>/dev/null
+    done
     if [[ -n $KB_ROOT && -d $KB_ROOT && -z ${KB_E2E_KEEP:-} ]]; then
         rm -rf -- "$KB_ROOT"
     fi
@@ -248,8 +252,16 @@ kb_start_cups() {
     done
     mkdir -m 0755 "$c/bin/backend"
     # Data: only the MIME types of cups-daemon itself; the queue needs no filter and no conversion.
+    # With KB_CUPS_FILTERS=1 the system's types and conversions too, so that a job passes through
+    # the real filter chain of the queue's PPD.
     mkdir -p "$c/data/mime" "$c/data/banners"
-    ln -s /usr/share/cups/mime/mime.types "$c/data/mime/mime.types"
+    if [[ ${KB_CUPS_FILTERS:-} == 1 ]]; then
+        ln -s /usr/share/cups/mime/* "$c/data/mime/"
+        # Filters run as the scheduler's unprivileged user, who must reach them through our folders.
+        chmod 0711 "$KB_ROOT" "$c"
+    else
+        ln -s /usr/share/cups/mime/mime.types "$c/data/mime/mime.types"
+    fi
     cp "$KB_E2E_DIR/kbcopy" "$c/bin/backend/kbcopy"
     # A backend without group-write or other bits runs as root under a root scheduler; cupsd also
     # refuses a backend a user other than root could change. Under a user's scheduler it runs as that user.

@@ -133,8 +133,7 @@ TEST_F(PrintRun, AcceptedRunPrintsStoresAndReturnsToEntry) {
                 return;
             QTest::mouseClick(w().cmdExit, Qt::LeftButton);
             const QCursor* cursor = QApplication::overrideCursor();
-            held = w().isEnabled() && w().pnlRect->isVisible() && cursor &&
-                   cursor->shape() == Qt::WaitCursor;
+            held = w().isEnabled() && w().pnlRect->isVisible() && cursor && cursor->shape() == Qt::WaitCursor;
         };
 
         print("run.pdf");
@@ -154,24 +153,33 @@ TEST_F(PrintRun, AcceptedRunPrintsStoresAndReturnsToEntry) {
     checkPaper(f->dialogs.pdfPath, f->folder);
 }
 
-// A cancelled dialog and a document that cannot be written leave everything as it was (start file,
-// position, sheet screen, the date); only the failure is reported, and no sheet went out (no pause).
+// A cancelled dialog, a document that cannot be written and a paper too small for the sheet leave everything
+// as it was (start file, position, sheet screen, the date); only the failure is reported, and no sheet went
+// out (no pause).
 TEST_F(PrintRun, CancelledOrFailedRunChangesNothing) {
-    for (const char* pdf : {"", "no-such-folder/run.pdf"}) {
+    // file (none: cancelled), paper, start position, what the error box says (no box: nothing)
+    const std::tuple<const char*, QPageSize::PageSizeId, const char*, QStringList> cases[] = {
+        {"", QPageSize::A4, "07", {}},
+        {"no-such-folder/run.pdf", QPageSize::A4, "07", {"印刷できませんでした", "no-such-folder/run.pdf"}},
+        // The bottom row lies beyond Letter paper: refused before anything is written.
+        {"letter.pdf", QPageSize::Letter, "29", {"印刷できません。", "「Letter", "（位置 29）"}},
+    };
+    for (const auto& [pdf, paper, position, words] : cases) {
         SCOPED_TRACE(pdf);
-        start("07");
+        start(position);
         typeAndPrintSet(w());
         const auto before = f->readStartFile();
+        f->dialogs.paper = paper;
 
         print(pdf);
 
         EXPECT_EQ(f->dialogs.printDialogs, 1);
-        ASSERT_EQ(f->dialogs.errors.size(), *pdf ? 1u : 0u);
-        if (*pdf) {
-            EXPECT_TRUE(f->dialogs.errors.front().contains(QStringLiteral("印刷できませんでした")));
-        }
+        ASSERT_EQ(f->dialogs.errors.size(), words.isEmpty() ? 0u : 1u);
+        for (const QString& word : words)
+            EXPECT_TRUE(f->dialogs.errors.front().contains(word)) << f->dialogs.errors.front().toStdString();
+        EXPECT_FALSE(*pdf && QFile::exists(f->dialogs.pdfPath));
         EXPECT_EQ(f->readStartFile(), before);
-        EXPECT_EQ(w().start.StartPosition, 7);
+        EXPECT_EQ(w().start.StartPosition, QByteArray(position).toInt());
         EXPECT_TRUE(f->pause.waits.empty());
         EXPECT_TRUE(w().pnlRect->isVisible() && w().isEnabled() && w().CheckBox1->isChecked());
         EXPECT_EQ(w().Edit2->text(), QStringLiteral("26/12/07"));
@@ -286,6 +294,26 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
     EXPECT_EQ(w.start.StartPosition, 6);
     EXPECT_EQ(f.pause.waits, (std::vector<int>{2000, 12000}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return jobs() == 1; }, 20000)) << jobs() << " jobs";
+
+    // The scheduler itself refuses the job (the user's print quota is used up): the run reports the
+    // printer and the scheduler's reason, and nothing of it advances.
+    run("lpadmin",
+        {QStringLiteral("-p"), dialogs.queue, QStringLiteral("-o"), QStringLiteral("job-quota-period=3600"),
+         QStringLiteral("-o"), QStringLiteral("job-k-limit=1")});
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    const auto held = f.readStartFile();
+    f.pause.waits.clear();
+    QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_TRUE(dialogs.errors.front().contains(QStringLiteral("プリンター「kbtest」")) &&
+                dialogs.errors.front().contains(QStringLiteral("Quota")) &&
+                dialogs.errors.front().contains(QStringLiteral("印刷されたシートはありません")))
+        << dialogs.errors.front().toStdString();
+    EXPECT_EQ(f.readStartFile(), held);
+    EXPECT_EQ(w.start.StartPosition, 6);
+    EXPECT_TRUE(f.pause.waits.empty());
+    QTest::qWait(300);
+    EXPECT_EQ(jobs(), 1);
 
     // A queue removed after the dialog closed: Qt would print on the default queue instead.
     QPrinter chosen(QPrinter::HighResolution);

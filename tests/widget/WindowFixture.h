@@ -21,7 +21,8 @@ struct RecordingDialogs : kb::Dialogs {
     std::vector<QString> errors;
     std::deque<std::optional<QColor>> colourAnswers; // empty: cancel
     std::vector<QColor> colourInitials;
-    QString pdfPath; // printer answer: a PDF printer writing here; empty: cancel
+    QString pdfPath;                             // printer answer: a PDF printer writing here; empty: cancel
+    QPageSize::PageSizeId paper = QPageSize::A4; // the paper chosen in the dialog
     int printDialogs = 0;
 
     void message(QWidget*, const QString& text) override { messages.push_back(text); }
@@ -41,6 +42,7 @@ struct RecordingDialogs : kb::Dialogs {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(pdfPath);
+        printer->setPageSize(QPageSize(paper));
         return printer;
     }
 };
