@@ -37,6 +37,9 @@ KB_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6printsupp
 # the mouse cursor on the screen.
 KB_TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick cups-daemon cups-client poppler-utils desktop-file-utils
     cups-filters python3 libxfixes3)
+# The fuzz targets (clang with libFuzzer and its sanitizer runtimes) and the start-up bench's X event
+# timer (xcb headers); the sanitizer build of .ci/run needs nothing more than g++.
+KB_TEST_PACKAGES+=(clang-14 libclang-rt-14-dev libxcb1-dev)
 # What tools/windows-check.sh needs: the MinGW-w64 cross compiler (POSIX thread model), GoogleTest's
 # source to build with it, and Wine to run the Windows executables.
 KB_WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64)
