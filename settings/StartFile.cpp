@@ -15,8 +15,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#else
-#error "the start file's system calls are written for POSIX systems only"
 #endif
 
 namespace kb {
@@ -168,7 +166,145 @@ void parseStartFile(const std::string& bytes, StartValues& values) {
         values.SavedOffsetRight = kNoShiftIndex;
 }
 
-// ---- system calls ----
+// ---- file operations ----
+
+namespace {
+
+[[noreturn]] void throwIo(int error) {
+    throw IoError(ioErrorCodeFromErrno(error));
+}
+
+// The program's own temporary names only: "<name>." and the six letters or digits mkstemp puts in.
+bool isLeftoverName(const std::string& entry, const std::string& name) {
+    constexpr std::size_t Random = 6;
+    if (entry.size() != name.size() + 1 + Random || entry.compare(0, name.size(), name) != 0 ||
+        entry[name.size()] != '.')
+        return false;
+    return std::all_of(entry.end() - Random, entry.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+}
+
+} // namespace
+
+bool FileOps::exists(const std::string& path) {
+    return m_calls.exists(path);
+}
+
+std::string FileOps::readStart(const std::string& path) {
+    std::string bytes;
+    if (const int error = m_calls.readFile(path, StartFileReadLimit, bytes))
+        throwIo(error);
+    return bytes;
+}
+
+void FileOps::replaceWhole(const std::string& path, const std::string& bytes) {
+    std::string target;
+    if (const int error = m_calls.followLinks(path, target))
+        throwIo(error);
+    // A file the user has made read-only keeps its contents; a missing one is created.
+    const int writable = m_calls.checkWritable(target);
+    if (writable != 0 && writable != ENOENT)
+        throwIo(writable);
+    removeLeftovers(target);
+
+    int fd = -1;
+    std::string tempPath;
+    if (const int error = m_calls.createTemp(target, fd, tempPath)) {
+        // No new file can be made beside it (an installation folder owned by another user), but the
+        // file itself may be written: rewriting it in place is the only way to keep the position.
+        if (writable == 0 && (error == EACCES || error == EPERM)) {
+            writeInPlace(target, bytes);
+            return;
+        }
+        throwIo(error);
+    }
+    const auto giveUp = [&](int error, bool open) {
+        if (open)
+            (void)m_calls.close(fd);
+        (void)m_calls.remove(tempPath);
+        throwIo(error);
+    };
+    if (const int error = m_calls.write(fd, bytes.data(), bytes.size()))
+        giveUp(error, true);
+    if (const int error = m_calls.flush(fd))
+        giveUp(error, true);
+    if (const int error = m_calls.close(fd))
+        giveUp(error, false);
+    if (const int error = m_calls.rename(tempPath, target))
+        giveUp(error, false);
+}
+
+void FileOps::writeInPlace(const std::string& path, const std::string& bytes) {
+    int fd = -1;
+    if (const int error = m_calls.openInPlace(path, fd))
+        throwIo(error);
+    // Written over the old contents first and cut to length after, so that the file is never empty.
+    int error = m_calls.write(fd, bytes.data(), bytes.size());
+    if (!error)
+        error = m_calls.truncate(fd, bytes.size());
+    if (!error)
+        error = m_calls.flush(fd);
+    const int closeError = m_calls.close(fd);
+    if (error || closeError)
+        throwIo(error ? error : closeError);
+}
+
+void FileOps::removeLeftovers(const std::string& target) {
+    const std::size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string name = target.substr(folder.size());
+    std::vector<std::string> names;
+    // Nothing here stops the write: a leftover that cannot go now goes with a later write.
+    if (m_calls.listFolder(folder.empty() ? "." : folder, names) != 0)
+        return;
+    for (const std::string& entry : names)
+        if (isLeftoverName(entry, name))
+            (void)m_calls.removeLeftover(folder + entry);
+}
+
+FileOps& realFileOps() {
+    static FileOps ops;
+    return ops;
+}
+
+// ---- the start file ----
+
+StartFile::StartFile(std::string path, FileOps& ops) : m_path(std::move(path)), m_ops(ops) {}
+
+bool StartFile::read(StartValues& values) {
+    if (!m_ops.exists(m_path))
+        return false;
+    parseStartFile(m_ops.readStart(m_path), values);
+    return true;
+}
+
+void StartFile::shortWrite(const StartValues& values) {
+    m_ops.replaceWhole(m_path, valueLines(values));
+}
+
+void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values) {
+    switch (kind) {
+    case 1:
+        values.StartPosition = value;
+        break;
+    case 2:
+        values.SavedOffsetDown = value;
+        break;
+    case 3:
+        values.SavedOffsetRight = value;
+        break;
+    default:
+        break;
+    }
+    // Lines 4 and 5 are reserved: an empty line and "0".
+    m_ops.replaceWhole(m_path, valueLines(values) + LineEnd + "0" + LineEnd);
+}
+
+// ---- the system calls on POSIX systems (Linux, macOS) ----
+// Another system gives its own definitions of these calls in a block of its own.
+
+#if defined(__unix__) || defined(__APPLE__)
 
 bool SystemCalls::exists(const std::string& path) {
     struct stat info {};
@@ -359,139 +495,8 @@ SystemCalls& realSystemCalls() {
     return calls;
 }
 
-// ---- file operations ----
-
-namespace {
-
-[[noreturn]] void throwIo(int error) {
-    throw IoError(ioErrorCodeFromErrno(error));
-}
-
-// The program's own temporary names only: "<name>." and the six letters or digits mkstemp puts in.
-bool isLeftoverName(const std::string& entry, const std::string& name) {
-    constexpr std::size_t Random = 6;
-    if (entry.size() != name.size() + 1 + Random || entry.compare(0, name.size(), name) != 0 ||
-        entry[name.size()] != '.')
-        return false;
-    return std::all_of(entry.end() - Random, entry.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    });
-}
-
-} // namespace
-
-bool FileOps::exists(const std::string& path) {
-    return m_calls.exists(path);
-}
-
-std::string FileOps::readStart(const std::string& path) {
-    std::string bytes;
-    if (const int error = m_calls.readFile(path, StartFileReadLimit, bytes))
-        throwIo(error);
-    return bytes;
-}
-
-void FileOps::replaceWhole(const std::string& path, const std::string& bytes) {
-    std::string target;
-    if (const int error = m_calls.followLinks(path, target))
-        throwIo(error);
-    // A file the user has made read-only keeps its contents; a missing one is created.
-    const int writable = m_calls.checkWritable(target);
-    if (writable != 0 && writable != ENOENT)
-        throwIo(writable);
-    removeLeftovers(target);
-
-    int fd = -1;
-    std::string tempPath;
-    if (const int error = m_calls.createTemp(target, fd, tempPath)) {
-        // No new file can be made beside it (an installation folder owned by another user), but the
-        // file itself may be written: rewriting it in place is the only way to keep the position.
-        if (writable == 0 && (error == EACCES || error == EPERM)) {
-            writeInPlace(target, bytes);
-            return;
-        }
-        throwIo(error);
-    }
-    const auto giveUp = [&](int error, bool open) {
-        if (open)
-            (void)m_calls.close(fd);
-        (void)m_calls.remove(tempPath);
-        throwIo(error);
-    };
-    if (const int error = m_calls.write(fd, bytes.data(), bytes.size()))
-        giveUp(error, true);
-    if (const int error = m_calls.flush(fd))
-        giveUp(error, true);
-    if (const int error = m_calls.close(fd))
-        giveUp(error, false);
-    if (const int error = m_calls.rename(tempPath, target))
-        giveUp(error, false);
-}
-
-void FileOps::writeInPlace(const std::string& path, const std::string& bytes) {
-    int fd = -1;
-    if (const int error = m_calls.openInPlace(path, fd))
-        throwIo(error);
-    // Written over the old contents first and cut to length after, so that the file is never empty.
-    int error = m_calls.write(fd, bytes.data(), bytes.size());
-    if (!error)
-        error = m_calls.truncate(fd, bytes.size());
-    if (!error)
-        error = m_calls.flush(fd);
-    const int closeError = m_calls.close(fd);
-    if (error || closeError)
-        throwIo(error ? error : closeError);
-}
-
-void FileOps::removeLeftovers(const std::string& target) {
-    const std::size_t slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = target.substr(folder.size());
-    std::vector<std::string> names;
-    // Nothing here stops the write: a leftover that cannot go now goes with a later write.
-    if (m_calls.listFolder(folder.empty() ? "." : folder, names) != 0)
-        return;
-    for (const std::string& entry : names)
-        if (isLeftoverName(entry, name))
-            (void)m_calls.removeLeftover(folder + entry);
-}
-
-FileOps& realFileOps() {
-    static FileOps ops;
-    return ops;
-}
-
-// ---- the start file ----
-
-StartFile::StartFile(std::string path, FileOps& ops) : m_path(std::move(path)), m_ops(ops) {}
-
-bool StartFile::read(StartValues& values) {
-    if (!m_ops.exists(m_path))
-        return false;
-    parseStartFile(m_ops.readStart(m_path), values);
-    return true;
-}
-
-void StartFile::shortWrite(const StartValues& values) {
-    m_ops.replaceWhole(m_path, valueLines(values));
-}
-
-void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values) {
-    switch (kind) {
-    case 1:
-        values.StartPosition = value;
-        break;
-    case 2:
-        values.SavedOffsetDown = value;
-        break;
-    case 3:
-        values.SavedOffsetRight = value;
-        break;
-    default:
-        break;
-    }
-    // Lines 4 and 5 are reserved: an empty line and "0".
-    m_ops.replaceWhole(m_path, valueLines(values) + LineEnd + "0" + LineEnd);
-}
+#else
+#error "the start file's system calls are written for POSIX systems only"
+#endif
 
 } // namespace kb

@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "settings/SystemCalls.h"
 
 namespace kb {
 
@@ -22,42 +23,6 @@ std::string formatNumber00(std::int32_t value);
 // Signed integer as the start file stores it: leading blanks, optional sign, decimal digits or
 // hex after "$", "x" or "X". Anything else throws Error("'<text>' は整数ではありません").
 std::int32_t strToInt(const std::string& text);
-
-// The system calls behind FileOps, one per step, so that a test can make any single step fail (or
-// answer as it would for another user) on real files. Each returns 0 or the errno value of the failure.
-// The POSIX calls are the default; another system overrides them and FileOps stays as it is.
-class SystemCalls {
-  public:
-    virtual ~SystemCalls() = default;
-    // False only when nothing is at path; any other trouble shows when the file is read.
-    virtual bool exists(const std::string& path);
-    // At most limit bytes from the start of the file at path. Anything but a regular file (a named
-    // pipe, a device, a folder) is refused with EACCES, and the open never waits for a writer.
-    virtual int readFile(const std::string& path, std::size_t limit, std::string& bytes);
-    // The file path names once its symbolic links are followed (path itself when it is no link); the
-    // file need not exist.
-    virtual int followLinks(const std::string& path, std::string& target);
-    // 0 when this user may write the regular file at path, ENOENT when nothing is there, otherwise
-    // why not (EACCES for anything but a regular file).
-    virtual int checkWritable(const std::string& path);
-    // Creates a new file "<target>.XXXXXX" beside target, with the permissions of target when it
-    // exists. Until it is closed, removeLeftover leaves it alone.
-    virtual int createTemp(const std::string& target, int& fd, std::string& tempPath);
-    // Opens the existing file at path for writing, without emptying it.
-    virtual int openInPlace(const std::string& path, int& fd);
-    virtual int write(int fd, const char* data, std::size_t size);
-    virtual int truncate(int fd, std::size_t size);
-    virtual int flush(int fd); // to the disk, not just to the system
-    virtual int close(int fd);
-    virtual int rename(const std::string& from, const std::string& to);
-    virtual int remove(const std::string& path);
-    // The names of the entries of folder.
-    virtual int listFolder(const std::string& folder, std::vector<std::string>& names);
-    // Removes the regular file at path unless a write still has it open (EBUSY then).
-    virtual int removeLeftover(const std::string& path);
-};
-
-SystemCalls& realSystemCalls();
 
 // Enough for the five lines the program reads, however they are written; the rest of a longer file
 // is ignored as lines 6 and later are.
