@@ -121,13 +121,25 @@ void Tfrmmain::cmdPrint2Click() {
         return;
 
     const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
-    m_startFile.SaveStartFile(1, nextStartPosition(start.StartPosition, labels), start);
-    // The lists always hold a selection; should one ever be missing, the offset in force is kept
-    // rather than storing -1, which would read back as a 5 mm shift.
-    const int down = ListBox7->currentRow();
-    const int right = ListBox6->currentRow();
-    m_startFile.SaveStartFile(2, down >= 0 ? down : OffsetDownIndex, start);
-    m_startFile.SaveStartFile(3, right >= 0 ? right : OffsetRightIndex, start);
+    const std::int32_t next = nextStartPosition(start.StartPosition, labels);
+    try {
+        m_startFile.SaveStartFile(1, next, start);
+        // The lists always hold a selection; should one ever be missing, the offset in force is kept
+        // rather than storing -1, which would read back as a 5 mm shift.
+        const int down = ListBox7->currentRow();
+        const int right = ListBox6->currentRow();
+        m_startFile.SaveStartFile(2, down >= 0 ? down : OffsetDownIndex, start);
+        m_startFile.SaveStartFile(3, right >= 0 ? right : OffsetRightIndex, start);
+    } catch (const Error& e) {
+        // The labels are on paper: this must not read as a failed print (printing again would
+        // repeat their numbers), and the user must learn where the sheet stands, since only this
+        // session remembers it.
+        throw Error(QStringLiteral("ラベルは印刷されました。ただし、次の開始位置 %1 "
+                                   "をスタートファイルに保存できませんでした：%2")
+                        .arg(next)
+                        .arg(QString::fromUtf8(e.what()))
+                        .toStdString());
+    }
 
     {
         // The window keeps its look but takes no input until it is back on the entry screen; the input

@@ -186,6 +186,27 @@ TEST_F(PrintRun, CancelledOrFailedRunChangesNothing) {
     }
 }
 
+// Labels printed, start file not writable: the message says the labels were printed and which next
+// position could not be stored, and why; the window keeps that position.
+TEST_F(PrintRun, PrintedButNotStored) {
+    start("07");
+    typeAndPrintSet(w());
+    // A folder in the start file's place: every write of it fails.
+    ASSERT_TRUE(QFile::remove(f->startFilePath()));
+    ASSERT_TRUE(QDir(f->folder).mkdir(QStringLiteral("StartFile.txt")));
+
+    print("run.pdf");
+
+    EXPECT_EQ(pdfPages(f->dialogs.pdfPath), 1);
+    ASSERT_EQ(f->dialogs.errors.size(), 1u);
+    const QString error = f->dialogs.errors.front();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("ラベルは印刷されました")) &&
+                error.contains(QStringLiteral("次の開始位置 8 を")) &&
+                error.contains(QStringLiteral("アクセス")))
+        << error.toStdString();
+    EXPECT_EQ(w().start.StartPosition, 8);
+}
+
 TEST(QtPause, WindowTakesNoInputButKeepsRunning) {
     QWidget window;
     QPushButton button(QStringLiteral("Print"), &window);
