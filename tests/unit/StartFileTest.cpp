@@ -9,10 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <iostream>
 #include <iterator>
-#include <memory>
 #include <optional>
 #include <set>
 #include <thread>
@@ -336,49 +333,42 @@ struct ReadSizes : kb::SystemCalls {
 // Only a regular file is read, and only its start: a pipe, a device or anything else at the name is
 // refused with the access-denied text at once, instead of waiting for good or reading without end.
 TEST(StartFileOnDisk, OnlyTheStartOfARegularFileIsRead) {
-    const std::string good = "05\r\n09\r\n11\r\n\r\n0\r\n";
     struct Case {
         const char* name;
-        std::function<std::shared_ptr<void>(const fs::path& file, const fs::path& elsewhere)> make;
+        std::string linkTo; // the start file is a link to this
+        std::uintmax_t size;
         std::optional<StartValues> values; // nothing: refused
     };
     const Case cases[] = {
-        {"named pipe", [](auto& file, auto&) { return std::make_shared<FeedingPipe>(file); }, {}},
-        {"link to /dev/zero",
-         [](auto& file, auto&) { return fs::create_symlink("/dev/zero", file), nullptr; },
-         {}},
-        {"link to /dev/urandom",
-         [](auto& file, auto&) { return fs::create_symlink("/dev/urandom", file), nullptr; },
-         {}},
-        {"link to a file elsewhere",
-         [&](auto& file, auto& elsewhere) {
-             writeBytes(elsewhere, good);
-             return fs::create_symlink(elsewhere, file), nullptr;
-         },
-         StartValues{5, 9, 11}},
-        {"200 MB file",
-         [&](auto& file, auto&) {
-             writeBytes(file, good);
-             return fs::resize_file(file, 200'000'000), nullptr;
-         },
-         StartValues{5, 9, 11}},
+        {"named pipe", "", 0, {}},
+        {"link to /dev/zero", "/dev/zero", 0, {}},
+        {"link to /dev/urandom", "/dev/urandom", 0, {}},
+        {"link to a file elsewhere", "shared.txt", 0, StartValues{5, 9, 11}},
+        {"200 MB file", "", 200'000'000, StartValues{5, 9, 11}},
     };
     for (const Case& c : cases) {
         TempFolder folder;
+        const fs::path path = folder.file("StartFile.txt");
+        std::optional<FeedingPipe> pipe;
+        writeBytes(folder.file(c.size ? "StartFile.txt" : "shared.txt"), "05\r\n09\r\n11\r\n\r\n0\r\n");
+        if (c.size)
+            fs::resize_file(path, c.size);
+        else if (!c.linkTo.empty())
+            fs::create_symlink(c.linkTo, path);
+        else
+            pipe.emplace(path);
         ReadSizes calls;
         kb::FileOps ops(calls);
-        kb::StartFile file(folder.file("StartFile.txt").string(), ops);
-        std::shared_ptr<void> keep = c.make(folder.file("StartFile.txt"), folder.file("shared.txt"));
         StartValues values{3, 4, 5};
         std::optional<StartValues> got;
         try {
-            EXPECT_TRUE(file.read(values)) << c.name;
+            EXPECT_TRUE(kb::StartFile(path.string(), ops).read(values)) << c.name;
             got = values;
         } catch (const kb::IoError& e) {
             EXPECT_EQ(e.what(), std::string("ファイルへのアクセスが拒否されました")) << c.name;
             EXPECT_EQ(values, (StartValues{3, 4, 5})) << c.name;
         }
-        keep.reset();
+        pipe.reset();
         EXPECT_EQ(got, c.values) << c.name;
         EXPECT_LE(calls.largest, 64u * 1024) << c.name;
     }
@@ -390,25 +380,16 @@ bool ownerMay(const fs::path& path) {
     return (fs::status(path).permissions() & fs::perms::owner_write) != fs::perms::none;
 }
 
-// The checks the system makes for the owner of the files, made here as well: as root (CI) the system
-// would let every write through and the rows below would show nothing.
+// The checks the system makes for the owner of the files, made here as well, so that the rows below
+// mean the same when the test runs as root (CI), whom the system lets write everything.
 struct OrdinaryUser : kb::SystemCalls {
-    static fs::path folderOf(const std::string& path) { return fs::path(path).parent_path(); }
     int checkWritable(const std::string& path) override {
         const int error = SystemCalls::checkWritable(path);
         return error || ownerMay(path) ? error : EACCES;
     }
     int createTemp(const std::string& target, int& fd, std::string& tempPath) override {
-        return ownerMay(folderOf(target)) ? SystemCalls::createTemp(target, fd, tempPath) : EACCES;
-    }
-    int openInPlace(const std::string& path, int& fd) override {
-        return ownerMay(path) ? SystemCalls::openInPlace(path, fd) : EACCES;
-    }
-    int rename(const std::string& from, const std::string& to) override {
-        return ownerMay(folderOf(to)) ? SystemCalls::rename(from, to) : EACCES;
-    }
-    int removeLeftover(const std::string& path) override {
-        return ownerMay(folderOf(path)) ? SystemCalls::removeLeftover(path) : EACCES;
+        return ownerMay(fs::path(target).parent_path()) ? SystemCalls::createTemp(target, fd, tempPath)
+                                                        : EACCES;
     }
 };
 
@@ -422,77 +403,64 @@ std::set<std::string> namesIn(const fs::path& folder) {
 } // namespace
 
 // The file's own permissions decide, not its folder's; a link is written through and stays a link;
-// temporary files of interrupted writes go, other names stay. Each row through the owner's checks,
-// and through the system's own as well when the test does not run as root.
+// temporary files of interrupted writes go, other names and a write still going on stay.
 TEST(StartFileOnDisk, WritesFollowTheFileAndItsPermissions) {
     using P = fs::perms;
-    const P rw = P::owner_read | P::owner_write | P::group_read, ro = P::owner_read | P::group_read;
+    const P rw = P::owner_read | P::owner_write, ro = P::owner_read;
     const P folderRw = P::owner_all, folderRo = P::owner_read | P::owner_exec;
-    const std::string denied = "ファイルへのアクセスが拒否されました";
     struct Case {
         const char* name;
         P folderMode, fileMode;
-        bool link;                    // the start file is a link to shared/StartFile.txt
-        std::set<std::string> others; // further names beside the written file
-        std::optional<std::string> error;
-        std::set<std::string> othersAfter;
+        bool link, leftovers; // a link to shared/StartFile.txt; leftovers of interrupted writes beside it
+        bool written;         // else refused with access denied
     };
+    const Case cases[] = {
+        {"writable file, read-only folder", folderRo, rw, false, false, true},
+        {"read-only file, writable folder", folderRw, ro, false, false, false},
+        {"link to a file elsewhere", folderRw, rw, true, false, true},
+        {"link to a file in a read-only folder", folderRo, rw, true, false, true},
+        {"leftovers of interrupted writes", folderRw, rw, false, true, true},
+    };
+    const std::set<std::string> leftovers = {"StartFile.txt.a1B2c3", "StartFile.txt.ZZZZZZ"};
     const std::set<std::string> strangers = {"StartFile.txt.bak", "StartFile.txt.a1B2c3d",
                                              "StartFile.txt.a1-2c3", "Other.txt.a1B2c3",
                                              "StartFile.txt.a1B2c"};
-    std::set<std::string> leftovers = strangers;
-    leftovers.insert({"StartFile.txt.a1B2c3", "StartFile.txt.ZZZZZZ"});
-    const Case cases[] = {
-        {"writable file, read-only folder", folderRo, rw, false, {}, {}, {}},
-        {"read-only file, writable folder", folderRw, ro, false, {}, denied, {}},
-        {"read-only file, read-only folder", folderRo, ro, false, {}, denied, {}},
-        {"link to a file elsewhere", folderRw, rw, true, {}, {}, {}},
-        {"link to a file in a read-only folder", folderRo, rw, true, {}, {}, {}},
-        {"leftovers of interrupted writes", folderRw, rw, false, leftovers, {}, strangers},
-    };
     const std::string old = "07\r\n09\r\n11\r\n\r\n0\r\n";
-    for (const bool systemChecks : {false, true}) {
-        if (systemChecks && ::geteuid() == 0) {
-            std::cout << "[ SKIPPED  ] the rows through the system's own permission checks: running as root, "
-                         "for whom every file is writable (they ran through the owner's checks above)\n";
-            continue;
-        }
-        for (const Case& c : cases) {
-            const std::string label = std::string(c.name) + (systemChecks ? " (system)" : " (owner)");
-            TempFolder top;
-            const fs::path install = top.file("install"), shared = top.file("shared");
-            fs::create_directories(install), fs::create_directories(shared);
-            const fs::path written = (c.link ? shared : install) / "StartFile.txt";
-            writeBytes(written, old);
-            if (c.link)
-                fs::create_symlink("../shared/StartFile.txt", install / "StartFile.txt");
-            for (const std::string& name : c.others)
-                writeBytes(written.parent_path() / name, "05\r\n");
-            // A write still filling its temporary file: its file stays.
-            kb::SystemCalls real;
-            int busyFd = -1;
-            std::string busy;
-            ASSERT_EQ(real.createTemp(written.string(), busyFd, busy), 0);
-            fs::permissions(written, c.fileMode);
-            fs::permissions(written.parent_path(), c.folderMode);
+    for (const Case& c : cases) {
+        TempFolder top;
+        const fs::path install = top.file("install"), shared = top.file("shared");
+        fs::create_directories(install), fs::create_directories(shared);
+        const fs::path written = (c.link ? shared : install) / "StartFile.txt";
+        writeBytes(written, old);
+        if (c.link)
+            fs::create_symlink("../shared/StartFile.txt", install / "StartFile.txt");
+        std::set<std::string> names = strangers;
+        if (c.leftovers)
+            names.insert(leftovers.begin(), leftovers.end());
+        for (const std::string& name : names)
+            writeBytes(written.parent_path() / name, "05\r\n");
+        int busyFd = -1; // a write still filling its temporary file
+        std::string busy;
+        ASSERT_EQ(kb::realSystemCalls().createTemp(written.string(), busyFd, busy), 0);
+        fs::permissions(written, c.fileMode);
+        fs::permissions(written.parent_path(), c.folderMode);
 
-            OrdinaryUser owner;
-            kb::FileOps ops(systemChecks ? real : owner);
-            kb::StartFile file((install / "StartFile.txt").string(), ops);
-            try {
-                file.shortWrite({5, 10, 10});
-                EXPECT_FALSE(c.error) << label << ": written";
-            } catch (const kb::IoError& e) {
-                EXPECT_EQ(std::optional<std::string>(e.what()), c.error) << label;
-            }
-            EXPECT_EQ(readBytes(written), c.error ? old : "05\r\n10\r\n10\r\n") << label;
-            EXPECT_EQ(fs::status(written).permissions(), c.fileMode) << label;
-            EXPECT_EQ(fs::is_symlink(install / "StartFile.txt"), c.link) << label;
-            std::set<std::string> expected = c.othersAfter;
-            expected.insert({"StartFile.txt", fs::path(busy).filename().string()});
-            EXPECT_EQ(namesIn(written.parent_path()), expected) << label;
-            ::close(busyFd);
-            fs::permissions(written.parent_path(), folderRw);
+        OrdinaryUser owner;
+        kb::FileOps ops(owner);
+        try {
+            kb::StartFile((install / "StartFile.txt").string(), ops).shortWrite({5, 10, 10});
+            EXPECT_TRUE(c.written) << c.name << ": written";
+        } catch (const kb::IoError& e) {
+            EXPECT_EQ(e.what(), std::string(c.written ? "" : "ファイルへのアクセスが拒否されました"))
+                << c.name;
         }
+        EXPECT_EQ(readBytes(written), c.written ? "05\r\n10\r\n10\r\n" : old) << c.name;
+        EXPECT_EQ(fs::status(written).permissions(), c.fileMode) << c.name;
+        EXPECT_EQ(fs::is_symlink(install / "StartFile.txt"), c.link) << c.name;
+        std::set<std::string> expected = strangers;
+        expected.insert({"StartFile.txt", fs::path(busy).filename().string()});
+        EXPECT_EQ(namesIn(written.parent_path()), expected) << c.name;
+        ::close(busyFd);
+        fs::permissions(written.parent_path(), folderRw);
     }
 }
