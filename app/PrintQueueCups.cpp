@@ -1,4 +1,7 @@
-// The queue's state through libcups, which reports what Qt does not: stopped, refusing jobs.
+// The print queue through libcups: its state, which Qt does not report (stopped, refusing jobs), and
+// the hand-over of each sheet's document. Built as a module of its own that the program loads when
+// it first prints: libcups and the libraries it brings (TLS, Kerberos, Avahi, ...) cost start-up
+// time and memory, and nothing of them is needed before "Print" is pressed.
 #include "app/PrintQueue.h"
 
 #include <cstdlib>
@@ -14,7 +17,7 @@ constexpr int CupsPrinterStopped = 5; // IPP printer-state "stopped"
 
 } // namespace
 
-QueueState queryQueue(const std::string& name) {
+QueueState cupsQueryQueue(const std::string& name) {
     QueueState state;
     if (name.empty())
         return state;
@@ -68,8 +71,8 @@ int jobState(const std::string& queue, int jobId) {
 
 } // namespace
 
-SpoolResult submitDocument(const std::string& queue, const std::string& title, const SpoolOptions& options,
-                           const std::string& pdf) {
+SpoolResult cupsSubmitDocument(const std::string& queue, const std::string& title,
+                               const SpoolOptions& options, const std::string& pdf) {
     SpoolResult result;
     const std::size_t slash = queue.find('/');
     const std::string name = queue.substr(0, slash);
@@ -106,10 +109,21 @@ SpoolResult submitDocument(const std::string& queue, const std::string& title, c
     if (state == 0)
         return fail(lastCupsError("ジョブが見つかりません"));
     if (state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED)
-        return fail(state == IPP_JSTATE_CANCELED ? "ジョブが取り消されました"
-                                                 : "ジョブが中止されました");
+        return fail(state == IPP_JSTATE_CANCELED ? "ジョブが取り消されました" : "ジョブが中止されました");
     result.held = true;
     return result;
 }
 
 } // namespace kb
+
+// The module's entry points, found by name when it is loaded.
+extern "C" __attribute__((visibility("default"))) void kbQueryQueue(const std::string* name,
+                                                                    kb::QueueState* out) {
+    *out = kb::cupsQueryQueue(*name);
+}
+
+extern "C" __attribute__((visibility("default"))) void
+kbSubmitDocument(const std::string* queue, const std::string* title, const kb::SpoolOptions* options,
+                 const std::string* pdf, kb::SpoolResult* out) {
+    *out = kb::cupsSubmitDocument(*queue, *title, *options, *pdf);
+}

@@ -13,6 +13,11 @@ foreach(exe IN LISTS KB_PROGRAM_EXECUTABLES)
   endif()
 endforeach()
 
+# The print queue's module, loaded by the executables when they first print.
+if(TARGET kb_cups)
+  install(TARGETS kb_cups LIBRARY DESTINATION .)
+endif()
+
 # The start file, the desktop entry and the icons depend on the folder chosen at install time, so they
 # are written by a script that runs then.
 if(UNIX AND NOT APPLE)

@@ -1,0 +1,67 @@
+// The print queue's functions, taken from the CUPS module when the program first needs them (the
+// module, and libcups with it, stays out of start-up; see PrintQueueCups.cpp).
+#include "app/PrintQueue.h"
+
+#include <QCoreApplication>
+#include <dlfcn.h>
+
+#include "settings/Error.h"
+
+namespace kb {
+
+namespace {
+
+using QueryFunction = void (*)(const std::string*, QueueState*);
+using SubmitFunction = void (*)(const std::string*, const std::string*, const SpoolOptions*,
+                                const std::string*, SpoolResult*);
+
+struct CupsModule {
+    QueryFunction query = nullptr;
+    SubmitFunction submit = nullptr;
+    std::string why; // what went wrong when it could not be loaded
+};
+
+CupsModule loadModule() {
+    CupsModule module;
+    // Installed, the module lies beside the executable; a copy of the executable run from elsewhere
+    // (the tests do so) still finds the one the build made.
+    const std::string beside =
+        QCoreApplication::applicationDirPath().toStdString() + "/" + std::string(KB_CUPS_MODULE_NAME);
+    void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+        handle = dlopen(KB_CUPS_MODULE_BUILT, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = dlerror();
+        module.why = why ? why : beside;
+        return module;
+    }
+    module.query = reinterpret_cast<QueryFunction>(dlsym(handle, "kbQueryQueue"));
+    module.submit = reinterpret_cast<SubmitFunction>(dlsym(handle, "kbSubmitDocument"));
+    if (!module.query || !module.submit)
+        module.why = "kbQueryQueue / kbSubmitDocument";
+    return module;
+}
+
+const CupsModule& cups() {
+    static const CupsModule module = loadModule();
+    if (!module.query || !module.submit)
+        throw Error("印刷の部品 " + std::string(KB_CUPS_MODULE_NAME) + " を読み込めません：" + module.why);
+    return module;
+}
+
+} // namespace
+
+QueueState queryQueue(const std::string& name) {
+    QueueState state;
+    cups().query(&name, &state);
+    return state;
+}
+
+SpoolResult submitDocument(const std::string& queue, const std::string& title, const SpoolOptions& options,
+                           const std::string& pdf) {
+    SpoolResult result;
+    cups().submit(&queue, &title, &options, &pdf, &result);
+    return result;
+}
+
+} // namespace kb
