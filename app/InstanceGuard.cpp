@@ -159,9 +159,9 @@ InstanceGuard::Result InstanceGuard::start(const QString& exeFileName) {
 
     auto* server = new QLocalServer(this);
     if (!server->listen(name)) {
-        const QString error = server->errorString();
+        const QString listenError = server->errorString();
         delete server;
-        return fail(QStringLiteral("%1: %2").arg(name, error));
+        return fail(QStringLiteral("%1: %2").arg(name, listenError));
     }
     m_server = server;
     connect(m_server, &QLocalServer::newConnection, this, &InstanceGuard::acceptConnections);

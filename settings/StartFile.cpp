@@ -174,6 +174,12 @@ namespace {
     throw IoError(ioErrorCodeFromErrno(error));
 }
 
+#ifdef _WIN32
+const char* const FolderSeparators = "/\\";
+#else
+const char* const FolderSeparators = "/";
+#endif
+
 // The program's own temporary names only: "<name>." and the six letters or digits mkstemp puts in.
 bool isLeftoverName(const std::string& entry, const std::string& name) {
     constexpr std::size_t Random = 6;
@@ -251,7 +257,7 @@ void FileOps::writeInPlace(const std::string& path, const std::string& bytes) {
 }
 
 void FileOps::removeLeftovers(const std::string& target) {
-    const std::size_t slash = target.find_last_of('/');
+    const std::size_t slash = target.find_last_of(FolderSeparators);
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string name = target.substr(folder.size());
     std::vector<std::string> names;

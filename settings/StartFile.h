@@ -39,8 +39,8 @@ class FileOps {
     // bytes. The new contents go to a temporary file beside it, flushed, and only then replace the old
     // file, so a failed write leaves the old file untouched and removes the temporary file. The file's
     // own permissions decide: a read-only file is refused (access denied), and a writable file in a
-    // folder where no new file can be made is rewritten in place. Temporary files that an interrupted
-    // write left behind are removed first.
+    // folder where no new file can be made is rewritten in place (there a failed write may leave it
+    // partly written). Temporary files that an interrupted write left behind are removed first.
     void replaceWhole(const std::string& path, const std::string& bytes);
 
   private:
