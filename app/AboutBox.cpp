@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/Fonts.h"
+#include "services/Fonts.h"
 
 // The logo is a resource of the window library, which is static: register it before use.
 static void registerLogo() {

@@ -13,7 +13,7 @@
 #include <QValidator>
 #include <algorithm>
 
-#include "app/Codec.h"
+#include "services/Codec.h"
 
 namespace kb {
 

@@ -2,7 +2,7 @@
 #include <QDate>
 #include <QLocale>
 
-#include "app/Codec.h"
+#include "services/Codec.h"
 #include "app/Services.h"
 
 namespace kb {

@@ -1,6 +1,6 @@
 #include "app/SheetWidgets.h"
 
-#include "app/Colours.h"
+#include "services/Colours.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -20,7 +20,7 @@
 
 #include "app/AboutBox.h"
 #include "app/EntryWidgets.h"
-#include "app/Fonts.h"
+#include "services/Fonts.h"
 #include "app/SheetWidgets.h"
 #include "app/UserSelection.h"
 #include "sheet/SheetRules.h"

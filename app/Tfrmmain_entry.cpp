@@ -9,7 +9,7 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 
-#include "app/Codec.h"
+#include "services/Codec.h"
 #include "app/EntryWidgets.h"
 #include "app/Tfrmmain.h"
 #include "app/UserSelection.h"

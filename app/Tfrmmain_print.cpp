@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/PrinterCheck.h"
-#include "app/QtPrintSurface.h"
+#include "services/PrinterCheck.h"
+#include "services/QtPrintSurface.h"
 #include "app/Tfrmmain.h"
 #include "print/PrintRules.h"
 #include "settings/Error.h"

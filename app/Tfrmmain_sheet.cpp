@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/Codec.h"
-#include "app/Colours.h"
+#include "services/Codec.h"
+#include "services/Colours.h"
 #include "app/SheetWidgets.h"
 #include "app/Tfrmmain.h"
 #include "app/UserSelection.h"

@@ -5,7 +5,7 @@
 #include <QIcon>
 
 #include "app/AboutBox.h"
-#include "app/Codec.h"
+#include "services/Codec.h"
 #include "app/InstanceGuard.h"
 #include "app/QtPause.h"
 #include "app/Tfrmmain.h"

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Codec.h"
-#include "app/Colours.h"
-#include "app/QtPrintSurface.h"
+#include "services/Codec.h"
+#include "services/Colours.h"
+#include "services/QtPrintSurface.h"
 #include "content/Composition.h"
 #include "print/PrintRules.h"
 

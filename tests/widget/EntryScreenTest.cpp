@@ -14,7 +14,7 @@
 #include <QTimer>
 
 #include "WindowFixture.h"
-#include "app/Codec.h"
+#include "services/Codec.h"
 #include "app/EntryWidgets.h"
 
 // Readable failure messages for widget texts.

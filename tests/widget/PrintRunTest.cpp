@@ -22,7 +22,7 @@
 
 #include "WindowFixture.h"
 #include "app/EntryWidgets.h"
-#include "app/PrinterCheck.h"
+#include "services/PrinterCheck.h"
 #include "app/QtPause.h"
 
 using kbtest::WindowFixture;

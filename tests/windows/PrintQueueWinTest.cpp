@@ -1,7 +1,7 @@
 // The queue check on the Windows spooler: how status and attribute bits read, and the real spooler
 // calls against printers made in Wine's spooler (Wine keeps a printer's attributes but always reports
 // status 0, so the status bits are checked through the reading alone).
-#include "app/PrintQueueWin.h"
+#include "services/PrintQueueWin.h"
 
 #include <gtest/gtest.h>
 

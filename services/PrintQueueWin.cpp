@@ -1,6 +1,6 @@
 // The queue's state through the Windows print spooler (OpenPrinterW, GetPrinterW level 2). Qt's printer
 // information reports neither a paused queue, whose jobs wait, nor one being deleted, which takes none.
-#include "app/PrintQueueWin.h"
+#include "services/PrintQueueWin.h"
 
 #include <windows.h>
 #include <winspool.h>

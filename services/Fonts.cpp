@@ -1,4 +1,4 @@
-#include "app/Fonts.h"
+#include "services/Fonts.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "app/Codec.h"
+#include "services/Codec.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,7 +1,7 @@
 // How the Windows print spooler's printer status and attribute bits read as a QueueState. Kept apart
 // from the spooler call so that every bit can be checked, also those no test spooler can be made to set.
 #pragma once
-#include "app/PrintQueue.h"
+#include "services/PrintQueue.h"
 
 #include <cstdint>
 

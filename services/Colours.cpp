@@ -1,4 +1,4 @@
-#include "app/Colours.h"
+#include "services/Colours.h"
 
 namespace kb {
 

@@ -1,6 +1,6 @@
 // The print queue's functions, taken from the CUPS module when the program first needs them (the
 // module, and libcups with it, stays out of start-up; see PrintQueueCups.cpp).
-#include "app/PrintQueue.h"
+#include "services/PrintQueue.h"
 
 #include <QCoreApplication>
 #include <dlfcn.h>

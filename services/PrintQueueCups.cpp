@@ -2,7 +2,7 @@
 // the hand-over of each sheet's document. Built as a module of its own that the program loads when
 // it first prints: libcups and the libraries it brings (TLS, Kerberos, Avahi, ...) cost start-up
 // time and memory, and nothing of them is needed before "Print" is pressed.
-#include "app/PrintQueue.h"
+#include "services/PrintQueue.h"
 
 #include <cstdlib>
 #include <cstring>

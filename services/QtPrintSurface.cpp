@@ -1,4 +1,4 @@
-#include "app/QtPrintSurface.h"
+#include "services/QtPrintSurface.h"
 
 #include <QBuffer>
 #include <QFontDatabase>
@@ -10,10 +10,10 @@
 #include <QPrinter>
 #include <QSaveFile>
 
-#include "app/Codec.h"
-#include "app/Colours.h"
-#include "app/Fonts.h"
-#include "app/PrintQueue.h"
+#include "services/Codec.h"
+#include "services/Colours.h"
+#include "services/Fonts.h"
+#include "services/PrintQueue.h"
 
 namespace kb {
 

@@ -1,4 +1,4 @@
-#include "app/PrinterCheck.h"
+#include "services/PrinterCheck.h"
 
 #include <QPrinter>
 

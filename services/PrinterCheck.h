@@ -3,7 +3,7 @@
 #pragma once
 #include <QString>
 
-#include "app/PrintQueue.h"
+#include "services/PrintQueue.h"
 
 class QPrinter;
 
