@@ -308,7 +308,7 @@ void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues
 }
 
 // ---- the system calls on POSIX systems (Linux, macOS) ----
-// Another system gives its own definitions of these calls in a block of its own.
+// Windows has its own definitions of these calls, in SystemCallsWin.cpp.
 
 #if defined(__unix__) || defined(__APPLE__)
 
@@ -501,8 +501,8 @@ SystemCalls& realSystemCalls() {
     return calls;
 }
 
-#else
-#error "the start file's system calls are written for POSIX systems only"
+#elif !defined(_WIN32)
+#error "the start file's system calls are written for POSIX systems and Windows only"
 #endif
 
 } // namespace kb

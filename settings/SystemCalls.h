@@ -9,8 +9,8 @@ namespace kb {
 // The system calls behind the start file's FileOps, one per step, so that a test can make any single
 // step fail (or answer as it would for another user) on real files. Each returns 0 or the errno value
 // of the failure (a port maps its own error codes onto errno values: ENOENT, EACCES, ENOSPC, ...).
-// The defaults are the system's own calls, one block per kind of system at the end of StartFile.cpp;
-// FileOps above them stays the same everywhere.
+// The defaults are the system's own calls: POSIX at the end of StartFile.cpp, Windows in
+// SystemCallsWin.cpp; FileOps above them stays the same everywhere.
 class SystemCalls {
   public:
     virtual ~SystemCalls() = default;

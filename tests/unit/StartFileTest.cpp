@@ -11,12 +11,15 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <set>
 #include <thread>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace kb {
 void PrintTo(const StartValues& v, std::ostream* os) {
@@ -36,8 +39,10 @@ std::string notInteger(const std::string& shown) {
 class TempFolder {
   public:
     TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "kb-startfile-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
+        std::random_device random;
+        do
+            m_path = fs::temp_directory_path() / ("kb-startfile-" + std::to_string(random()));
+        while (!fs::create_directory(m_path));
     }
     ~TempFolder() { fs::remove_all(m_path); }
     fs::path file(const std::string& name) const { return m_path / name; }
@@ -180,8 +185,8 @@ TEST(StartFileOnDisk, ReadAndWrite) {
     // Five lines whatever the file held before, the last value set by each call; the replacement
     // keeps the file's permissions.
     writeBytes(path, "01\r\n02\r\n03\r\nold text\r\n1\r\nsix\r\nseven\r\n");
-    const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-    fs::permissions(path, perms);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const fs::perms perms = fs::status(path).permissions(); // as the system keeps them
     file.SaveStartFile(1, 8, values);
     EXPECT_EQ(readBytes(path), "08\r\n10\r\n10\r\n\r\n0\r\n");
     file.SaveStartFile(2, -1, values);
@@ -206,6 +211,12 @@ TEST(StartFileOnDisk, ReadAndWrite) {
 namespace {
 
 enum class Step { CreateTemp, Write, Flush, Close, Rename, Read };
+
+#ifdef EDQUOT
+constexpr int QuotaExceeded = EDQUOT;
+#else
+constexpr int QuotaExceeded = ENOSPC; // Windows has no quota error of its own: the disk is full
+#endif
 
 // Real system calls, with one step failing with the given errno.
 class FailingCalls : public kb::SystemCalls {
@@ -255,7 +266,7 @@ TEST(StartFileOnDisk, FailedStepLeavesOldFileWhole) {
         {Step::Write, ENOSPC, "ディスクがいっぱいです"},
         {Step::Write, EIO, "I/O エラー (1117)"},
         {Step::Flush, EIO, "I/O エラー (1117)"},
-        {Step::Close, EDQUOT, "ディスクがいっぱいです"},
+        {Step::Close, QuotaExceeded, "ディスクがいっぱいです"},
         {Step::Rename, EROFS, "ファイルへのアクセスが拒否されました"},
         {Step::Rename, EXDEV, "I/O エラー (" + std::to_string(EXDEV) + ")"},
         {Step::Read, EACCES, "ファイルへのアクセスが拒否されました"},
@@ -293,6 +304,12 @@ TEST(StartFileOnDisk, FailedStepLeavesOldFileWhole) {
 
 namespace {
 
+#ifdef _WIN32
+// Windows keeps named pipes in a namespace of their own, never at a file's name.
+struct FeedingPipe {
+    explicit FeedingPipe(const fs::path&) { ADD_FAILURE() << "no named pipe at a file's name on Windows"; }
+};
+#else
 // A named pipe with a program on the way to write a good start file into it. Whatever the reader did,
 // the writer is let through and joined at the end (its open waits for a reader).
 class FeedingPipe {
@@ -317,6 +334,7 @@ class FeedingPipe {
     fs::path m_path;
     std::thread m_writer;
 };
+#endif
 
 // Real system calls that remember the most bytes one read delivered.
 struct ReadSizes : kb::SystemCalls {
@@ -340,10 +358,12 @@ TEST(StartFileOnDisk, OnlyTheStartOfARegularFileIsRead) {
         std::optional<StartValues> values; // nothing: refused
     };
     const Case cases[] = {
+#ifndef _WIN32 // no pipe at a file's name, no device files, and Wine makes no links
         {"named pipe", "", 0, {}},
         {"link to /dev/zero", "/dev/zero", 0, {}},
         {"link to /dev/urandom", "/dev/urandom", 0, {}},
         {"link to a file elsewhere", "shared.txt", 0, StartValues{5, 9, 11}},
+#endif
         {"200 MB file", "", 200'000'000, StartValues{5, 9, 11}},
     };
     for (const Case& c : cases) {
@@ -381,16 +401,23 @@ bool ownerMay(const fs::path& path) {
 }
 
 // The checks the system makes for the owner of the files, made here as well, so that the rows below
-// mean the same when the test runs as root (CI), whom the system lets write everything.
+// mean the same when the test runs as root (CI), whom the system lets write everything, and under
+// Wine, which keeps no permissions on folders (on Windows a folder that takes no new file is a matter
+// of its access list). closedFolder takes no new file.
 struct OrdinaryUser : kb::SystemCalls {
+    explicit OrdinaryUser(fs::path closedFolder) : m_closedFolder(std::move(closedFolder)) {}
     int checkWritable(const std::string& path) override {
         const int error = SystemCalls::checkWritable(path);
         return error || ownerMay(path) ? error : EACCES;
     }
     int createTemp(const std::string& target, int& fd, std::string& tempPath) override {
-        return ownerMay(fs::path(target).parent_path()) ? SystemCalls::createTemp(target, fd, tempPath)
-                                                        : EACCES;
+        const bool closed =
+            !m_closedFolder.empty() && fs::equivalent(fs::path(target).parent_path(), m_closedFolder);
+        return closed ? EACCES : SystemCalls::createTemp(target, fd, tempPath);
     }
+
+  private:
+    fs::path m_closedFolder;
 };
 
 std::set<std::string> namesIn(const fs::path& folder) {
@@ -417,8 +444,10 @@ TEST(StartFileOnDisk, WritesFollowTheFileAndItsPermissions) {
     const Case cases[] = {
         {"writable file, read-only folder", folderRo, rw, false, false, true},
         {"read-only file, writable folder", folderRw, ro, false, false, false},
+#ifndef _WIN32 // Wine makes no links (and Windows lets only some users make them)
         {"link to a file elsewhere", folderRw, rw, true, false, true},
         {"link to a file in a read-only folder", folderRo, rw, true, false, true},
+#endif
         {"leftovers of interrupted writes", folderRw, rw, false, true, true},
     };
     const std::set<std::string> leftovers = {"StartFile.txt.a1B2c3", "StartFile.txt.ZZZZZZ"};
@@ -444,8 +473,9 @@ TEST(StartFileOnDisk, WritesFollowTheFileAndItsPermissions) {
         ASSERT_EQ(kb::realSystemCalls().createTemp(written.string(), busyFd, busy), 0);
         fs::permissions(written, c.fileMode);
         fs::permissions(written.parent_path(), c.folderMode);
+        const fs::perms fileMode = fs::status(written).permissions(); // as the system keeps them
 
-        OrdinaryUser owner;
+        OrdinaryUser owner(c.folderMode == folderRo ? written.parent_path() : fs::path());
         kb::FileOps ops(owner);
         try {
             kb::StartFile((install / "StartFile.txt").string(), ops).shortWrite({5, 10, 10});
@@ -455,12 +485,15 @@ TEST(StartFileOnDisk, WritesFollowTheFileAndItsPermissions) {
                 << c.name;
         }
         EXPECT_EQ(readBytes(written), c.written ? "05\r\n10\r\n10\r\n" : old) << c.name;
-        EXPECT_EQ(fs::status(written).permissions(), c.fileMode) << c.name;
+        EXPECT_EQ(fs::status(written).permissions(), fileMode) << c.name;
         EXPECT_EQ(fs::is_symlink(install / "StartFile.txt"), c.link) << c.name;
         std::set<std::string> expected = strangers;
         expected.insert({"StartFile.txt", fs::path(busy).filename().string()});
         EXPECT_EQ(namesIn(written.parent_path()), expected) << c.name;
-        ::close(busyFd);
+        kb::realSystemCalls().close(busyFd);
+        // Still there once closed (Windows removes a file marked for deletion only at its last close).
+        EXPECT_TRUE(fs::exists(busy)) << c.name << ": the file of the write going on was removed";
         fs::permissions(written.parent_path(), folderRw);
+        fs::permissions(written, rw); // Windows deletes no read-only file
     }
 }
