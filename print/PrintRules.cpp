@@ -50,6 +50,23 @@ std::vector<SheetRange> splitRun(std::int32_t startPosition, std::int32_t labels
     return ranges;
 }
 
+std::vector<SheetRange> splitWholeRun(std::int32_t startPosition, std::int32_t labels) {
+    std::vector<SheetRange> ranges;
+    if (labels < 1 || startPosition < 1 || startPosition > PositionsPerSheet)
+        return ranges;
+    const std::int64_t t = std::int64_t{startPosition} + labels;
+    const auto sheets = static_cast<std::int32_t>((t - 2) / PositionsPerSheet + 1);
+    ranges.reserve(static_cast<std::size_t>(sheets));
+    for (std::int32_t sheet = 1; sheet <= sheets; ++sheet) {
+        const std::int32_t first = sheet == 1 ? startPosition : 1;
+        const std::int32_t last =
+            sheet == sheets ? static_cast<std::int32_t>(t - 1 - std::int64_t{PositionsPerSheet} * (sheet - 1))
+                            : PositionsPerSheet;
+        ranges.push_back({sheet, first, last});
+    }
+    return ranges;
+}
+
 std::int32_t nextStartPosition(std::int32_t startPosition, std::int32_t labels) {
     return (startPosition + labels - 1) % PositionsPerSheet + 1;
 }

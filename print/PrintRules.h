@@ -21,6 +21,9 @@ struct SheetRange {
 
 // PrintSheet calls of a run of `labels` labels from startPosition, in order.
 std::vector<SheetRange> splitRun(std::int32_t startPosition, std::int32_t labels);
+// The same split for a run of any length: as many sheets as the labels need (splitRun stops at the
+// five sheets that the window's entry limits can reach).
+std::vector<SheetRange> splitWholeRun(std::int32_t startPosition, std::int32_t labels);
 // The position after the last printed label (1 after position 30).
 std::int32_t nextStartPosition(std::int32_t startPosition, std::int32_t labels);
 

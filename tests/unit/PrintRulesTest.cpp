@@ -113,8 +113,15 @@ TEST(PrintRules, SplitOverSheetsAndNextStart) {
     for (const Row& r : rows) {
         SCOPED_TRACE("start " + std::to_string(r.start) + " labels " + std::to_string(r.labels));
         EXPECT_EQ(splitRun(r.start, r.labels), r.ranges);
+        EXPECT_EQ(splitWholeRun(r.start, r.labels), r.ranges);
         EXPECT_EQ(nextStartPosition(r.start, r.labels), r.next);
     }
+    // Any length: 10 000 labels from position 21 fill 334 whole sheets (t = 10 021).
+    const auto whole = splitWholeRun(21, 10000);
+    ASSERT_EQ(whole.size(), 334u);
+    EXPECT_EQ(whole[1], (SheetRange{2, 1, 30}));
+    EXPECT_EQ(whole.back(), (SheetRange{334, 1, 30}));
+    EXPECT_EQ(nextStartPosition(21, 10000), 1);
     // Beyond five sheets nothing is drawn outside the sheet.
     const auto tooLong = splitRun(1, 200);
     ASSERT_EQ(tooLong.size(), 5u);

@@ -1,0 +1,526 @@
+#include "cli/PrintCommand.h"
+
+#include <QDate>
+#include <QFile>
+#include <QLocale>
+#include <QPageSize>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "content/Sjis.h"
+#include "print/PrintRules.h"
+#include "services/Codec.h"
+#include "services/PrinterCheck.h"
+#include "services/QtPrintSurface.h"
+#include "settings/Error.h"
+#include "settings/StartFile.h"
+#include "sheet/SheetRules.h"
+
+namespace kb::cli {
+
+namespace {
+
+constexpr std::int32_t MaxFirstNumber = 999999;
+constexpr std::int32_t MaxCount = 10000;
+constexpr std::int32_t PositionsPerSheet = 30;
+constexpr int MaxOffsetSteps = 10; // +-5 mm in half-millimetre steps
+// The window's date field holds at most this many Shift-JIS bytes.
+constexpr qsizetype DateFieldBytes = 14;
+
+enum class Value { None, Required, Optional };
+
+struct OptionSpec {
+    const char* name;
+    Value value;
+};
+
+constexpr OptionSpec LongOptions[] = {
+    {"date", Value::Optional},
+    {"number", Value::Required},
+    {"count", Value::Required},
+    {"start", Value::Required},
+    {"offset-down", Value::Required},
+    {"offset-right", Value::Required},
+    {"text-colour", Value::Required},
+    {"background", Value::Required},
+    {"printer", Value::Required},
+    {"output", Value::Required},
+    {"list", Value::None},
+    {"start-file", Value::Required},
+    {"quiet", Value::None},
+    {"help", Value::None},
+    {"version", Value::None},
+};
+
+const OptionSpec* findLong(const QString& name) {
+    for (const OptionSpec& spec : LongOptions)
+        if (name == QLatin1String(spec.name))
+            return &spec;
+    return nullptr;
+}
+
+// A refused argument: the message names it.
+struct Refusal {
+    QString message;
+};
+
+std::int32_t integerIn(const QString& what, const QString& text, std::int32_t low, std::int32_t high) {
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok, 10);
+    if (!ok || text.trimmed() != text || text.startsWith(QLatin1Char('+')))
+        throw Refusal{QStringLiteral("%1: \"%2\" is not a whole number").arg(what, text)};
+    if (value < low || value > high)
+        throw Refusal{QStringLiteral("%1: %2 is out of range (%3..%4)").arg(what, text).arg(low).arg(high)};
+    return static_cast<std::int32_t>(value);
+}
+
+// Millimetres in half-millimetre steps as the index of the window's offset lists (10: no shift).
+std::int32_t offsetIndex(const QString& what, const QString& text) {
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?$"));
+    if (!number.match(text).hasMatch())
+        throw Refusal{QStringLiteral("%1: \"%2\" is not a number of millimetres").arg(what, text)};
+    const double steps = text.toDouble() * 2;
+    if (std::abs(steps) > MaxOffsetSteps)
+        throw Refusal{QStringLiteral("%1: %2 mm is out of range (-5..5)").arg(what, text)};
+    if (steps != std::floor(steps))
+        throw Refusal{QStringLiteral("%1: %2 mm is not a multiple of 0.5 mm").arg(what, text)};
+    return kNoShiftIndex + static_cast<std::int32_t>(steps);
+}
+
+// A name of the window's colour list ("Free" is the window's colour dialog) or #RRGGBB.
+std::uint32_t colour(const QString& what, const QString& text, const std::vector<ColourItem>& items) {
+    static const QRegularExpression hex(QStringLiteral("^#([0-9A-Fa-f]{6})$"));
+    if (const auto m = hex.match(text); m.hasMatch()) {
+        const std::uint32_t rgb = m.captured(1).toUInt(nullptr, 16);
+        return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+    }
+    QStringList names;
+    for (std::size_t i = 0; i + 1 < items.size(); ++i) {
+        const QString name = QString::fromLatin1(items[i].name);
+        if (text.compare(name, Qt::CaseInsensitive) == 0)
+            return items[i].value;
+        names << name;
+    }
+    throw Refusal{QStringLiteral("%1: \"%2\" is no colour (%3, or #RRGGBB)")
+                      .arg(what, text, names.join(QStringLiteral(", ")))};
+}
+
+// The Shift-JIS bytes of a text as the window would take it, or the refusal naming the argument.
+std::string sjisText(const QString& what, const QString& text) {
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            throw Refusal{QStringLiteral("%1: a line holds no line break or control character").arg(what)};
+    if (const auto bytes = toSjis(text))
+        return *bytes;
+    QString bad;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        if (!sjisCanEncode(text.mid(i, n))) {
+            bad = text.mid(i, n);
+            break;
+        }
+        i += n - 1;
+    }
+    throw Refusal{QStringLiteral("%1: the character \"%2\" (U+%3) has no Shift-JIS form")
+                      .arg(what, bad)
+                      .arg(bad.toUcs4().value(0), 4, 16, QLatin1Char('0'))};
+}
+
+void applyOption(Options& o, const QString& name, const std::optional<QString>& value) {
+    const QString what = QStringLiteral("--") + name;
+    const QString v = value.value_or(QString());
+    if (name == QLatin1String("date")) {
+        o.date = true;
+        o.dateText.reset();
+        if (value) {
+            // The date field turns letters into capitals as they are typed.
+            std::string bytes = sjisText(what, v.toUpper());
+            if (static_cast<qsizetype>(bytes.size()) > DateFieldBytes)
+                throw Refusal{QStringLiteral("%1: \"%2\" is %3 bytes in Shift-JIS; the date field holds %4")
+                                  .arg(what, v)
+                                  .arg(bytes.size())
+                                  .arg(DateFieldBytes)};
+            o.dateText = std::move(bytes);
+        }
+    } else if (name == QLatin1String("number")) {
+        o.numbering = true;
+        o.firstNumber = integerIn(what, v, 1, MaxFirstNumber);
+    } else if (name == QLatin1String("count")) {
+        o.count = integerIn(what, v, 1, MaxCount);
+    } else if (name == QLatin1String("start")) {
+        o.start = integerIn(what, v, 1, PositionsPerSheet);
+    } else if (name == QLatin1String("offset-down")) {
+        o.offsetDownIndex = offsetIndex(what, v);
+    } else if (name == QLatin1String("offset-right")) {
+        o.offsetRightIndex = offsetIndex(what, v);
+    } else if (name == QLatin1String("text-colour")) {
+        o.textColour = colour(what, v, textColourItems());
+    } else if (name == QLatin1String("background")) {
+        o.backColour = colour(what, v, backColourItems());
+    } else if (name == QLatin1String("printer")) {
+        if (v.isEmpty())
+            throw Refusal{what + QStringLiteral(": no queue named")};
+        o.printer = v;
+    } else if (name == QLatin1String("output")) {
+        if (v.isEmpty())
+            throw Refusal{what + QStringLiteral(": no file named")};
+        o.output = v;
+    } else if (name == QLatin1String("start-file")) {
+        if (v.isEmpty())
+            throw Refusal{what + QStringLiteral(": no file named")};
+        o.startFile = v;
+    } else if (name == QLatin1String("list")) {
+        o.list = true;
+    } else if (name == QLatin1String("quiet")) {
+        o.quiet = true;
+    } else if (name == QLatin1String("help")) {
+        o.help = true;
+    } else if (name == QLatin1String("version")) {
+        o.version = true;
+    }
+}
+
+void parseInto(Options& o, const QStringList& args) {
+    QStringList lines;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
+            lines << arg;
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        QString name;
+        std::optional<QString> value;
+        if (arg.startsWith(QLatin1String("--"))) {
+            const qsizetype eq = arg.indexOf(QLatin1Char('='));
+            name = arg.mid(2, eq < 0 ? -1 : eq - 2);
+            if (eq >= 0)
+                value = arg.mid(eq + 1);
+        } else if (arg == QLatin1String("-h") || arg == QLatin1String("-q")) {
+            name = arg == QLatin1String("-h") ? QStringLiteral("help") : QStringLiteral("quiet");
+        } else if (arg.startsWith(QLatin1String("-o"))) {
+            name = QStringLiteral("output");
+            if (arg.size() > 2)
+                value = arg.mid(2);
+        } else {
+            throw Refusal{QStringLiteral("%1: no such option").arg(arg)};
+        }
+        const OptionSpec* spec = findLong(name);
+        if (!spec)
+            throw Refusal{QStringLiteral("--%1: no such option").arg(name)};
+        if (spec->value == Value::None && value)
+            throw Refusal{QStringLiteral("--%1 takes no value").arg(name)};
+        if (spec->value == Value::Required && !value) {
+            if (i + 1 >= args.size())
+                throw Refusal{QStringLiteral("--%1: a value is missing").arg(name)};
+            value = args[++i];
+        }
+        applyOption(o, name, value);
+    }
+    if (o.help || o.version)
+        return;
+    if (lines.isEmpty())
+        throw Refusal{QStringLiteral("LINE1 is missing: the label's first line")};
+    if (lines.size() > 2)
+        throw Refusal{QStringLiteral("\"%1\": a label has two lines, LINE1 and LINE2").arg(lines[2])};
+    o.line1 = sjisText(QStringLiteral("LINE1"), lines[0]);
+    if (lines.size() == 2) {
+        o.hasLine2 = true;
+        o.line2 = sjisText(QStringLiteral("LINE2"), lines[1]);
+    }
+    if (o.list && !o.output.isEmpty())
+        throw Refusal{QStringLiteral("--list and --output: choose one")};
+    if (!printSetAccepts(o.line1 + (o.hasLine2 ? "\r\n" + o.line2 : std::string())))
+        throw Refusal{QStringLiteral("LINE1: nothing to print")};
+}
+
+class LocalClock : public Clock {
+  public:
+    std::string todayText() const override {
+        const QDate today = QDate::currentDate();
+        const QString sep = separator();
+        const auto two = [](int n) { return QStringLiteral("%1").arg(n % 100, 2, 10, QLatin1Char('0')); };
+        return toSjis(two(today.year()) + sep + two(today.month()) + sep + two(today.day()))
+            .value_or(std::string());
+    }
+
+  private:
+    // The characters between the first two fields of the system's short date format; "/" when none.
+    static QString separator() {
+        const QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
+        const auto field = [](QChar c) {
+            return c == QLatin1Char('d') || c == QLatin1Char('M') || c == QLatin1Char('y');
+        };
+        qsizetype i = 0;
+        while (i < format.size() && !field(format.at(i)))
+            ++i;
+        while (i < format.size() && field(format.at(i)))
+            ++i;
+        QString sep;
+        while (i < format.size() && !field(format.at(i)) && format.at(i) != QLatin1Char('\''))
+            sep += format.at(i++);
+        sep = sep.trimmed();
+        return sep.isEmpty() || !sjisCanEncode(sep) ? QStringLiteral("/") : sep;
+    }
+};
+
+// The window waits after each sheet so that its user sees the printer work; a script does not.
+class NoPause : public Pause {
+  public:
+    void pause(int) override {}
+};
+
+} // namespace
+
+Parsed parseArguments(const QStringList& args) {
+    Parsed parsed;
+    try {
+        parseInto(parsed.options, args);
+    } catch (const Refusal& r) {
+        parsed.error = r.message;
+    }
+    return parsed;
+}
+
+NumberedLabel composeLabels(const Options& o, const Clock& clock) {
+    // The entry screen, in the order a user fills it: the two lines, then "Date" (and an edited date
+    // field), "Number" with its first number, and the number of labels.
+    EntryModel entry(clock);
+    entry.Memo1.setText(o.hasLine2 ? o.line1 + "\r\n" + o.line2 : o.line1);
+    if (o.date) {
+        entry.setDateChecked(true);
+        if (o.dateText)
+            entry.setEdit2Text(*o.dateText);
+    }
+    if (o.numbering) {
+        entry.CheckBox3Click(true);
+        entry.ListBox1Click(o.firstNumber - 1);
+    }
+    entry.ListBox4Click(o.count - 1);
+
+    // "PrintSet".
+    entry.Line2Work = trimRightControl(entry.Line2Work);
+    ComposeInput in;
+    in.line1 = entry.Memo1.line(1);
+    in.line2 = entry.Memo1.line(2);
+    in.line2Work = entry.Line2Work;
+    in.dateChecked = entry.dateChecked();
+    in.dateField = entry.edit2Text();
+    in.numberingOn = entry.NumberingOn;
+    in.firstNumber = entry.FirstNumber;
+    return compose(in).label;
+}
+
+void forEachLabel(const Options& o, const NumberedLabel& label, std::int32_t startPosition,
+                  const std::function<void(const ListedLabel&)>& each) {
+    ListedLabel l;
+    for (const SheetRange& range : splitWholeRun(startPosition, o.count)) {
+        l.sheet = range.sheet;
+        for (std::int32_t p = range.first; p <= range.last; ++p) {
+            l.position = p;
+            // The label's number counts through the whole run, as the sheet drawing counts it.
+            const std::int32_t n = o.firstNumber + PositionsPerSheet * (range.sheet - 1) + p - startPosition;
+            l.serial = o.numbering ? std::optional<std::int32_t>(n) : std::nullopt;
+            l.lines = label.linesFor(n);
+            each(l);
+        }
+    }
+}
+
+QString listLine(const ListedLabel& l) {
+    return QStringLiteral("%1\t%2\t%3\t%4\t%5")
+        .arg(l.sheet)
+        .arg(l.position)
+        .arg(l.serial ? QString::number(*l.serial) : QStringLiteral("-"), fromSjis(l.lines.line1),
+             fromSjis(l.lines.line2));
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "Usage: kestrelbox-print [options] LINE1 [LINE2]\n"
+        "Prints Kestrelbox labels as the window would: the same lines, date, serial numbers, sheet\n"
+        "positions and start file.\n"
+        "\n"
+        "  --date[=TEXT]        add the date like \"Date\" (today, or TEXT as the date field)\n"
+        "  --number=FIRST       number the labels from FIRST (1..999999), like \"Number\"\n"
+        "  --count=N            labels to print (1..10000; default 1); as many sheets as they need\n"
+        "  --start=POSITION     first position on the first sheet (1..30); default: the start file's\n"
+        "  --offset-down=MM     -5..5 in steps of 0.5 (+ is down); default: the start file's\n"
+        "  --offset-right=MM    -5..5 in steps of 0.5 (+ is right); default: the start file's\n"
+        "  --text-colour=NAME   Black, White, Yellow, Blue, Red, Gray, or #RRGGBB (default Black)\n"
+        "  --background=NAME    White, Yellow, Cream, Skyblue, Pink, Blue, Red, Gray, or #RRGGBB\n"
+        "                       (default White)\n"
+        "  --printer=QUEUE      default: the system's default queue\n"
+        "  -o, --output=FILE    write all sheets into one PDF (one A4 page per sheet); stores nothing\n"
+        "  --list               show the labels as text: sheet, position, serial (or -), line 1,\n"
+        "                       line 2, tab-separated; nothing is printed or stored\n"
+        "  --start-file=PATH    default: StartFile.txt beside the executable\n"
+        "  -q, --quiet          no progress on standard error\n"
+        "  -h, --help           this text\n"
+        "  --version            the version\n"
+        "\n"
+        "Exit status: 0 printed; 1 no Shift-JIS codec or an unexpected error; 2 an argument refused;\n"
+        "3 the queue is missing, stopped or refuses jobs; 4 the Kestrelbox window is running; 5 not\n"
+        "printed (a label off the paper, or the printer or the file refused a sheet); 6 the start file\n"
+        "is missing or unreadable; 7 printed, but the next position could not be stored.\n");
+}
+
+const Clock& localClock() {
+    static const LocalClock clock;
+    return clock;
+}
+
+int runCommand(const QStringList& args, const Environment& env) {
+    const auto fail = [&](Status status, const QString& message) {
+        env.err(QStringLiteral("kestrelbox-print: ") + message + QLatin1Char('\n'));
+        return static_cast<int>(status);
+    };
+    if (!sjisAvailable())
+        return fail(Failed, QStringLiteral("this system has no Shift-JIS (windows-31j) codec"));
+    const Parsed parsed = parseArguments(args);
+    if (!parsed.error.isEmpty())
+        return fail(BadArguments, parsed.error + QStringLiteral(" (see --help)"));
+    const Options& o = parsed.options;
+    if (o.help) {
+        env.out(usageText());
+        return Printed;
+    }
+    if (o.version) {
+        env.out(QStringLiteral("kestrelbox-print %1\n").arg(QStringLiteral(KB_VERSION)));
+        return Printed;
+    }
+
+    // The window advances the start file after its runs: the two must not both start from one value.
+    const bool toQueue = !o.list && o.output.isEmpty();
+    if (toQueue && env.windowRunning())
+        return fail(WindowRunning, QStringLiteral("the Kestrelbox window is running: print there, or end it "
+                                                  "first (--list and --output work while it runs)"));
+
+    const QString path =
+        o.startFile.isEmpty() ? env.exeFolder + QStringLiteral("/StartFile.txt") : o.startFile;
+    StartFile startFile(QFile::encodeName(path).toStdString());
+    StartValues saved;
+    if (toQueue || !o.start || !o.offsetDownIndex || !o.offsetRightIndex) {
+        try {
+            if (!startFile.read(saved))
+                return fail(NoStartFile,
+                            QStringLiteral("start file %1: スタートファイルがありません").arg(path));
+        } catch (const Error& e) {
+            return fail(NoStartFile,
+                        QStringLiteral("start file %1: %2").arg(path, QString::fromUtf8(e.what())));
+        }
+    }
+    const std::int32_t startPosition = o.start.value_or(saved.StartPosition);
+    // A hand-edited index the window's list lacks means no shift, in the window as here.
+    const std::int32_t down = o.offsetDownIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetDown, true));
+    const std::int32_t right =
+        o.offsetRightIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetRight, false));
+    const NumberedLabel label = composeLabels(o, env.clock);
+
+    if (o.list) {
+        forEachLabel(o, label, startPosition,
+                     [&](const ListedLabel& l) { env.out(listLine(l) + QLatin1Char('\n')); });
+        return Printed;
+    }
+
+    QPrinter printer(QPrinter::HighResolution);
+    if (toQueue) {
+        const QString queue = o.printer.isEmpty() ? QPrinterInfo::defaultPrinterName() : o.printer;
+        if (!queue.isEmpty())
+            printer.setPrinterName(queue);
+        // Qt stays on another queue (or on a file) for a name it does not know: judged by the name asked for.
+        const bool known = !queue.isEmpty() && printer.outputFormat() == QPrinter::NativeFormat &&
+                           printer.printerName() == queue;
+        const QString problem = known ? checkPrinter(printer) : queueProblem(queue, QueueState{});
+        if (!problem.isEmpty())
+            return fail(QueueProblem, QStringLiteral("printer \"%1\": %2").arg(queue, problem));
+    } else {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(o.output);
+    }
+    // The label sheet is A4 whatever the queue's default paper.
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setColorMode(QPrinter::Color);
+
+    QtPrintSurface surface(printer);
+    const std::vector<SheetRange> ranges = splitWholeRun(startPosition, o.count);
+    // Every label must land on the paper, before anything is sent.
+    std::vector<std::int32_t> off;
+    for (const SheetRange& range : ranges)
+        for (std::int32_t p : positionsOffPaper(surface.paper(), right, down, range.first, range.last))
+            if (std::find(off.begin(), off.end(), p) == off.end())
+                off.push_back(p);
+    if (!off.empty()) {
+        std::sort(off.begin(), off.end());
+        QStringList names;
+        for (std::int32_t p : off)
+            names << QString::number(p);
+        return fail(NotPrinted,
+                    QStringLiteral("printer \"%1\": labels at positions %2 would lie off the paper "
+                                   "\"%3\"; the label sheet is A4")
+                        .arg(surface.printerLabel(), names.join(QStringLiteral(", ")), surface.paperName()));
+    }
+
+    SheetJob job;
+    job.backColour = o.backColour;
+    job.fontColour = o.textColour;
+    job.offsetRightIndex = right;
+    job.offsetDownIndex = down;
+    job.firstNumber = o.firstNumber;
+    job.startPosition = startPosition;
+    job.label = label;
+    NoPause pause;
+    const auto total = static_cast<int>(ranges.size());
+    int done = 0;
+    const auto sheetsDone = [&] {
+        return done == 0 ? QStringLiteral("no sheet printed")
+                         : QStringLiteral("sheets 1..%1 printed").arg(done);
+    };
+    for (const SheetRange& range : ranges) {
+        if (!PrintSheet(surface, pause, job, range.sheet, range.first, range.last))
+            return fail(NotPrinted, QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4 (%5)")
+                                        .arg(surface.printerLabel())
+                                        .arg(done + 1)
+                                        .arg(total)
+                                        .arg(surface.failure(),
+                                             toQueue ? sheetsDone() : QStringLiteral("nothing written")));
+        ++done;
+        if (total > 1 && !o.quiet)
+            env.err(QStringLiteral("sheet %1 of %2\n").arg(done).arg(total));
+    }
+    // A file holds every sheet: none of them counts until it is written whole.
+    if (!surface.finish())
+        return fail(
+            NotPrinted,
+            QStringLiteral("\"%1\" could not be written: %2").arg(surface.printerLabel(), surface.failure()));
+    if (!toQueue)
+        return Printed;
+
+    // As after a run in the window: the position after the last label, and the offsets of this run
+    // when they were chosen for it (otherwise the saved ones stay).
+    const std::int32_t next = nextStartPosition(startPosition, o.count);
+    if (o.offsetDownIndex)
+        saved.SavedOffsetDown = *o.offsetDownIndex;
+    if (o.offsetRightIndex)
+        saved.SavedOffsetRight = *o.offsetRightIndex;
+    try {
+        startFile.SaveStartFile(1, next, saved);
+    } catch (const Error& e) {
+        return fail(NotStored,
+                    QStringLiteral("the labels were printed, but the next position %1 could not be "
+                                   "stored in %2: %3")
+                        .arg(next)
+                        .arg(path, QString::fromUtf8(e.what())));
+    }
+    return Printed;
+}
+
+} // namespace kb::cli

@@ -1,0 +1,38 @@
+// kestrelbox-print: the command-line front end beside the window.
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <cstdio>
+
+#include "cli/PrintCommand.h"
+#include "services/InstanceGuard.h"
+
+namespace {
+
+// The window registers under its executable's file name; a copy that runs owns the start file.
+bool windowRunning() {
+#ifdef Q_OS_WIN
+    return kb::InstanceGuard::isRunning(QStringLiteral("Kestrelbox.exe"));
+#else
+    return kb::InstanceGuard::isRunning(QStringLiteral("Kestrelbox"));
+#endif
+}
+
+void write(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Fonts, the codec and the PDF writer need a QGuiApplication, not a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const kb::cli::Environment env{
+        kb::cli::localClock(), windowRunning, QCoreApplication::applicationDirPath(),
+        [](const QString& text) { write(stdout, text); }, [](const QString& text) { write(stderr, text); }};
+    const int status = kb::cli::runCommand(QCoreApplication::arguments().mid(1), env);
+    std::fflush(stdout);
+    return status;
+}
