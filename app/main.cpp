@@ -6,7 +6,7 @@
 
 #include "app/AboutBox.h"
 #include "services/Codec.h"
-#include "app/InstanceGuard.h"
+#include "services/InstanceGuard.h"
 #include "app/QtPause.h"
 #include "app/Tfrmmain.h"
 

@@ -1,5 +1,5 @@
 // The single-instance guard, in process: guard objects stand for copies of the program.
-#include "app/InstanceGuard.h"
+#include "services/InstanceGuard.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,14 +81,17 @@ TEST_F(InstanceGuardTest, RegistrationOfADeadCopyIsTakenOver) {
     EXPECT_TRUE(restore.wait(5000));
 }
 
-// Released by release() (the main window closed) and by the destructor alike: the next start registers.
+// Released by release() (the main window closed) and by the destructor alike: the next start registers,
+// and a look whether a copy runs finds it only while it is registered.
 TEST_F(InstanceGuardTest, ReleaseEndsTheRegistration) {
     const QString name = InstanceGuard::serverName(QStringLiteral("Kestrelbox"));
     {
         InstanceGuard first;
         ASSERT_EQ(first.start(QStringLiteral("Kestrelbox")), Result::Registered);
+        EXPECT_TRUE(InstanceGuard::isRunning(QStringLiteral("Kestrelbox")));
         first.release();
         EXPECT_FALSE(QFile::exists(name));
+        EXPECT_FALSE(InstanceGuard::isRunning(QStringLiteral("Kestrelbox")));
         InstanceGuard second;
         EXPECT_EQ(second.start(QStringLiteral("Kestrelbox")), Result::Registered);
     } // the destructor releases as well

@@ -1,11 +1,16 @@
 // One running copy per executable name and user: a later start hands over to the running copy (which
 // then restores and raises its main window) and ends. Registration is a local socket named after the
-// executable's file name.
+// executable's file name: on Unix a socket file of our own (no Qt Network, whose libraries would cost
+// every start-up), elsewhere Qt's local server.
 #pragma once
 #include <QObject>
 #include <QString>
+#include <map>
+#include <memory>
+#include <vector>
 
 class QLocalServer;
+class QSocketNotifier;
 
 namespace kb {
 
@@ -32,6 +37,9 @@ class InstanceGuard : public QObject {
     // when neither can be used; why then says so, one line per folder.
     static QString serverName(const QString& exeFileName, QString* why = nullptr);
 
+    // True when a copy registered under exeFileName is running; it is not asked to do anything.
+    static bool isRunning(const QString& exeFileName);
+
   signals:
     // A later start asked this copy to show its main window.
     void restoreRequested();
@@ -39,8 +47,19 @@ class InstanceGuard : public QObject {
   private:
     void acceptConnections();
 
-    QLocalServer* m_server = nullptr;
     QString m_failure;
+#ifdef Q_OS_UNIX
+    struct Client;
+    void readClient(int fd);
+
+    int m_listenFd = -1;
+    QString m_path;
+    std::unique_ptr<QSocketNotifier> m_listening;
+    std::map<int, std::unique_ptr<Client>> m_clients;
+    std::vector<std::unique_ptr<QSocketNotifier>> m_retired;
+#else
+    QLocalServer* m_server = nullptr;
+#endif
 };
 
 } // namespace kb
