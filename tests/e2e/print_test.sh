@@ -119,6 +119,18 @@ mapfile -t jobs < <(kb_jobs_out)
 before=$KB_ROOT/hold-before.png
 after=$KB_ROOT/hold-after.png
 import -window "$w" "$before"
+# It keeps its look: the preview (the frame and memo at 334, 238 in the window, 343 x 53) is the one
+# of the screenshot taken on the sheet screen before any run, and the busy cursor shows over it (read
+# through XFixes, and later compared with the display's busy cursor and with the cursor at the same
+# point after the hold).
+read -r wx wy < <(xwininfo -id "$w" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4} END {print x, y}')
+convert "$KB_ARTEFACTS/$KB_TEST-sheet-1.png" -crop "343x53+$((wx + 334))+$((wy + 238))" +repage "$KB_ROOT/preview-before.png"
+convert "$before" -crop 343x53+334+238 +repage "$KB_ROOT/preview-held.png"
+preview_px=$(compare -metric AE "$KB_ROOT/preview-before.png" "$KB_ROOT/preview-held.png" null: 2>&1 || true)
+kb_check "the held window's preview looks as before the run ($preview_px pixels differ)" [ "${preview_px%.*}" -eq 0 ]
+xdotool mousemove --window "$w" 700 110 # bare window on both screens
+sleep 0.2
+busy_cursor=$("$KB_E2E_DIR/cursor.py")
 xmessage -title Cover -geometry 500x300+350+330 "a window passing over Main" >/dev/null 2>&1 &
 cover=$!
 KB_PIDS+=("$cover")
@@ -138,6 +150,12 @@ kb_check "still within the hold (${left} ms left)" [ "$left" -gt 1000 ]
 sleep "$((left / 1000)).$((left % 1000 / 100))"
 sleep 1
 kb_check "a click on End during the hold did not end the program" kb_alive "$pid"
+xdotool mousemove --window "$w" 700 110
+sleep 0.2
+normal_cursor=$("$KB_E2E_DIR/cursor.py")
+busy_pictures=$("$KB_E2E_DIR/cursor.py" busy) # every picture of the animated busy cursor
+kb_check "the busy cursor during the hold ($busy_cursor), the normal one after it ($normal_cursor)" \
+    bash -c 'grep -qxF "$1" <<<"$3" && ! grep -qxF "$2" <<<"$3"' _ "$busy_cursor" "$normal_cursor" "$busy_pictures"
 # Back on the entry screen: "Exit" hidden, so the second tool-button slot (168, 8, 73 x 73) is bare.
 import -window "$w" "$KB_ARTEFACTS/print-after-run1.png"
 slot=$(kb_rect_colours "$KB_ARTEFACTS/print-after-run1.png" 168 8 73 73 | wc -l)

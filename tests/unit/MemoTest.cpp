@@ -62,7 +62,6 @@ TEST(Memo, LineOperations) {
         {"delete last line 2 keeps break", "A\r\nB", erase, "A\r\n", 1},
         {"delete missing line 2", "A", erase, "A", 0},
         {"blank from line 3 keeps every break", "A\r\nB\r\nC\r\n\r\nE", blank3, "A\r\nB\r\n\r\n\r\n", 1},
-        {"blank with nothing below", "A\r\nB\r\n\r\n", blank3, "A\r\nB\r\n\r\n", 0},
         {"blank missing line", "A\r\nB", blank3, "A\r\nB", 0},
         {"limit cuts line 1, keeps line 2", L40 + "\r\n" + M22, replace(1, std::string(45, 'L')),
          L40 + "\r\n" + M22, 1, 64},
