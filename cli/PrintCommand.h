@@ -32,22 +32,22 @@ struct Options {
     bool version = false;
     bool quiet = false;
     bool list = false;
-    std::string line1; // Shift-JIS
-    std::string line2;
+    std::string line1{}; // Shift-JIS
+    std::string line2{};
     bool hasLine2 = false;
     bool date = false;
-    std::optional<std::string> dateText; // the date field as edited (Shift-JIS, upper case)
+    std::optional<std::string> dateText{}; // the date field as edited (Shift-JIS, upper case)
     bool numbering = false;
     std::int32_t firstNumber = 1;
     std::int32_t count = 1;
-    std::optional<std::int32_t> start;
-    std::optional<std::int32_t> offsetDownIndex; // offset list indexes: 10 is no shift
-    std::optional<std::int32_t> offsetRightIndex;
+    std::optional<std::int32_t> start{};
+    std::optional<std::int32_t> offsetDownIndex{}; // offset list indexes: 10 is no shift
+    std::optional<std::int32_t> offsetRightIndex{};
     std::uint32_t textColour = 0x00000000; // 0x00BBGGRR
     std::uint32_t backColour = 0x00FFFFFF;
-    QString printer;
-    QString output;
-    QString startFile;
+    QString printer{};
+    QString output{};
+    QString startFile{};
 };
 
 struct Parsed {
