@@ -5,12 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/Pictures.h"
 #include "services/Fonts.h"
-
-// The logo is a resource of the window library, which is static: register it before use.
-static void registerLogo() {
-    Q_INIT_RESOURCE(resources);
-}
 
 namespace kb {
 
@@ -18,7 +14,6 @@ TAboutBox::TAboutBox(QWidget* mainWindow, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       m_mainWindow(mainWindow) {
-    registerLogo();
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("バージョン情報"));
     setFont(uiFont(Face::PGothic, 12));
@@ -33,7 +28,7 @@ TAboutBox::TAboutBox(QWidget* mainWindow, QWidget* parent)
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setGeometry(32, 8, 65, 49);
-    ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/logo64.xpm")));
+    ProgramIcon->setPixmap(QPixmap::fromImage(picture("logo64")));
     ProgramIcon->setScaledContents(true);
 
     ProductName = new QLabel(QStringLiteral("Finchor/Kestrelbox"), Panel1);

@@ -20,15 +20,11 @@
 
 #include "app/AboutBox.h"
 #include "app/EntryWidgets.h"
-#include "services/Fonts.h"
+#include "app/Pictures.h"
 #include "app/SheetWidgets.h"
 #include "app/UserSelection.h"
+#include "services/Fonts.h"
 #include "sheet/SheetRules.h"
-
-// The pictures live in the window library; a static library's resources need registering by hand.
-static void registerPictures() {
-    Q_INIT_RESOURCE(resources);
-}
 
 namespace kb {
 
@@ -87,8 +83,8 @@ QListWidget* makeList(QWidget* parent, const char* name, QRect bounds, int itemH
 }
 
 // A button picture with its transparent colour taken from the lower-left pixel.
-QPixmap buttonPicture(const QString& resource) {
-    QImage image = QImage(resource).convertToFormat(QImage::Format_ARGB32);
+QPixmap buttonPicture(const char* name) {
+    QImage image = picture(name).convertToFormat(QImage::Format_ARGB32);
     if (image.isNull())
         return {};
     const QRgb ground = image.pixel(0, image.height() - 1);
@@ -102,7 +98,7 @@ QPixmap buttonPicture(const QString& resource) {
     return QPixmap::fromImage(image);
 }
 
-QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& caption, const QString& picture,
+QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& caption, const char* picture,
                             QRect bounds) {
     auto* button =
         place(new QToolButton(parent), name, bounds.x(), bounds.y(), bounds.width(), bounds.height());
@@ -147,10 +143,9 @@ QString errorBoxText(const QString& message) {
 Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
     : QWidget(parent), entry(services.clock), m_services(services),
       m_startFile(QFile::encodeName(services.appFolder + QStringLiteral("StartFile.txt")).toStdString()) {
-    registerPictures();
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(QStringLiteral("Main"));
-    setWindowIcon(QIcon(QStringLiteral(":/icon.xpm")));
+    setWindowIcon(QIcon(QPixmap::fromImage(picture("icon"))));
     setFont(uiFont(Face::PGothic, 12));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Button));
@@ -167,13 +162,10 @@ Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
 Tfrmmain::~Tfrmmain() = default;
 
 void Tfrmmain::buildControls() {
-    cmdAbout = makeToolButton(this, "cmdAbout", QStringLiteral("Finchor"), QStringLiteral(":/logo61.xpm"),
-                              {8, 8, 73, 73});
-    cmdExit = makeToolButton(this, "cmdExit", QStringLiteral("Exit"), QStringLiteral(":/exit.xpm"),
-                             {88, 8, 73, 73});
+    cmdAbout = makeToolButton(this, "cmdAbout", QStringLiteral("Finchor"), "logo61", {8, 8, 73, 73});
+    cmdExit = makeToolButton(this, "cmdExit", QStringLiteral("Exit"), "exit", {88, 8, 73, 73});
     cmdExit->hide();
-    cmdEnd =
-        makeToolButton(this, "cmdEnd", QStringLiteral("End"), QStringLiteral(":/stop.xpm"), {168, 8, 73, 73});
+    cmdEnd = makeToolButton(this, "cmdEnd", QStringLiteral("End"), "stop", {168, 8, 73, 73});
 
     Label3 = makeLabel(this, "Label3", QStringLiteral("Finchor /Kestrelbox  "), {392, 24, 318, 33},
                        uiFont(Face::PGothic, 32, true, true), kBlue);
@@ -277,8 +269,7 @@ void Tfrmmain::buildSheetScreen() {
     memo2Model.setText("Memo2");
     Memo2->setPlainText(QStringLiteral("Memo2"));
 
-    cmdPrint2 = makeToolButton(p, "cmdPrint2", QStringLiteral("Print"), QStringLiteral(":/printer.xpm"),
-                               {632, 296, 89, 73});
+    cmdPrint2 = makeToolButton(p, "cmdPrint2", QStringLiteral("Print"), "printer", {632, 296, 89, 73});
 
     // Offsets and colours sit in the free space under the preview, left of "Print".
     GroupBox2 = place(new QGroupBox(QStringLiteral("OffSet(単位　ｍｍ)"), p), "GroupBox2", 280, 176, 340, 92);

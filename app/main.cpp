@@ -5,10 +5,11 @@
 #include <QIcon>
 
 #include "app/AboutBox.h"
-#include "services/Codec.h"
-#include "services/InstanceGuard.h"
+#include "app/Pictures.h"
 #include "app/QtPause.h"
 #include "app/Tfrmmain.h"
+#include "services/Codec.h"
+#include "services/InstanceGuard.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ class Application final : public QApplication {
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.xpm")));
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(kb::picture("icon"))));
 
     // Label texts are Shift-JIS bytes; without the code page nothing typed could be printed right.
     if (!kb::sjisAvailable()) {
