@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <cstdio>
+#include <exception>
 
 #include "cli/PrintCommand.h"
 #include "services/InstanceGuard.h"
@@ -32,7 +33,12 @@ int main(int argc, char** argv) {
     const kb::cli::Environment env{
         kb::cli::localClock(), windowRunning, QCoreApplication::applicationDirPath(),
         [](const QString& text) { write(stdout, text); }, [](const QString& text) { write(stderr, text); }};
-    const int status = kb::cli::runCommand(QCoreApplication::arguments().mid(1), env);
+    int status = kb::cli::Failed;
+    try {
+        status = kb::cli::runCommand(QCoreApplication::arguments().mid(1), env);
+    } catch (const std::exception& e) {
+        write(stderr, QStringLiteral("kestrelbox-print: %1\n").arg(QString::fromUtf8(e.what())));
+    }
     std::fflush(stdout);
     return status;
 }
