@@ -32,17 +32,15 @@ pages=$(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}')
 size=$(pdfinfo "$pdf" | awk '/^Page size:/ {print $3 "x" $5}')
 kb_check "one page per sheet (got $pages)" [ "$pages" = 2 ]
 kb_check "A4 pages (got $size pt)" [ "$size" = 595x842 ]
-text1=$(pdftotext -f 1 -l 1 -layout "$pdf" -)
-text2=$(pdftotext -f 2 -l 2 -layout "$pdf" -)
+texts=("" "$(pdftotext -f 1 -l 1 -layout "$pdf" -)" "$(pdftotext -f 2 -l 2 -layout "$pdf" -)")
 cli --list "${args[@]}"
 listed=$(cat "$KB_ROOT/out.txt")
 kb_check "--list shows five labels" [ "$(wc -l <<<"$listed")" -eq 5 ]
 for sheet in 1 2; do
-    text=text$sheet
     want=$(awk -F'\t' -v s=$sheet '$1 == s {print $5}' <<<"$listed" | sort | tr '\n' ' ')
-    got=$(grep -ow 'ABC-[0-9]*' <<<"${!text}" | sort | tr '\n' ' ')
+    got=$(grep -ow 'ABC-[0-9]*' <<<"${texts[sheet]}" | sort | tr '\n' ' ')
     kb_check "page $sheet holds the numbers --list gives its sheet ($want; got $got)" [ "$got" = "$want" ]
-    kb_check "page $sheet: HELLO on every label" [ "$(count HELLO "${!text}")" -eq "$(wc -w <<<"$want")" ]
+    kb_check "page $sheet: HELLO on every label" [ "$(count HELLO "${texts[sheet]}")" -eq "$(wc -w <<<"$want")" ]
 done
 # Qt's PDF printer puts the printable area's corner 10 pt from the paper's left and top edges; the
 # device pixels start there, as in the window's runs. Rasterised at 50 dpi a layout unit is 1/5 pixel.
