@@ -50,8 +50,9 @@ int errnoFrom(DWORD error) {
     case ERROR_SUCCESS:
         return 0;
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
         return ENOENT;
+    case ERROR_PATH_NOT_FOUND: // a missing folder: error 3, as the program has always said on Windows
+        return ENOTDIR;
     case ERROR_TOO_MANY_OPEN_FILES:
         return EMFILE;
     case ERROR_ACCESS_DENIED:
@@ -264,6 +265,8 @@ int SystemCalls::write(int fd, const char* data, std::size_t size) {
         DWORD done = 0;
         if (!::WriteFile(asHandle(fd), data, chunk, &done, nullptr))
             return lastError();
+        if (done == 0)
+            return EIO;
         data += done;
         size -= done;
     }
