@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "content/EntryModel.h"
+#include "services/LocalClock.h"
 #include "print/PrintRules.h"
 
 class QPrinter;
@@ -36,6 +37,5 @@ struct Services {
 
 // The real platform services for the running program.
 Dialogs& platformDialogs();
-const Clock& platformClock();
 
 } // namespace kb

@@ -8,12 +8,12 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "services/Codec.h"
-#include "services/Colours.h"
 #include "app/SheetWidgets.h"
 #include "app/Tfrmmain.h"
 #include "app/UserSelection.h"
 #include "content/Sjis.h"
+#include "services/Codec.h"
+#include "services/Colours.h"
 #include "sheet/SheetRules.h"
 
 namespace kb {
@@ -54,16 +54,7 @@ void Tfrmmain::cmdPrintSetClick() {
         selectFromCode(ListBox3, 0);
 
         // 4.-7. The preview, and what every label of the run will print.
-        entry.Line2Work = trimRightControl(entry.Line2Work);
-        ComposeInput in;
-        in.line1 = entry.Memo1.line(1);
-        in.line2 = entry.Memo1.line(2);
-        in.line2Work = entry.Line2Work;
-        in.dateChecked = entry.dateChecked();
-        in.dateField = entry.edit2Text();
-        in.numberingOn = entry.NumberingOn;
-        in.firstNumber = entry.FirstNumber;
-        const Composition composition = compose(in);
+        const Composition composition = compose(entry.printSetInput());
         showPreview(memo2Model, composition.preview);
         showPreviewModel();
         numberedLabel = composition.label;

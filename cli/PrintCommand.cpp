@@ -1,8 +1,6 @@
 #include "cli/PrintCommand.h"
 
-#include <QDate>
 #include <QFile>
-#include <QLocale>
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -242,36 +240,6 @@ void parseInto(Options& o, const QStringList& args) {
         throw Refusal{QStringLiteral("LINE1: nothing to print")};
 }
 
-class LocalClock : public Clock {
-  public:
-    std::string todayText() const override {
-        const QDate today = QDate::currentDate();
-        const QString sep = separator();
-        const auto two = [](int n) { return QStringLiteral("%1").arg(n % 100, 2, 10, QLatin1Char('0')); };
-        return toSjis(two(today.year()) + sep + two(today.month()) + sep + two(today.day()))
-            .value_or(std::string());
-    }
-
-  private:
-    // The characters between the first two fields of the system's short date format; "/" when none.
-    static QString separator() {
-        const QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
-        const auto field = [](QChar c) {
-            return c == QLatin1Char('d') || c == QLatin1Char('M') || c == QLatin1Char('y');
-        };
-        qsizetype i = 0;
-        while (i < format.size() && !field(format.at(i)))
-            ++i;
-        while (i < format.size() && field(format.at(i)))
-            ++i;
-        QString sep;
-        while (i < format.size() && !field(format.at(i)) && format.at(i) != QLatin1Char('\''))
-            sep += format.at(i++);
-        sep = sep.trimmed();
-        return sep.isEmpty() || !sjisCanEncode(sep) ? QStringLiteral("/") : sep;
-    }
-};
-
 // The window waits after each sheet so that its user sees the printer work; a script does not.
 class NoPause : public Pause {
   public:
@@ -307,16 +275,7 @@ NumberedLabel composeLabels(const Options& o, const Clock& clock) {
     entry.ListBox4Click(o.count - 1);
 
     // "PrintSet".
-    entry.Line2Work = trimRightControl(entry.Line2Work);
-    ComposeInput in;
-    in.line1 = entry.Memo1.line(1);
-    in.line2 = entry.Memo1.line(2);
-    in.line2Work = entry.Line2Work;
-    in.dateChecked = entry.dateChecked();
-    in.dateField = entry.edit2Text();
-    in.numberingOn = entry.NumberingOn;
-    in.firstNumber = entry.FirstNumber;
-    return compose(in).label;
+    return compose(entry.printSetInput()).label;
 }
 
 void forEachLabel(const Options& o, const NumberedLabel& label, std::int32_t startPosition,
@@ -371,11 +330,6 @@ QString usageText() {
         "3 the queue is missing, stopped or refuses jobs; 4 the Kestrelbox window is running; 5 not\n"
         "printed (a label off the paper, or the printer or the file refused a sheet); 6 the start file\n"
         "is missing or unreadable; 7 printed, but the next position could not be stored.\n");
-}
-
-const Clock& localClock() {
-    static const LocalClock clock;
-    return clock;
 }
 
 int runCommand(const QStringList& args, const Environment& env) {

@@ -92,7 +92,4 @@ struct Environment {
 // The whole command; the result is its exit status.
 int runCommand(const QStringList& args, const Environment& env);
 
-// The local date as the window's date field shows it: "yy/mm/dd" with the system's date separator.
-const Clock& localClock();
-
 } // namespace kb::cli

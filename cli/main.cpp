@@ -6,6 +6,7 @@
 
 #include "cli/PrintCommand.h"
 #include "services/InstanceGuard.h"
+#include "services/LocalClock.h"
 
 namespace {
 
@@ -30,9 +31,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const kb::cli::Environment env{
-        kb::cli::localClock(), windowRunning, QCoreApplication::applicationDirPath(),
-        [](const QString& text) { write(stdout, text); }, [](const QString& text) { write(stderr, text); }};
+    const kb::cli::Environment env{kb::platformClock(), windowRunning, QCoreApplication::applicationDirPath(),
+                                   [](const QString& text) { write(stdout, text); },
+                                   [](const QString& text) { write(stderr, text); }};
     int status = kb::cli::Failed;
     try {
         status = kb::cli::runCommand(QCoreApplication::arguments().mid(1), env);

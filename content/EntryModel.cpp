@@ -118,4 +118,17 @@ void EntryModel::ListBox4Click(int index) {
         SampleCount = index + 1;
 }
 
+ComposeInput EntryModel::printSetInput() {
+    Line2Work = trimRightControl(Line2Work);
+    ComposeInput in;
+    in.line1 = Memo1.line(1);
+    in.line2 = Memo1.line(2);
+    in.line2Work = Line2Work;
+    in.dateChecked = dateChecked();
+    in.dateField = edit2Text();
+    in.numberingOn = NumberingOn;
+    in.firstNumber = FirstNumber;
+    return in;
+}
+
 } // namespace kb

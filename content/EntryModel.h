@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "content/Composition.h"
 #include "content/Memo.h"
 
 namespace kb {
@@ -29,6 +30,10 @@ class EntryModel {
 
     // The text entry memo; its change handler is Memo1Change.
     Memo Memo1;
+
+    // What "PrintSet" composes the labels from: Line2Work loses its trailing blanks and control bytes
+    // (as PrintSet leaves it), then the memo's two lines, the date and the numbering as they stand.
+    ComposeInput printSetInput();
 
     // "Date" (CheckBox1): setting a different state runs CheckBox1Click.
     bool dateChecked() const { return m_dateChecked; }

@@ -1,9 +1,9 @@
-// The local date for the date line, "yy/mm/dd" with the system's date separator.
 #include <QDate>
 #include <QLocale>
 
+#include "services/LocalClock.h"
+
 #include "services/Codec.h"
-#include "app/Services.h"
 
 namespace kb {
 
