@@ -126,6 +126,29 @@ QString InstanceGuard::serverName(const QString& exeFileName, QString* why) {
 #endif
 }
 
+QString InstanceGuard::prepareStart(const QString& exeFileName) {
+    release();
+    m_failure.clear();
+    QString why;
+    const QString name = serverName(exeFileName, &why);
+    if (name.isEmpty())
+        failed(why);
+    return name;
+}
+
+InstanceGuard::Result InstanceGuard::failed(const QString& why) {
+    m_failure = QStringLiteral("実行中のコピーを確かめる登録ができません。\n") + why;
+    return Result::Failed;
+}
+
+std::unique_ptr<QLockFile> InstanceGuard::lockRegistration(const QString& name) {
+    auto lock = std::make_unique<QLockFile>(name + QStringLiteral(".lock"));
+    // Without the lock (an unwritable folder) the start goes on unguarded against a simultaneous start;
+    // listening decides whether this copy can run.
+    lock->tryLock(LockTimeoutMs);
+    return lock;
+}
+
 #ifdef Q_OS_UNIX
 
 namespace {
@@ -228,21 +251,11 @@ bool InstanceGuard::isRunning(const QString& exeFileName) {
 }
 
 InstanceGuard::Result InstanceGuard::start(const QString& exeFileName) {
-    release();
-    m_failure.clear();
-    const auto fail = [this](const QString& why) {
-        m_failure = QStringLiteral("実行中のコピーを確かめる登録ができません。\n") + why;
-        return Result::Failed;
-    };
-    QString why;
-    const QString name = serverName(exeFileName, &why);
+    const auto fail = [this](const QString& why) { return failed(why); };
+    const QString name = prepareStart(exeFileName);
     if (name.isEmpty())
-        return fail(why);
-
-    QLockFile lock(name + QStringLiteral(".lock"));
-    // Without the lock (an unwritable folder) the start goes on unguarded against a simultaneous start;
-    // listening below decides whether this copy can run.
-    lock.tryLock(LockTimeoutMs);
+        return Result::Failed;
+    const auto lock = lockRegistration(name);
 
     int error = 0;
     const int peer = connectTo(name, error);
@@ -359,21 +372,11 @@ bool InstanceGuard::isRunning(const QString& exeFileName) {
 }
 
 InstanceGuard::Result InstanceGuard::start(const QString& exeFileName) {
-    release();
-    m_failure.clear();
-    const auto fail = [this](const QString& why) {
-        m_failure = QStringLiteral("実行中のコピーを確かめる登録ができません。\n") + why;
-        return Result::Failed;
-    };
-    QString why;
-    const QString name = serverName(exeFileName, &why);
+    const auto fail = [this](const QString& why) { return failed(why); };
+    const QString name = prepareStart(exeFileName);
     if (name.isEmpty())
-        return fail(why);
-
-    QLockFile lock(name + QStringLiteral(".lock"));
-    // Without the lock (an unwritable folder) the start goes on unguarded against a simultaneous start;
-    // listening below decides whether this copy can run.
-    lock.tryLock(LockTimeoutMs);
+        return Result::Failed;
+    const auto lock = lockRegistration(name);
 
     QLocalSocket socket;
     socket.connectToServer(name);

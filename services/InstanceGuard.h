@@ -10,6 +10,7 @@
 #include <vector>
 
 class QLocalServer;
+class QLockFile;
 class QSocketNotifier;
 
 namespace kb {
@@ -45,6 +46,12 @@ class InstanceGuard : public QObject {
     void restoreRequested();
 
   private:
+    // The first steps of every start: the registration's name, or empty (and failed) when no folder
+    // can hold it.
+    QString prepareStart(const QString& exeFileName);
+    Result failed(const QString& why);
+    // Two copies started at the same moment take turns.
+    static std::unique_ptr<QLockFile> lockRegistration(const QString& name);
     void acceptConnections();
 
     QString m_failure;
