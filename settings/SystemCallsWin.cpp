@@ -1,5 +1,5 @@
-// The start file's system calls on Windows. Paths arrive as UTF-8 with "/" or "\" between folders and
-// go to the wide-character calls; the calls' error codes are mapped onto the errno values that FileOps
+// The start file's system calls on Windows. Paths arrive with "/" or "\" between folders and go to the
+// wide-character calls; the calls' error codes are mapped onto the errno values that FileOps
 // and the error texts understand. A write goes to a new file beside the start file, is flushed to the
 // disk, and then takes the start file's name in one step (MoveFileExW), so that a crash leaves either
 // the old file or the new one.
@@ -20,15 +20,23 @@ namespace kb {
 
 namespace {
 
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty())
+// Paths come as UTF-8. A path that is not valid UTF-8 is read in the system's ANSI code page, which is
+// what Qt's QFile::encodeName gives on Windows: a program folder under a Japanese user name still
+// finds its start file.
+std::wstring wide(const std::string& path) {
+    if (path.empty())
         return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
-                                           static_cast<int>(utf8.size()), nullptr, 0);
+    const int length = static_cast<int>(path.size());
+    UINT codePage = CP_UTF8;
+    int size = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
+    if (size <= 0) {
+        codePage = CP_ACP;
+        size = ::MultiByteToWideChar(codePage, 0, path.data(), length, nullptr, 0);
+    }
     if (size <= 0)
         return {};
     std::wstring out(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+    ::MultiByteToWideChar(codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, path.data(), length,
                           out.data(), size);
     return out;
 }
