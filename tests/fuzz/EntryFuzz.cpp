@@ -3,7 +3,8 @@
 // promises checked after every step:
 // - every memo line, Line2Work and the date field stay well-formed Shift-JIS (no split double-byte
 //   character) as long as everything typed was, and the counters show the lines' byte counts;
-// - "PrintSet" composes a preview equal to the first label, and every label of the run carries its own
+// - "PrintSet" composes a preview equal to the first label, which the 64-byte preview memo shows
+//   without a split character, and every label of the run carries its own
 //   number whole on one line, is well-formed Shift-JIS, keeps the date tail, and is no longer than the
 //   preview's line but for the digits its number gained.
 // Text that is not Shift-JIS is typed too: the window refuses it, but the rules must still neither
@@ -90,7 +91,7 @@ void checkEntry(const kb::EntryModel& m, bool wellFormed) {
 }
 
 // "PrintSet" as the window runs it, and the labels the run would print.
-void printSet(kb::EntryModel& m, bool wellFormed) {
+void printSet(kb::EntryModel& m, kb::Memo& memo2, bool wellFormed) {
     if (!kb::printSetAccepts(m.Memo1.text()))
         return;
     m.Line2Work = kb::trimRightControl(m.Line2Work);
@@ -108,6 +109,14 @@ void printSet(kb::EntryModel& m, bool wellFormed) {
                                 std::to_string(in.firstNumber) + (in.dateChecked ? "|date" : "");
 
     require(label.linesFor(in.firstNumber) == c.preview, "the preview is the first label", context);
+    // The preview memo holds 64 bytes: what it cuts off must not split a character or a line break.
+    kb::showPreview(memo2, c.preview);
+    require(memo2.text().size() <= 64 && memo2.lineCount() >= 2,
+            "the preview memo keeps two lines in 64 bytes", memo2.text());
+    if (wellFormed)
+        for (int n = 1; n <= memo2.lineCount(); ++n)
+            require(kbfuzz::isSjisLine(memo2.line(n)), "a preview line is well-formed Shift-JIS",
+                    memo2.text());
     require((label.where == kb::NumberedLine::None) == !in.numberingOn, "numbered exactly when Number is on",
             context);
     const std::string tail = " " + in.dateField;
@@ -158,6 +167,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char sep = separators[in.ConsumeIntegralInRange(0, 2)];
     clock.today = std::string("26") + sep + "12" + sep + "08";
     kb::EntryModel m(clock);
+    kb::Memo memo2(64);
+    memo2.setText("Memo2");
     bool wellFormed = true;
 
     for (int step = 0; step < kMaxSteps && in.remaining_bytes() > 0; ++step) {
@@ -208,11 +219,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 m.ListBox4Click(in.ConsumeIntegralInRange(0, 9));
             break;
         case 9:
-            printSet(m, wellFormed);
+            printSet(m, memo2, wellFormed);
             break;
         }
         checkEntry(m, wellFormed);
     }
-    printSet(m, wellFormed);
+    printSet(m, memo2, wellFormed);
     return 0;
 }
