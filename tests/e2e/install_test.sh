@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installed program folder: `cmake --install` into a folder whose path has a blank puts the
-# executable beside a new start file (01, 10, 10), a desktop entry that desktop-file-validate accepts
+# executables beside a new start file (01, 10, 10), a desktop entry that desktop-file-validate accepts
 # and whose Exec starts that executable, and the icon at every theme size; the program starts from
 # there, its window belongs to the entry (StartupWMClass) and "End" ends it. A
 # second install keeps the user's start file. The one-user install (KB_DESKTOP_DATA_HOME) also puts
@@ -19,7 +19,9 @@ desktop_key() { sed -n "s/^$2=//p" "$1"; } # desktop_key ENTRY KEY
 start_file_bytes() { od -An -c "$folder/StartFile.txt" | tr -s ' \n' ' '; }
 
 kb_install_into "$folder"
-kb_check "executable in the program folder" [ -x "$folder/Kestrelbox" ]
+for exe in Kestrelbox kestrelbox-print; do
+    kb_check "$exe in the program folder" [ -x "$folder/$exe" ]
+done
 kb_check "new start file 01, 10, 10 with CR LF (got '$(start_file_bytes)')" \
     [ "$(start_file_bytes)" = " 0 1 \r \n 1 0 \r \n 1 0 \r \n " ]
 
