@@ -24,9 +24,17 @@ void write(std::FILE* stream, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
 }
 
+// Qt's own notes (a missing XDG_RUNTIME_DIR under cron, say) would mix with the command's messages on
+// standard error, where scripts read them: only its errors get through.
+void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        write(stderr, QStringLiteral("kestrelbox-print: %1\n").arg(text));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    qInstallMessageHandler(qtMessages);
     // Fonts, the codec and the PDF writer need a QGuiApplication, not a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
