@@ -100,6 +100,16 @@ bool QtPrintSurface::openWriter(QIODevice* device) {
 
 bool QtPrintSurface::beginDocument() {
     m_failure.clear();
+#ifdef Q_OS_WIN
+    // The Windows spooler takes what the printer's own driver renders: a queue is painted on directly,
+    // one document per sheet, and the spooler reports a refusal when the document ends.
+    if (!m_toFile) {
+        if (!m_painter.begin(&m_printer))
+            return fail(QStringLiteral("印刷を始められませんでした"));
+        m_painter.setFont(m_font);
+        return true;
+    }
+#endif
     if (m_toFile) {
         // A file has no spooler to hand sheets to one by one: the next sheet is the next page of
         // the same file, so an earlier sheet is never overwritten by a later one.
@@ -133,6 +143,9 @@ bool QtPrintSurface::endDocument() {
 }
 
 bool QtPrintSurface::submitSheet() {
+#ifdef Q_OS_WIN
+    return m_painter.end() ? true : fail(QStringLiteral("スプーラーが文書を受け付けませんでした"));
+#else
     const bool painted = m_painter.end();
     m_writer.reset();
     if (!painted)
@@ -150,6 +163,7 @@ bool QtPrintSurface::submitSheet() {
     if (!result.held)
         return fail(QString::fromStdString(result.reason));
     return true;
+#endif
 }
 
 bool QtPrintSurface::finish() {
