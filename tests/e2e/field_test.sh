@@ -16,21 +16,10 @@ kb_check "the queue's own default paper is Letter" grep -q '^\*DefaultPageSize: 
 kb_start_x
 kb_write_start_file '21\r\n10\r\n10\r\n'
 
-PX=56 PY=136 # the panels' corner in the window
-click_panel() { kb_click "$w" $((PX + $1)) $((PY + $2)); }
-kb_start_app
-pid=$KB_APP_PID
-w=$(kb_wait_window Main 20 "$pid") || kb_fail "no window \"Main\""
-sleep 0.5
+kb_start_main
 
 # HELLO / ABC, numbered from 1, 10 labels, PrintSet, blue labels.
-click_panel $((40 + 30)) $((88 + 12)) # Memo1
-kb_type HELLO
-kb_key Return
-kb_type ABC
-click_panel $((624 + 8)) $((88 + 8))   # CheckBox3 "Number"
-click_panel $((472 + 20)) $((120 + 7)) # ListBox4, item "1"
-kb_key Down Down Down Down Down Down Down Down Down
+kb_enter_hello_abc 10
 click_panel $((576 + 60)) $((304 + 28)) # PrintSet
 sleep 0.5
 click_panel $((460 + 30)) $((304 + 8)) # ListBox11, item "White"

@@ -172,6 +172,29 @@ kb_start_app() {
     mv "$log" "$KB_ROOT/log/app-$KB_APP_PID.log" 2>/dev/null || true
 }
 
+# Starts the program and waits for its window "Main": sets pid and w.
+kb_start_main() {
+    kb_start_app
+    pid=$KB_APP_PID
+    w=$(kb_wait_window Main 20 "$pid") || kb_fail "no window \"Main\""
+    sleep 0.5
+}
+
+# A click at a point inside the panels, in their own coordinates (the panels sit at 56, 136 in "Main").
+click_panel() { kb_click "$w" $((56 + $1)) $((136 + $2)); }
+
+# On the entry screen: HELLO / ABC, "Number" on, and the number of labels: kb_enter_hello_abc LABELS
+kb_enter_hello_abc() {
+    click_panel $((40 + 30)) $((88 + 12)) # Memo1
+    kb_type HELLO
+    kb_key Return
+    kb_type ABC
+    click_panel $((624 + 8)) $((88 + 8))   # CheckBox3 "Number"
+    click_panel $((472 + 20)) $((120 + 7)) # ListBox4, item "1"
+    local i
+    for ((i = 1; i < $1; i++)); do kb_key Down; done
+}
+
 kb_alive() { kill -0 "$1" 2>/dev/null; }
 
 # Mapped top-level windows titled exactly NAME, optionally of one process: kb_windows NAME [PID]

@@ -15,23 +15,10 @@ kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
 kb_start_x
 kb_write_start_file '28\r\n10\r\n10\r\n'
 
-# Client coordinates of the controls (the panels sit at 56, 136).
-PX=56 PY=136
-click_panel() { kb_click "$w" $((PX + $1)) $((PY + $2)); } # a point inside a panel
-
-kb_start_app
-pid=$KB_APP_PID
-w=$(kb_wait_window Main 20 "$pid") || kb_fail "no window \"Main\""
-sleep 0.5
+kb_start_main
 
 # ---- Entry screen: HELLO / ABC, numbered, 5 labels ----
-click_panel $((40 + 30)) $((88 + 12))    # Memo1
-kb_type HELLO
-kb_key Return
-kb_type ABC
-click_panel $((624 + 8)) $((88 + 8))     # CheckBox3 "Number"
-click_panel $((472 + 20)) $((120 + 7))   # ListBox4, item "1"
-kb_key Down Down Down Down                        # ... to item "5"
+kb_enter_hello_abc 5
 kb_screenshot entry >/dev/null
 
 # Clicks "Print" and prints the id of the print dialog that opens: open_print_dialog NAME
