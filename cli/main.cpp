@@ -35,9 +35,10 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) 
 
 int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessages);
-    // Fonts, the codec and the PDF writer need a QGuiApplication, not a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Fonts, the codec and the PDF writer need a QGuiApplication, not a display: the command never shows
+    // a window, so a platform taken from the desktop's environment (xcb without a display, in a job
+    // started over ssh or from cron) could only make it fail.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const kb::cli::Environment env{kb::platformClock(), windowRunning, QCoreApplication::applicationDirPath(),
                                    [](const QString& text) { write(stdout, text); },

@@ -28,13 +28,15 @@ CupsModule loadModule() {
     const std::string beside =
         QCoreApplication::applicationDirPath().toStdString() + "/" + std::string(KB_CUPS_MODULE_NAME);
     void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
-        handle = dlopen(KB_CUPS_MODULE_BUILT, RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
+        // What went wrong beside the executable is what the user can mend.
         const char* why = dlerror();
         module.why = why ? why : beside;
-        return module;
+        handle = dlopen(KB_CUPS_MODULE_BUILT, RTLD_NOW | RTLD_LOCAL);
     }
+    if (!handle)
+        return module;
+    module.why.clear();
     module.query = reinterpret_cast<QueryFunction>(dlsym(handle, "kbQueryQueue"));
     module.submit = reinterpret_cast<SubmitFunction>(dlsym(handle, "kbSubmitDocument"));
     if (!module.query || !module.submit)
