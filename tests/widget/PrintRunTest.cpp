@@ -2,6 +2,8 @@
 // or failing, what reaches the paper, the start file and the screens, and the pauses asked for.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,8 +24,8 @@
 
 #include "WindowFixture.h"
 #include "app/EntryWidgets.h"
-#include "services/PrinterCheck.h"
 #include "app/QtPause.h"
+#include "services/PrinterCheck.h"
 
 using kbtest::WindowFixture;
 
@@ -346,6 +348,42 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
     const QString gone = kb::checkPrinter(chosen);
     EXPECT_TRUE(gone.contains(QStringLiteral("other")) && gone.contains(QStringLiteral("見つかりません")))
         << gone.toStdString();
+
+    // The real print dialog on a queue whose own default paper is Letter (a vendor's PPD): it opens on
+    // A4 in the printer's properties, and on A4 when they are never opened.
+    const QString ppd = QStringLiteral("/usr/share/ppd/cupsfilters/HP-Color_LaserJet_CM3530_MFP-PDF.ppd");
+    if (!QFile::exists(ppd))
+        GTEST_SKIP() << "no vendor PPD (cups-filters): the dialog's paper is not checked";
+    run("lpadmin", {QStringLiteral("-p"), QStringLiteral("letter"), QStringLiteral("-E"),
+                    QStringLiteral("-v"), QStringLiteral("kbcopy:") + out, QStringLiteral("-P"), ppd});
+    run("lpadmin", {QStringLiteral("-d"), QStringLiteral("letter")});
+    for (const bool openProperties : {true, false}) {
+        SCOPED_TRACE(openProperties ? "properties opened" : "properties never opened");
+        QString shown;
+        QTimer::singleShot(300, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_TRUE(dialog);
+            if (openProperties) {
+                QTimer::singleShot(300, [&] {
+                    QWidget* properties = QApplication::activeModalWidget();
+                    if (auto* sizes = properties->findChild<QComboBox*>(QStringLiteral("pageSizeCombo")))
+                        shown = sizes->currentText();
+                    static_cast<QDialog*>(properties)->accept();
+                    QTimer::singleShot(100, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
+                });
+                dialog->findChild<QPushButton*>(QStringLiteral("properties"))->click();
+            } else {
+                static_cast<QDialog*>(dialog)->accept();
+            }
+        });
+        const std::unique_ptr<QPrinter> chosen = kb::platformDialogs().choosePrinter(nullptr);
+        ASSERT_TRUE(chosen);
+        EXPECT_EQ(chosen->printerName(), QStringLiteral("letter"));
+        EXPECT_EQ(chosen->pageLayout().pageSize().id(), QPageSize::A4)
+            << chosen->pageLayout().pageSize().name().toStdString();
+        if (openProperties)
+            EXPECT_EQ(shown, QStringLiteral("A4"));
+    }
 }
 
 } // namespace
