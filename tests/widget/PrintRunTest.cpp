@@ -381,8 +381,9 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
         EXPECT_EQ(chosen->printerName(), QStringLiteral("letter"));
         EXPECT_EQ(chosen->pageLayout().pageSize().id(), QPageSize::A4)
             << chosen->pageLayout().pageSize().name().toStdString();
-        if (openProperties)
+        if (openProperties) {
             EXPECT_EQ(shown, QStringLiteral("A4"));
+        }
     }
 }
 
