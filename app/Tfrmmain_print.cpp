@@ -3,14 +3,13 @@
 #include <QPrinter>
 #include <QStringList>
 #include <QToolButton>
-#include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "services/PrinterCheck.h"
-#include "services/QtPrintSurface.h"
 #include "app/Tfrmmain.h"
 #include "print/PrintRules.h"
+#include "services/PrinterCheck.h"
+#include "services/QtPrintSurface.h"
 #include "settings/Error.h"
 
 namespace kb {
@@ -83,14 +82,9 @@ bool Tfrmmain::PrintRun() {
     // Every label must land on the paper chosen: one beyond its edge would be lost with its number
     // while the run looked printed. (A label on the paper but outside the printer's printable area
     // still prints: the printer clips its own margin and the user corrects it with the offsets.)
-    std::vector<std::int32_t> off;
-    for (const SheetRange& range : ranges)
-        for (std::int32_t p :
-             positionsOffPaper(surface.paper(), OffsetRightIndex, OffsetDownIndex, range.first, range.last))
-            if (std::find(off.begin(), off.end(), p) == off.end())
-                off.push_back(p);
+    const std::vector<std::int32_t> off =
+        positionsOffPaper(surface.paper(), OffsetRightIndex, OffsetDownIndex, ranges);
     if (!off.empty()) {
-        std::sort(off.begin(), off.end());
         throw Error(QStringLiteral("印刷できません。用紙「%1」からはみ出すラベルがあります（位置 %2）。"
                                    "ラベルシートは A4 です。用紙を A4 にして印刷してください")
                         .arg(surface.paperName(), positionList(off))

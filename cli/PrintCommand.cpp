@@ -1,5 +1,6 @@
 #include "cli/PrintCommand.h"
 
+#include <QColor>
 #include <QFile>
 #include <QPageSize>
 #include <QPrinter>
@@ -12,6 +13,7 @@
 #include "content/Sjis.h"
 #include "print/PrintRules.h"
 #include "services/Codec.h"
+#include "services/Colours.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
 #include "settings/Error.h"
@@ -24,7 +26,6 @@ namespace {
 
 constexpr std::int32_t MaxFirstNumber = 999999;
 constexpr std::int32_t MaxCount = 10000;
-constexpr std::int32_t PositionsPerSheet = 30;
 constexpr int MaxOffsetSteps = 10; // +-5 mm in half-millimetre steps
 // The window's date field holds at most this many Shift-JIS bytes.
 constexpr qsizetype DateFieldBytes = 14;
@@ -91,11 +92,9 @@ std::int32_t offsetIndex(const QString& what, const QString& text) {
 
 // A name of the window's colour list ("Free" is the window's colour dialog) or #RRGGBB.
 std::uint32_t colour(const QString& what, const QString& text, const std::vector<ColourItem>& items) {
-    static const QRegularExpression hex(QStringLiteral("^#([0-9A-Fa-f]{6})$"));
-    if (const auto m = hex.match(text); m.hasMatch()) {
-        const std::uint32_t rgb = m.captured(1).toUInt(nullptr, 16);
-        return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
-    }
+    static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+    if (hex.match(text).hasMatch())
+        return rgbFromColour(QColor(text));
     QStringList names;
     for (std::size_t i = 0; i + 1 < items.size(); ++i) {
         const QString name = QString::fromLatin1(items[i].name);
@@ -150,7 +149,7 @@ void applyOption(Options& o, const QString& name, const std::optional<QString>& 
     } else if (name == QLatin1String("count")) {
         o.count = integerIn(what, v, 1, MaxCount);
     } else if (name == QLatin1String("start")) {
-        o.start = integerIn(what, v, 1, PositionsPerSheet);
+        o.start = integerIn(what, v, 1, kPositionsPerSheet);
     } else if (name == QLatin1String("offset-down")) {
         o.offsetDownIndex = offsetIndex(what, v);
     } else if (name == QLatin1String("offset-right")) {
@@ -285,8 +284,7 @@ void forEachLabel(const Options& o, const NumberedLabel& label, std::int32_t sta
         l.sheet = range.sheet;
         for (std::int32_t p = range.first; p <= range.last; ++p) {
             l.position = p;
-            // The label's number counts through the whole run, as the sheet drawing counts it.
-            const std::int32_t n = o.firstNumber + PositionsPerSheet * (range.sheet - 1) + p - startPosition;
+            const std::int32_t n = serialNumber(o.firstNumber, startPosition, range.sheet, p);
             l.serial = o.numbering ? std::optional<std::int32_t>(n) : std::nullopt;
             l.lines = label.linesFor(n);
             each(l);
@@ -407,13 +405,8 @@ int runCommand(const QStringList& args, const Environment& env) {
     QtPrintSurface surface(printer);
     const std::vector<SheetRange> ranges = splitWholeRun(startPosition, o.count);
     // Every label must land on the paper, before anything is sent.
-    std::vector<std::int32_t> off;
-    for (const SheetRange& range : ranges)
-        for (std::int32_t p : positionsOffPaper(surface.paper(), right, down, range.first, range.last))
-            if (std::find(off.begin(), off.end(), p) == off.end())
-                off.push_back(p);
+    const std::vector<std::int32_t> off = positionsOffPaper(surface.paper(), right, down, ranges);
     if (!off.empty()) {
-        std::sort(off.begin(), off.end());
         QStringList names;
         for (std::int32_t p : off)
             names << QString::number(p);

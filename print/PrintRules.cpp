@@ -7,7 +7,7 @@ namespace kb {
 
 namespace {
 
-constexpr std::int32_t PositionsPerSheet = 30;
+constexpr std::int32_t PositionsPerSheet = kPositionsPerSheet;
 constexpr std::int32_t MaxSheets = 5;
 
 // Sheet geometry in layout units.
@@ -91,11 +91,17 @@ std::int32_t toDevice(std::int32_t v, std::int32_t dpi) {
 }
 
 std::vector<std::int32_t> positionsOffPaper(const Paper& paper, std::int32_t offsetRightIndex,
-                                            std::int32_t offsetDownIndex, std::int32_t first,
-                                            std::int32_t last) {
+                                            std::int32_t offsetDownIndex,
+                                            const std::vector<SheetRange>& ranges) {
+    std::array<bool, PositionsPerSheet + 1> printed{};
+    for (const SheetRange& range : ranges)
+        for (std::int32_t p = std::max(range.first, 1); p <= std::min(range.last, PositionsPerSheet); ++p)
+            printed[p] = true;
     std::vector<std::int32_t> off;
     const LabelOrigins origins = ComputeLabelOrigins(offsetRightIndex, offsetDownIndex);
-    for (std::int32_t p = std::max(first, 1); p <= std::min(last, PositionsPerSheet); ++p) {
+    for (std::int32_t p = 1; p <= PositionsPerSheet; ++p) {
+        if (!printed[p])
+            continue;
         const std::int32_t x = origins.LabelOriginX[p];
         const std::int32_t y = origins.LabelOriginY[p];
         // The same pixels the block is drawn on, so the check and the paper never disagree.
@@ -107,6 +113,11 @@ std::vector<std::int32_t> positionsOffPaper(const Paper& paper, std::int32_t off
             off.push_back(p);
     }
     return off;
+}
+
+std::int32_t serialNumber(std::int32_t firstNumber, std::int32_t startPosition, std::int32_t sheet,
+                          std::int32_t position) {
+    return firstNumber + PositionsPerSheet * (sheet - 1) + position - startPosition;
 }
 
 bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::int32_t sheet,
@@ -136,7 +147,7 @@ bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::i
 
         // Every label of a numbered run carries its own number, counted through the whole run.
         const LabelLines lines =
-            job.label.linesFor(job.firstNumber + PositionsPerSheet * (sheet - 1) + p - job.startPosition);
+            job.label.linesFor(serialNumber(job.firstNumber, job.startPosition, sheet, p));
         surface.setFont(lines.line1.size() < 4 ? 10 : 9, font);
         const std::int32_t h = surface.textHeight(lines.line1);
         surface.textOut(column, middle - h - TextGap, lines.line1);

@@ -47,11 +47,17 @@ struct Paper {
     std::int32_t originYPx = 0;
 };
 
-// The positions among first..last whose label block, as it will be printed (from the printable
-// corner, offsets included), would not lie wholly on the paper, in ascending order.
+// The positions of the run's sheets (the ranges of splitRun or splitWholeRun) whose label block, as it
+// will be printed (from the printable corner, offsets included), would not lie wholly on the paper:
+// each position once, in ascending order.
 std::vector<std::int32_t> positionsOffPaper(const Paper& paper, std::int32_t offsetRightIndex,
-                                            std::int32_t offsetDownIndex, std::int32_t first,
-                                            std::int32_t last);
+                                            std::int32_t offsetDownIndex,
+                                            const std::vector<SheetRange>& ranges);
+
+// The serial number of the label at `position` of sheet `sheet` of a run: numbers count through the
+// whole run, so the run's first label carries firstNumber and each later one, across sheets, one more.
+std::int32_t serialNumber(std::int32_t firstNumber, std::int32_t startPosition, std::int32_t sheet,
+                          std::int32_t position);
 
 // What PrintSheet draws on: one document of one page per call of begin/end.
 class PrintSurface {

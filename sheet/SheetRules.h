@@ -27,6 +27,8 @@ std::optional<std::int32_t> hitTest(int x, int y);
 
 // Offset lists: ListBox7 (vertical) has 22 items, ListBox6 (horizontal) 21.
 constexpr int kNoShiftIndex = 10;
+// Label positions on one sheet: 2 columns of 15 rows.
+constexpr std::int32_t kPositionsPerSheet = 30;
 std::vector<std::string> offsetItems(bool vertical);
 // The index in force at start-up for a saved index: the saved index when the list has that item,
 // otherwise 10 (no shift).

@@ -152,16 +152,19 @@ TEST(PrintRules, LabelOrigins) {
 TEST(PrintRules, LabelsOffThePaper) {
     const Paper a4{600, 600, 4961, 7016, 150, 300}, letter{600, 600, 5100, 6600, 150, 300},
         a5{600, 600, 3496, 4961, 150, 300};
-    const std::tuple<const char*, Paper, int, int, int, int, std::vector<std::int32_t>> cases[] = {
-        {"A4", a4, 10, 10, 1, 30, {}},
-        {"A4, 5 mm down and right", a4, 20, 20, 1, 30, {}},
-        {"Letter", letter, 10, 10, 1, 30, {29, 30}},
-        {"Letter, 5 mm up", letter, 10, 0, 27, 30, {29, 30}},
-        {"Letter, above the bottom row", letter, 10, 10, 1, 28, {}},
-        {"A5", a5, 10, 10, 19, 22, {20, 21, 22}},
-    };
-    for (const auto& [name, paper, right, down, first, last, off] : cases)
-        EXPECT_EQ(positionsOffPaper(paper, right, down, first, last), off) << name;
+    const std::tuple<const char*, Paper, int, int, std::vector<SheetRange>, std::vector<std::int32_t>>
+        cases[] = {
+            {"A4", a4, 10, 10, {{1, 1, 30}}, {}},
+            {"A4, 5 mm down and right", a4, 20, 20, {{1, 1, 30}}, {}},
+            {"Letter", letter, 10, 10, {{1, 1, 30}}, {29, 30}},
+            {"Letter, 5 mm up", letter, 10, 0, {{1, 27, 30}}, {29, 30}},
+            {"Letter, above the bottom row", letter, 10, 10, {{1, 1, 28}}, {}},
+            // Two sheets meeting the same positions: each named once, in order.
+            {"Letter, two sheets", letter, 10, 10, {{1, 30, 30}, {2, 1, 29}}, {29, 30}},
+            {"A5", a5, 10, 10, {{1, 19, 22}}, {20, 21, 22}},
+        };
+    for (const auto& [name, paper, right, down, ranges, off] : cases)
+        EXPECT_EQ(positionsOffPaper(paper, right, down, ranges), off) << name;
 }
 
 // The floating-point scaling never lands below the exact quotient for any value a sheet can hold.
