@@ -129,7 +129,6 @@ TEST(StartFileReader, Lines) {
         {"fewer than three", "05\r\n", {0, 7, 8}, {5, 10, 10}, {}},
         {"two lines", "05\r\n09", fresh, {5, 9, 10}, {}},
         {"empty file", "", fresh, {1, 10, 10}, {}},
-        {"empty file over other values", "", {12, 3, 4}, {1, 10, 10}, {}},
         {"above 30", "31\r\n10\r\n10\r\n", fresh, {1, 10, 10}, {}},
         {"30", "30\r\n10\r\n10\r\n", fresh, {30, 10, 10}, {}},
         {"empty line 1", "\r\n10\r\n10\r\n", fresh, fresh, notInteger("")},
