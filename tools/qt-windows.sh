@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Qt for Windows, built once from Debian's own qt6-base source with MinGW-w64 and kept in a cache
+# folder outside the work tree: the Qt that tools/windows-package.sh and the Windows tests build the
+# program with. Reused while the Qt version and the configure options stay the same; built afresh when
+# either changes. Prints each stage's time and, last, the install folder.
+# Usage: tools/qt-windows.sh            builds when missing; prints the folder
+#        KB_QT_WINDOWS_CACHE=DIR ...    another cache folder (default ~/.cache/kestrelbox)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/tools/deps.sh"
+# Debian's host Qt gives the build its tools (moc, rcc, uic) and the version whose source is built;
+# libwine-dev is only unpacked, for two headers (below).
+kb_install "${KB_WINDOWS_PACKAGES[@]}" qt6-base-dev qt6-base-dev-tools dpkg-dev
+
+# Everything the result depends on, in the key: the host Qt's version (the source's is the same), the
+# compiler's, the options, the header shim and this script.
+qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+# The smallest Qt the program and its tests need: Core, Gui, Widgets, PrintSupport, Network (the
+# single-instance guard's local socket) and Test (the widget tests' event helpers); no OpenGL, D-Bus,
+# ICU (the code page goes through the system's own calls), SQL, XML or TLS.
+options=(-release -shared -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-openssl
+    -no-feature-sql -no-feature-xml -no-feature-concurrent -no-feature-vulkan -no-feature-jpeg
+    -no-freetype -no-fontconfig -qt-zlib -qt-pcre -qt-libpng -qt-harfbuzz -no-feature-direct2d
+    -no-feature-sspi -no-feature-schannel)
+key_text="$qt_version $(x86_64-w64-mingw32-g++-posix -dumpfullversion) ${options[*]} $(sha256sum "$0" | cut -c1-16)"
+key=$(sha256sum <<<"$key_text" | cut -c1-12)
+cache=${KB_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrelbox}
+prefix=$cache/qt-${qt_version%%+*}-mingw-$key
+if [[ -f $prefix/.complete ]]; then
+    echo "$prefix"
+    exit 0
+fi
+
+now() { date +%s; }
+stage() { echo "qt-windows: $1: $(($(now) - $2)) s" >&2; }
+work=$cache/work-$key
+rm -rf "$work" "$prefix"
+mkdir -p "$work/apt/lists/partial" "$work/apt/sources"
+
+# The source: a private apt list of deb-src entries made from the machine's own package sources, so
+# nothing of the system's apt configuration changes.
+start=$(now)
+for f in /etc/apt/sources.list.d/*.sources; do
+    [[ -f $f ]] && sed -n 's/^Types:.*\bdeb\b.*/Types: deb-src/;p' "$f" >"$work/apt/sources/${f##*/}"
+done
+if [[ -f /etc/apt/sources.list ]]; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$work/apt/sources/base.list"
+fi
+apt_private=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$work/apt/sources"
+    -o "Dir::State::Lists=$work/apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
+    -o APT::Sandbox::User=root)
+apt-get "${apt_private[@]}" update -qq
+(cd "$work" && apt-get "${apt_private[@]}" source -qq --download-only "qt6-base=$qt_version" >/dev/null)
+(cd "$work" && dpkg-source -x --no-check ./*.dsc src >/dev/null)
+# The Windows platform plugin includes the tablet interface headers that Debian's source leaves out;
+# Wine's own (LGPL) copies stand in for them.
+(cd "$work" && apt-get download -qq libwine-dev >/dev/null && dpkg-deb -x libwine-dev_*.deb wine-dev)
+wintab=$work/src/src/3rdparty/wintab
+mkdir -p "$wintab"
+cp "$(find "$work/wine-dev" -name wintab.h -path '*wine/windows*' | head -n1)" "$wintab/wintab.h"
+cp "$(find "$work/wine-dev" -name pktdef.h -path '*wine/windows*' | head -n1)" "$wintab/pktdef.h"
+stage "source" "$start"
+
+start=$(now)
+mkdir -p "$work/build"
+(cd "$work/build" && "$work/src/configure" -prefix "$prefix" -xplatform win32-g++ -qt-host-path /usr \
+    "${options[@]}" -- -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -G Ninja >"$work/configure.log" 2>&1) || {
+    tail -n 40 "$work/configure.log" >&2
+    exit 1
+}
+stage "configure" "$start"
+
+start=$(now)
+cmake --build "$work/build" --parallel 2 >"$work/build.log" 2>&1 || {
+    grep -B2 -A12 'FAILED:' "$work/build.log" | head -n 60 >&2
+    exit 1
+}
+stage "build" "$start"
+start=$(now)
+cmake --install "$work/build" >/dev/null
+touch "$prefix/.complete"
+rm -rf "$work"
+stage "install" "$start"
+echo "$prefix"
