@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <utility>
 
-
 namespace kb {
 
 namespace {
@@ -197,7 +196,7 @@ std::string FileOps::readStart(const std::string& path) {
     return bytes;
 }
 
-void FileOps::replaceWhole(const std::string& path, const std::string& bytes) {
+void FileOps::replaceWhole(const std::string& path, const std::string& bytes, StartFileLock* lock) {
     std::string target;
     if (const int error = m_calls.followLinks(path, target))
         throwIo(error);
@@ -219,6 +218,8 @@ void FileOps::replaceWhole(const std::string& path, const std::string& bytes) {
         throwIo(error);
     }
     const auto giveUp = [&](int error, bool open) {
+        if (lock)
+            lock->abandonReplace();
         if (open)
             (void)m_calls.close(fd);
         (void)m_calls.remove(tempPath);
@@ -228,10 +229,16 @@ void FileOps::replaceWhole(const std::string& path, const std::string& bytes) {
         giveUp(error, true);
     if (const int error = m_calls.flush(fd))
         giveUp(error, true);
+    if (lock) {
+        if (const int error = lock->prepareReplace(fd))
+            giveUp(error, true);
+    }
     if (const int error = m_calls.close(fd))
         giveUp(error, false);
     if (const int error = m_calls.rename(tempPath, target))
         giveUp(error, false);
+    if (lock)
+        lock->commitReplace();
 }
 
 void FileOps::writeInPlace(const std::string& path, const std::string& bytes) {
@@ -279,7 +286,7 @@ bool StartFile::read(StartValues& values) {
 }
 
 void StartFile::shortWrite(const StartValues& values) {
-    m_ops.replaceWhole(m_path, valueLines(values));
+    m_ops.replaceWhole(m_path, valueLines(values), m_lock);
 }
 
 void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values) {
@@ -297,7 +304,7 @@ void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues
         break;
     }
     // Lines 4 and 5 are reserved: an empty line and "0".
-    m_ops.replaceWhole(m_path, valueLines(values) + LineEnd + "0" + LineEnd);
+    m_ops.replaceWhole(m_path, valueLines(values) + LineEnd + "0" + LineEnd, m_lock);
 }
 
 } // namespace kb

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/StartFileLock.h"
 #include "settings/SystemCalls.h"
 
 namespace kb {
@@ -41,7 +42,8 @@ class FileOps {
     // own permissions decide: a read-only file is refused (access denied), and a writable file in a
     // folder where no new file can be made is rewritten in place (there a failed write may leave it
     // partly written). Temporary files that an interrupted write left behind are removed first.
-    void replaceWhole(const std::string& path, const std::string& bytes);
+    // With `lock` (held on this file), the new file is taken before it takes the name.
+    void replaceWhole(const std::string& path, const std::string& bytes, StartFileLock* lock = nullptr);
 
   private:
     void writeInPlace(const std::string& path, const std::string& bytes);
@@ -62,6 +64,9 @@ class StartFile {
     explicit StartFile(std::string path, FileOps& ops = realFileOps());
 
     const std::string& path() const { return m_path; }
+    // The lock that this program holds on the file, if any: the writes keep it held across their
+    // replace of the file.
+    void setLock(StartFileLock* lock) { m_lock = lock; }
 
     // False when no file exists (nothing changes). Otherwise sets the values from the file (a line it
     // lacks: position 1, no shift) and returns true; StartPosition ends up in 1..30. Throws Error /
@@ -78,6 +83,7 @@ class StartFile {
   private:
     std::string m_path;
     FileOps& m_ops;
+    StartFileLock* m_lock = nullptr;
 };
 
 } // namespace kb

@@ -496,3 +496,64 @@ TEST(StartFileOnDisk, WritesFollowTheFileAndItsPermissions) {
         fs::permissions(written, rw); // Windows deletes no read-only file
     }
 }
+
+// One holder at a time, across the holder's own writes (a replace gives the start file a new file, a
+// rewrite in place keeps it) and a replace behind its back; the window tells itself apart from a run.
+// The second taker is another thread, as another program would be (on Windows a thread that holds a
+// mutex may take it again).
+TEST(StartFileLock, OneHolderAcrossWrites) {
+    using Lock = kb::StartFileLock;
+    enum class Step { None, Write, WriteInPlace, ReplacedBehind, Released };
+    struct Case {
+        const char* name;
+        Lock::Kind holder;
+        Step step;
+        Lock::Outcome second;
+    };
+    const Case cases[] = {
+        {"a run holds", Lock::Kind::Run, Step::None, Lock::Outcome::HeldByRun},
+        {"the window holds", Lock::Kind::Window, Step::None, Lock::Outcome::HeldByWindow},
+        {"the window wrote", Lock::Kind::Window, Step::Write, Lock::Outcome::HeldByWindow},
+        {"a run wrote", Lock::Kind::Run, Step::Write, Lock::Outcome::HeldByRun},
+        {"written in place", Lock::Kind::Window, Step::WriteInPlace, Lock::Outcome::HeldByWindow},
+        {"replaced behind its back", Lock::Kind::Window, Step::ReplacedBehind, Lock::Outcome::HeldByWindow},
+        {"released", Lock::Kind::Run, Step::Released, Lock::Outcome::Taken},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const fs::path path = folder.file("StartFile.txt");
+        writeBytes(path, "07\r\n10\r\n10\r\n");
+        Lock lock;
+        ASSERT_EQ(lock.take(path.string(), c.holder), Lock::Outcome::Taken) << c.name;
+        OrdinaryUser owner(c.step == Step::WriteInPlace ? folder.file("") : fs::path());
+        kb::FileOps ops(owner);
+        kb::StartFile file(path.string(), ops);
+        file.setLock(&lock);
+        if (c.step == Step::Write || c.step == Step::WriteInPlace)
+            file.shortWrite({9, 10, 10});
+        if (c.step == Step::ReplacedBehind) {
+            writeBytes(folder.file("edited"), "12\r\n");
+            fs::rename(folder.file("edited"), path);
+            EXPECT_TRUE(lock.confirm()) << c.name;
+        }
+        if (c.step == Step::Released)
+            lock.release();
+        Lock::Outcome second = Lock::Outcome::Taken;
+        std::thread other([&] {
+            Lock lock2;
+            second = lock2.take(path.string(), Lock::Kind::Run);
+        });
+        other.join();
+        EXPECT_EQ(second, c.second) << c.name;
+        if (c.step == Step::Write || c.step == Step::WriteInPlace) {
+            EXPECT_EQ(readBytes(path), "09\r\n10\r\n10\r\n") << c.name;
+        }
+    }
+    Lock missing;
+    try {
+        missing.take(TempFolder().file("StartFile.txt").string(), Lock::Kind::Run);
+        ADD_FAILURE() << "a missing start file was taken";
+    } catch (const kb::IoError& e) {
+        EXPECT_EQ(e.code(), 2);
+    }
+}
