@@ -78,6 +78,12 @@ class PlatformDialogs final : public Dialogs {
                         shownOrNone(parent));
         box.exec();
     }
+    bool ask(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                        shownOrNone(parent));
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
     std::optional<QColor> pickColour(QWidget* parent, const QColor& initial) override {
         const QColor colour = QColorDialog::getColor(initial, parent);
         if (!colour.isValid())

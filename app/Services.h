@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "content/EntryModel.h"
-#include "services/LocalClock.h"
 #include "print/PrintRules.h"
+#include "services/LocalClock.h"
 
 class QPrinter;
 class QWidget;
@@ -16,12 +16,14 @@ class QWidget;
 namespace kb {
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // Plain message box: application title, no icon, one OK button.
     virtual void message(QWidget* parent, const QString& text) = 0;
     // Application error box: application title, error icon, one OK button; text already has its period.
     virtual void error(QWidget* parent, const QString& text) = 0;
+    // A question with Yes and No, No the default: true when the user answers Yes.
+    virtual bool ask(QWidget* parent, const QString& text) = 0;
     // The colour dialog, opened on `initial`; nothing when cancelled.
     virtual std::optional<QColor> pickColour(QWidget* parent, const QColor& initial) = 0;
     // The print dialog; the chosen printer, or nothing when cancelled.

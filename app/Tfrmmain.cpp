@@ -24,6 +24,7 @@
 #include "app/SheetWidgets.h"
 #include "app/UserSelection.h"
 #include "services/Fonts.h"
+#include "settings/Error.h"
 #include "sheet/SheetRules.h"
 
 namespace kb {
@@ -161,6 +162,55 @@ Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
 
 Tfrmmain::~Tfrmmain() = default;
 
+StartFileLock::Outcome Tfrmmain::takeStartFile(bool& moved) {
+    moved = false;
+    if (m_lock.held()) {
+        if (m_lock.confirm())
+            return StartFileLock::Outcome::Taken;
+        // Replaced behind the window's back and taken by another run first.
+        m_lock.release();
+        m_readUnheld = true;
+    }
+    const StartFileLock::Outcome outcome = m_lock.take(m_startFile.path(), StartFileLock::Kind::Window);
+    if (outcome != StartFileLock::Outcome::Taken)
+        return outcome;
+    m_startFile.setLock(&m_lock);
+    m_lockRetry->stop();
+    if (m_readUnheld) {
+        // What the other run stored is where this window goes on from.
+        StartValues now = start;
+        if (m_startFile.read(now)) {
+            moved = now.StartPosition != start.StartPosition;
+            start = now;
+        }
+        m_readUnheld = false;
+        if (moved)
+            UpdateSheetCount();
+    }
+    return outcome;
+}
+
+bool Tfrmmain::holdStartFile() {
+    bool moved = false;
+    const StartFileLock::Outcome outcome = takeStartFile(moved);
+    if (outcome == StartFileLock::Outcome::Taken && !moved)
+        return true;
+    if (outcome == StartFileLock::Outcome::Taken)
+        m_services.dialogs.message(this,
+                                   QStringLiteral("開始位置は、ほかの印刷によって %1 に進みました。"
+                                                  "シートの図を確かめてから、もう一度操作してください。")
+                                       .arg(start.StartPosition));
+    else if (outcome == StartFileLock::Outcome::HeldByWindow)
+        m_services.dialogs.message(
+            this, QStringLiteral("スタートファイルは、ほかの Kestrelbox のウィンドウが使っています。"
+                                 "そちらで印刷するか、そちらを終了してから操作してください。"));
+    else
+        m_services.dialogs.message(
+            this, QStringLiteral("スタートファイルは、ほかの印刷（kestrelbox-print）が使っています。"
+                                 "その印刷が終わってから、もう一度操作してください。"));
+    return false;
+}
+
 void Tfrmmain::buildControls() {
     cmdAbout = makeToolButton(this, "cmdAbout", QStringLiteral("Finchor"), "logo61", {8, 8, 73, 73});
     cmdExit = makeToolButton(this, "cmdExit", QStringLiteral("Exit"), "exit", {88, 8, 73, 73});
@@ -187,6 +237,8 @@ void Tfrmmain::buildControls() {
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(10);
+    m_lockRetry = new QTimer(this);
+    m_lockRetry->setInterval(1000);
 
     buildEntryScreen();
     buildSheetScreen();
@@ -299,6 +351,14 @@ void Tfrmmain::connectHandlers() {
     connect(cmdExit, &QToolButton::clicked, this, [this] { guarded([this] { cmdExitClick(); }); });
     connect(cmdEnd, &QToolButton::clicked, this, [this] { guarded([this] { cmdEndClick(); }); });
     connect(Timer2, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
+    connect(m_lockRetry, &QTimer::timeout, this, [this] {
+        // Quietly: the user hears of it only when a click needs the file.
+        bool moved = false;
+        try {
+            takeStartFile(moved);
+        } catch (const Error&) {
+        }
+    });
     // A button reached with Tab is pressed with Return or Enter as well as with Space.
     for (QAbstractButton* button :
          std::initializer_list<QAbstractButton*>{cmdAbout, cmdExit, cmdEnd, cmdPrintSet, cmdPrint2})
@@ -316,7 +376,19 @@ bool Tfrmmain::FormCreate() {
                 pnlRect->findChild<CellShape*>(cellName(position));
         // 2.
         AppFolder = m_services.appFolder;
-        // 3. Without a start file the program cannot keep its place on the sheet: say so and close.
+        // 3. The start file is this window's from now on; while a run of the command holds it, the window
+        // starts on what it reads and takes the file (and what the run stored) once the run is over.
+        // A file that cannot be locked is reported when a click needs it; a missing one just below.
+        try {
+            bool moved = false;
+            if (takeStartFile(moved) != StartFileLock::Outcome::Taken) {
+                m_readUnheld = true;
+                m_lockRetry->start();
+            }
+        } catch (const IoError&) {
+            m_readUnheld = true;
+        }
+        // Without a start file the program cannot keep its place on the sheet: say so and close.
         if (!m_startFile.read(start)) {
             m_services.dialogs.message(this, QStringLiteral("スタートファイルがありません。"));
             closeUnfinished();

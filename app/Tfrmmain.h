@@ -5,11 +5,14 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "app/QtPause.h" // the hold after a print run
 #include "app/Services.h"
 #include "content/Composition.h"
 #include "content/EntryModel.h"
+#include "print/PrintRules.h"
+#include "services/PrintQueue.h"
 #include "settings/StartFile.h"
 
 class QCheckBox;
@@ -80,6 +83,12 @@ class Tfrmmain : public QWidget {
     // Printing.
     void cmdPrint2Click();
     bool PrintRun();
+    // The start file is the window's while it runs. Taken at creation, or, when a run of the command
+    // held it then, as soon as that run lets go (what the run stored comes in then). False, after
+    // telling the user, when the window does not hold it: the handler then changes nothing.
+    bool holdStartFile();
+    // Looks at the jobs of the runs that the print queue took, until each has printed or failed.
+    void watchJobs();
 
     // Runs a handler; an error escaping it goes to the application error box.
     template <typename F> void guarded(F&& handler);
@@ -171,8 +180,39 @@ class Tfrmmain : public QWidget {
     void showPreviewModel();
     void chooseColour(QListWidget* list, bool text);
 
+    // Takes the start file when free; on a late take, the values another run stored come in and
+    // `moved` tells whether the start position changed.
+    StartFileLock::Outcome takeStartFile(bool& moved);
+    void storeAfterRun(std::int32_t next);
+
+    // A run whose sheets the print queue took, watched until each job has printed or failed.
+    struct WatchedRun {
+        QString queue;
+        std::vector<int> jobs;
+        std::vector<JobState> states;
+        std::vector<SheetRange> ranges; // the sheets of the jobs, in the same order
+        std::int32_t startPosition = 1;
+        std::int32_t firstNumber = 1;
+        bool numbering = false;
+        std::int32_t storedNext = 1; // the start position the run stored
+    };
+    // The run under way: its sheets and those the print queue took (jobs) so far.
+    struct RunProgress {
+        std::vector<SheetRange> ranges;
+        std::size_t held = 0;
+        std::vector<int> jobs;
+        QString queue;
+        bool toFile = false;
+    };
+
     Services m_services;
     StartFile m_startFile;
+    StartFileLock m_lock;
+    bool m_readUnheld = false; // the values were read while another run held the file
+    QTimer* m_lockRetry = nullptr;
+    RunProgress m_run;
+    std::vector<WatchedRun> m_watched;
+    QTimer* m_jobTimer = nullptr;
     bool m_busy = false; // a print run or its pauses are under way: closing waits
     bool m_sizedToFrame = false;
     bool m_centred = false; // placed in the middle of the screen once, at the first show

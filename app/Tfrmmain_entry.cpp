@@ -9,10 +9,10 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 
-#include "services/Codec.h"
 #include "app/EntryWidgets.h"
 #include "app/Tfrmmain.h"
 #include "app/UserSelection.h"
+#include "services/Codec.h"
 
 namespace kb {
 

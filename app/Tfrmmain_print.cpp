@@ -2,7 +2,9 @@
 #include <QListWidget>
 #include <QPrinter>
 #include <QStringList>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -48,10 +50,38 @@ QString sheetsPrinted(int sheets) {
     return QStringLiteral("1～%1 枚目のシートは印刷されました").arg(sheets);
 }
 
+QString span(std::int32_t first, std::int32_t last) {
+    return first == last ? QString::number(first) : QStringLiteral("%1～%2").arg(first).arg(last);
+}
+
+// The labels of sheets [from, to) of a run, as the messages name them: by serial number when the run
+// is numbered, else by sheet and position.
+QString labelsText(const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
+                   std::int32_t startPosition, std::int32_t firstNumber, bool numbering) {
+    if (numbering) {
+        const std::int32_t first =
+            serialNumber(firstNumber, startPosition, ranges[from].sheet, ranges[from].first);
+        const std::int32_t last =
+            serialNumber(firstNumber, startPosition, ranges[to - 1].sheet, ranges[to - 1].last);
+        return QStringLiteral("番号 %1").arg(span(first, last));
+    }
+    QStringList sheets;
+    for (std::size_t i = from; i < to; ++i)
+        sheets << QStringLiteral("%1 枚目の位置 %2")
+                      .arg(ranges[i].sheet)
+                      .arg(span(ranges[i].first, ranges[i].last));
+    return sheets.join(QStringLiteral("、"));
+}
+
+constexpr int JobWatchIntervalMs = 1000;
+
 } // namespace
 
 void Tfrmmain::connectPrintHandlers() {
     connect(cmdPrint2, &QToolButton::clicked, this, [this] { guarded([this] { cmdPrint2Click(); }); });
+    m_jobTimer = new QTimer(this);
+    m_jobTimer->setInterval(JobWatchIntervalMs);
+    connect(m_jobTimer, &QTimer::timeout, this, [this] { guarded([this] { watchJobs(); }); });
 }
 
 bool Tfrmmain::PrintRun() {
@@ -79,6 +109,10 @@ bool Tfrmmain::PrintRun() {
 
     QtPrintSurface surface(*printer);
     const std::vector<SheetRange> ranges = splitRun(start.StartPosition, labels);
+    m_run = RunProgress{};
+    m_run.ranges = ranges;
+    m_run.queue = printer->printerName();
+    m_run.toFile = printer->outputFormat() == QPrinter::PdfFormat;
     // Every label must land on the paper chosen: one beyond its edge would be lost with its number
     // while the run looked printed. (A label on the paper but outside the printer's printable area
     // still prints: the printer clips its own margin and the user corrects it with the offsets.)
@@ -99,9 +133,14 @@ bool Tfrmmain::PrintRun() {
     };
     int done = 0;
     for (const SheetRange& range : ranges) {
-        if (!PrintSheet(surface, m_services.pause, job, range.sheet, range.first, range.last))
+        const bool taken = PrintSheet(surface, m_services.pause, job, range.sheet, range.first, range.last);
+        m_run.jobs = surface.jobIds();
+        if (!taken)
             throw failed(done);
         ++done;
+        // A file's sheets count only once the whole file is written.
+        if (!m_run.toFile)
+            m_run.held = static_cast<std::size_t>(done);
     }
     // A file holds every sheet of the run: none of them is printed until it is written whole.
     if (!surface.finish())
@@ -109,13 +148,7 @@ bool Tfrmmain::PrintRun() {
     return true;
 }
 
-void Tfrmmain::cmdPrint2Click() {
-    FlagScope busy(m_busy);
-    if (!PrintRun())
-        return;
-
-    const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
-    const std::int32_t next = nextStartPosition(start.StartPosition, labels);
+void Tfrmmain::storeAfterRun(std::int32_t next) {
     try {
         m_startFile.SaveStartFile(1, next, start);
         // The lists always hold a selection; should one ever be missing, the offset in force is kept
@@ -134,6 +167,60 @@ void Tfrmmain::cmdPrint2Click() {
                         .arg(QString::fromUtf8(e.what()))
                         .toStdString());
     }
+}
+
+void Tfrmmain::cmdPrint2Click() {
+    FlagScope busy(m_busy);
+    // Another run may hold the start file, or may have moved the position since the map was drawn.
+    if (!holdStartFile())
+        return;
+    const std::int32_t runStart = start.StartPosition;
+    const bool numbering = numberedLabel.where != NumberedLine::None;
+    const auto watch = [&](std::int32_t next) {
+        if (m_run.toFile || m_run.jobs.empty())
+            return;
+        WatchedRun run{
+            m_run.queue,
+            m_run.jobs,
+            std::vector<JobState>(m_run.jobs.size(), JobState::Pending),
+            std::vector<SheetRange>(m_run.ranges.begin(),
+                                    m_run.ranges.begin() + static_cast<std::ptrdiff_t>(m_run.jobs.size())),
+            runStart,
+            entry.FirstNumber,
+            numbering,
+            next};
+        m_watched.push_back(std::move(run));
+        m_jobTimer->start();
+    };
+    bool printed = false;
+    try {
+        printed = PrintRun();
+    } catch (const Error& e) {
+        if (m_run.held == 0)
+            throw;
+        // The sheets the print queue took are on their way to the paper: the next run starts after
+        // the last of their labels, so that no position and no serial number is used twice.
+        const SheetRange& last = m_run.ranges[m_run.held - 1];
+        const std::int32_t next = nextStartPosition(last.first, last.last - last.first + 1);
+        storeAfterRun(next);
+        watch(next);
+        UpdateSheetCount();
+        throw Error(QStringLiteral("%1。%2 は印刷にまわりました。%3 は印刷されていません。次の開始位置 %4 "
+                                   "を保存しました")
+                        .arg(QString::fromUtf8(e.what()),
+                             labelsText(m_run.ranges, 0, m_run.held, runStart, entry.FirstNumber, numbering),
+                             labelsText(m_run.ranges, m_run.held, m_run.ranges.size(), runStart,
+                                        entry.FirstNumber, numbering))
+                        .arg(next)
+                        .toStdString());
+    }
+    if (!printed)
+        return;
+
+    const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
+    const std::int32_t next = nextStartPosition(runStart, labels);
+    storeAfterRun(next);
+    watch(next);
 
     {
         // The window keeps its look but takes no input until it is back on the entry screen; the input
@@ -145,6 +232,60 @@ void Tfrmmain::cmdPrint2Click() {
     entry.setDateChecked(false);
     entry.setEdit2Text("");
     showEntryModel();
+}
+
+void Tfrmmain::watchJobs() {
+    // Each failure is told once, with the labels that did not print; the user may move the start
+    // position back to the first of them, as long as no later run has moved it.
+    std::vector<WatchedRun> failedRuns;
+    for (WatchedRun& run : m_watched) {
+        WatchedRun failed = run;
+        failed.jobs.clear();
+        failed.ranges.clear();
+        for (std::size_t i = 0; i < run.jobs.size(); ++i) {
+            if (jobEnded(run.states[i]) || jobFailed(run.states[i]))
+                continue;
+            run.states[i] = queryJob(run.queue.toStdString(), run.jobs[i]);
+            if (jobFailed(run.states[i])) {
+                failed.jobs.push_back(run.jobs[i]);
+                failed.ranges.push_back(run.ranges[i]);
+            }
+        }
+        if (!failed.jobs.empty())
+            failedRuns.push_back(std::move(failed));
+    }
+    std::erase_if(m_watched, [](const WatchedRun& run) {
+        return std::all_of(run.states.begin(), run.states.end(),
+                           [](JobState s) { return jobEnded(s) || jobFailed(s); });
+    });
+    if (m_watched.empty())
+        m_jobTimer->stop();
+
+    for (const WatchedRun& run : failedRuns) {
+        QStringList lines;
+        for (std::size_t i = 0; i < run.ranges.size(); ++i)
+            lines << QStringLiteral("%1 枚目（位置 %2、%3）")
+                         .arg(run.ranges[i].sheet)
+                         .arg(span(run.ranges[i].first, run.ranges[i].last))
+                         .arg(labelsText(run.ranges, i, i + 1, run.startPosition, run.firstNumber,
+                                         run.numbering));
+        const QString what =
+            QStringLiteral("プリンター「%1」で印刷が中止されました。次のラベルは印刷されていません：%2")
+                .arg(run.queue, lines.join(QStringLiteral("、")));
+        const std::int32_t back = run.ranges.front().first;
+        if (start.StartPosition != run.storedNext || !m_lock.held()) {
+            m_services.dialogs.message(this,
+                                       what + QStringLiteral("。開始位置はその後の操作で変わっているため、"
+                                                             "そのままにします。"));
+            continue;
+        }
+        if (m_services.dialogs.ask(this,
+                                   what + QStringLiteral("。\n\n開始位置を %1 に戻しますか？").arg(back)) &&
+            start.StartPosition == run.storedNext) {
+            m_startFile.SaveStartFile(1, back, start);
+            UpdateSheetCount();
+        }
+    }
 }
 
 } // namespace kb

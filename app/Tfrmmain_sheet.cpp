@@ -85,7 +85,7 @@ void Tfrmmain::Image2Click(int x, int y) {
     guarded([&] {
         // The position of the click itself: the last move may have been reported by another control.
         const std::optional<std::int32_t> position = hitTest(x, y);
-        if (!position)
+        if (!position || !holdStartFile())
             return;
         start.StartPosition = *position;
         // Written at once, so the place on the sheet survives whatever happens next; a failure leaves the

@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "print/PrintRules.h"
 #include "services/Codec.h"
 #include "services/Colours.h"
+#include "services/PrintQueue.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
 #include "settings/Error.h"
@@ -49,6 +51,7 @@ constexpr OptionSpec LongOptions[] = {
     {"printer", Value::Required},
     {"output", Value::Required},
     {"list", Value::None},
+    {"no-wait", Value::None},
     {"start-file", Value::Required},
     {"quiet", Value::None},
     {"help", Value::None},
@@ -172,6 +175,8 @@ void applyOption(Options& o, const QString& name, const std::optional<QString>& 
         o.startFile = v;
     } else if (name == QLatin1String("list")) {
         o.list = true;
+    } else if (name == QLatin1String("no-wait")) {
+        o.noWait = true;
     } else if (name == QLatin1String("quiet")) {
         o.quiet = true;
     } else if (name == QLatin1String("help")) {
@@ -244,6 +249,141 @@ class NoPause : public Pause {
   public:
     void pause(int) override {}
 };
+
+QString span(std::int32_t first, std::int32_t last) {
+    return first == last ? QString::number(first) : QStringLiteral("%1-%2").arg(first).arg(last);
+}
+
+// The labels of a stretch of a run's sheets, [from, to) of ranges, as the messages name them.
+struct Stretch {
+    std::int32_t labels = 0;
+    std::int32_t firstSerial = 0;
+};
+
+Stretch stretchOf(const Options& o, const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
+                  std::int32_t startPosition) {
+    Stretch s;
+    for (std::size_t i = from; i < to; ++i)
+        s.labels += ranges[i].last - ranges[i].first + 1;
+    if (from < to)
+        s.firstSerial = serialNumber(o.firstNumber, startPosition, ranges[from].sheet, ranges[from].first);
+    return s;
+}
+
+// "sheet 2 (positions 1-30, serials 31-60)", "sheets 2-4 (70 labels, serials 31-100)".
+QString describe(const Options& o, const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
+                 std::int32_t startPosition) {
+    const Stretch s = stretchOf(o, ranges, from, to, startPosition);
+    QString text = to - from == 1 ? QStringLiteral("sheet %1 (positions %2")
+                                        .arg(ranges[from].sheet)
+                                        .arg(span(ranges[from].first, ranges[from].last))
+                                  : QStringLiteral("sheets %1 (%2 labels")
+                                        .arg(span(ranges[from].sheet, ranges[to - 1].sheet))
+                                        .arg(s.labels);
+    if (o.numbering)
+        text += QStringLiteral(", serials %1").arg(span(s.firstSerial, s.firstSerial + s.labels - 1));
+    return text + QLatin1Char(')');
+}
+
+// The options that print exactly those labels again, with the run's other arguments.
+QString againArguments(const Options& o, const std::vector<SheetRange>& ranges, std::size_t from,
+                       std::size_t to, std::int32_t startPosition) {
+    const Stretch s = stretchOf(o, ranges, from, to, startPosition);
+    QString text = QStringLiteral("--start=%1 --count=%2").arg(ranges[from].first).arg(s.labels);
+    if (o.numbering)
+        text += QStringLiteral(" --number=%1").arg(s.firstSerial);
+    return text;
+}
+
+// Takes the start file for this run, waiting a while for another run to finish with it. Returns the
+// status to end with, or -1 once taken.
+int takeStartFile(StartFileLock& lock, const QString& path, const Environment& env, const Options& o,
+                  const std::function<int(Status, const QString&)>& fail) {
+    const int tries = StartFileWaitSeconds * 5;
+    for (int i = 0;; ++i) {
+        StartFileLock::Outcome outcome = StartFileLock::Outcome::Taken;
+        try {
+            outcome = lock.take(QFile::encodeName(path).toStdString(), StartFileLock::Kind::Run);
+        } catch (const IoError& e) {
+            if (e.code() == 2)
+                return fail(NoStartFile,
+                            QStringLiteral("start file %1: スタートファイルがありません").arg(path));
+            return fail(NoStartFile,
+                        QStringLiteral("start file %1: %2").arg(path, QString::fromUtf8(e.what())));
+        }
+        if (outcome == StartFileLock::Outcome::Taken)
+            return -1;
+        if (outcome == StartFileLock::Outcome::HeldByWindow)
+            return fail(StartFileInUse,
+                        QStringLiteral("the Kestrelbox window holds the start file %1: print there, "
+                                       "or end it first (--list and --output work while it runs)")
+                            .arg(path));
+        if (i == 0 && !o.quiet)
+            env.err(
+                QStringLiteral("waiting for another run to finish with the start file %1 (at most %2 s)\n")
+                    .arg(path)
+                    .arg(StartFileWaitSeconds));
+        if (const int signal = env.stopRequest())
+            return fail(
+                static_cast<Status>(StoppedBase + signal),
+                QStringLiteral("stopped while waiting for the start file; nothing printed or stored"));
+        if (i >= tries)
+            return fail(StartFileInUse,
+                        QStringLiteral("another run still holds the start file %1 after %2 s; "
+                                       "nothing printed or stored")
+                            .arg(path)
+                            .arg(StartFileWaitSeconds));
+        env.sleep(200);
+    }
+}
+
+int waitForJobs(const QString& queue, const std::vector<int>& jobs, const Options& o,
+                const std::vector<SheetRange>& ranges, std::int32_t startPosition, const Environment& env,
+                const std::function<int(Status, const QString&)>& fail) {
+    // A job waiting for a busy or switched-off printer is no failure: the wait goes on until every job
+    // has printed or has ended without printing, or the user stops it.
+    std::vector<JobState> states(jobs.size(), JobState::Pending);
+    const auto over = [](JobState s) { return jobEnded(s) || jobFailed(s); };
+    std::size_t shown = jobs.size() + 1;
+    for (;;) {
+        std::size_t ended = 0;
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            if (!over(states[i]))
+                states[i] = queryJob(queue.toStdString(), jobs[i]);
+            ended += over(states[i]) ? 1 : 0;
+        }
+        if (ended == jobs.size())
+            break;
+        if (ended != shown && !o.quiet)
+            env.err(
+                QStringLiteral("waiting for the printer: %1 of %2 jobs done\n").arg(ended).arg(jobs.size()));
+        shown = ended;
+        if (const int signal = env.stopRequest())
+            return fail(static_cast<Status>(StoppedBase + signal),
+                        QStringLiteral("stopped waiting for the printer: %1 of %2 jobs done; the others are "
+                                       "queued and print when the printer takes them")
+                            .arg(ended)
+                            .arg(jobs.size()));
+        env.sleep(500);
+    }
+    QStringList failed;
+    for (std::size_t i = 0; i < jobs.size() && i < ranges.size(); ++i) {
+        if (!jobFailed(states[i]))
+            continue;
+        const char* how = states[i] == JobState::Stopped     ? "stopped"
+                          : states[i] == JobState::Cancelled ? "cancelled"
+                                                             : "aborted";
+        failed << QStringLiteral(
+                      "%1 did not print (job %2 %3); to print it again, the same arguments with %4")
+                      .arg(describe(o, ranges, i, i + 1, startPosition))
+                      .arg(jobs[i])
+                      .arg(QLatin1String(how))
+                      .arg(againArguments(o, ranges, i, i + 1, startPosition));
+    }
+    if (failed.isEmpty())
+        return Printed;
+    return fail(JobFailed, QStringLiteral("printer \"%1\": ").arg(queue) + failed.join(QStringLiteral("; ")));
+}
 
 } // namespace
 
@@ -319,15 +459,24 @@ QString usageText() {
         "  -o, --output=FILE    write all sheets into one PDF (one A4 page per sheet); stores nothing\n"
         "  --list               show the labels as text: sheet, position, serial (or -), line 1,\n"
         "                       line 2, tab-separated; nothing is printed or stored\n"
+        "  --no-wait            end once the print queue holds every sheet, without waiting for the\n"
+        "                       printer to print them\n"
         "  --start-file=PATH    default: StartFile.txt beside the executable\n"
         "  -q, --quiet          no progress on standard error\n"
         "  -h, --help           this text\n"
         "  --version            the version\n"
         "\n"
+        "A run that prints holds the start file: it waits up to 60 s for another run to finish with it,\n"
+        "and is refused while the Kestrelbox window holds it. It then waits until the printer has printed\n"
+        "every sheet (unless --no-wait). Ctrl-C stops it after the sheet in progress; what was printed\n"
+        "is stored and named.\n"
+        "\n"
         "Exit status: 0 printed; 1 no Shift-JIS codec or an unexpected error; 2 an argument refused;\n"
-        "3 the queue is missing, stopped or refuses jobs; 4 the Kestrelbox window is running; 5 not\n"
-        "printed (a label off the paper, or the printer or the file refused a sheet); 6 the start file\n"
-        "is missing or unreadable; 7 printed, but the next position could not be stored.\n");
+        "3 the queue is missing, stopped or refuses jobs; 4 the start file is in use (the window holds\n"
+        "it, or another run still did after 60 s); 5 not printed, or printed only in part (a label off\n"
+        "the paper, or the printer or the file refused a sheet); 6 the start file is missing or\n"
+        "unreadable; 7 printed, but the next position could not be stored; 8 the printer took a sheet\n"
+        "but its job was stopped, cancelled or aborted; 128 + N stopped by signal N (130 for Ctrl-C).\n");
 }
 
 int runCommand(const QStringList& args, const Environment& env) {
@@ -350,15 +499,18 @@ int runCommand(const QStringList& args, const Environment& env) {
         return Printed;
     }
 
-    // The window advances the start file after its runs: the two must not both start from one value.
-    const bool toQueue = !o.list && o.output.isEmpty();
-    if (toQueue && env.windowRunning())
-        return fail(WindowRunning, QStringLiteral("the Kestrelbox window is running: print there, or end it "
-                                                  "first (--list and --output work while it runs)"));
-
     const QString path =
         o.startFile.isEmpty() ? env.exeFolder + QStringLiteral("/StartFile.txt") : o.startFile;
     StartFile startFile(QFile::encodeName(path).toStdString());
+    // A run that prints holds the start file from reading its position to storing the next one, so
+    // that no other run, of the window or of this command, starts from the same value.
+    const bool toQueue = !o.list && o.output.isEmpty();
+    StartFileLock lock;
+    if (toQueue) {
+        if (const int status = takeStartFile(lock, path, env, o, fail); status >= 0)
+            return status;
+        startFile.setLock(&lock);
+    }
     StartValues saved;
     if (toQueue || !o.start || !o.offsetDownIndex || !o.offsetRightIndex) {
         try {
@@ -425,35 +577,62 @@ int runCommand(const QStringList& args, const Environment& env) {
     job.startPosition = startPosition;
     job.label = label;
     NoPause pause;
-    const auto total = static_cast<int>(ranges.size());
-    int done = 0;
-    const auto sheetsDone = [&] {
-        return done == 0 ? QStringLiteral("no sheet printed")
-                         : QStringLiteral("sheets 1..%1 printed").arg(done);
-    };
+    const std::size_t total = ranges.size();
+    std::size_t done = 0;
+    QString refusal;
     for (const SheetRange& range : ranges) {
-        if (!PrintSheet(surface, pause, job, range.sheet, range.first, range.last))
-            return fail(NotPrinted, QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4 (%5)")
-                                        .arg(surface.printerLabel())
-                                        .arg(done + 1)
-                                        .arg(total)
-                                        .arg(surface.failure(),
-                                             toQueue ? sheetsDone() : QStringLiteral("nothing written")));
+        if (!PrintSheet(surface, pause, job, range.sheet, range.first, range.last)) {
+            refusal = surface.failure();
+            break;
+        }
         ++done;
         if (total > 1 && !o.quiet)
             env.err(QStringLiteral("sheet %1 of %2\n").arg(done).arg(total));
+        if (done < total && env.stopRequest())
+            break;
     }
-    // A file holds every sheet: none of them counts until it is written whole.
-    if (!surface.finish())
-        return fail(
-            NotPrinted,
-            QStringLiteral("\"%1\" could not be written: %2").arg(surface.printerLabel(), surface.failure()));
-    if (!toQueue)
+    const int signal = done < total && refusal.isEmpty() ? env.stopRequest() : 0;
+    const QString stopped =
+        QStringLiteral("stopped by signal %1 after sheet %2 of %3").arg(signal).arg(done).arg(total);
+    if (!toQueue) {
+        // A file holds every sheet: none of them counts until it is written whole.
+        if (signal)
+            return fail(static_cast<Status>(StoppedBase + signal),
+                        stopped + QStringLiteral(": nothing written"));
+        if (!refusal.isEmpty())
+            return fail(NotPrinted,
+                        QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4 (nothing written)")
+                            .arg(surface.printerLabel())
+                            .arg(done + 1)
+                            .arg(total)
+                            .arg(refusal));
+        if (!surface.finish())
+            return fail(NotPrinted, QStringLiteral("\"%1\" could not be written: %2")
+                                        .arg(surface.printerLabel(), surface.failure()));
         return Printed;
+    }
 
-    // As after a run in the window: the position after the last label, and the offsets of this run
-    // when they were chosen for it (otherwise the saved ones stay).
-    const std::int32_t next = nextStartPosition(startPosition, o.count);
+    // What the scheduler holds is on its way to the paper: the next run starts after its last label,
+    // also when the run stopped part-way, so that no position and no serial number is used twice.
+    QString report;
+    if (done < total) {
+        report = signal ? stopped
+                        : QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4")
+                              .arg(surface.printerLabel())
+                              .arg(done + 1)
+                              .arg(total)
+                              .arg(refusal);
+        if (done == 0)
+            return fail(signal ? static_cast<Status>(StoppedBase + signal) : NotPrinted,
+                        report + QStringLiteral(" (nothing printed; nothing stored)"));
+        report += QStringLiteral("; printed: %1; not printed: %2")
+                      .arg(describe(o, ranges, 0, done, startPosition),
+                           describe(o, ranges, done, total, startPosition));
+    }
+    const SheetRange& last = ranges[done - 1];
+    const std::int32_t next = nextStartPosition(last.first, last.last - last.first + 1);
+    // As after a run in the window: the offsets of this run when they were chosen for it (otherwise
+    // the saved ones stay).
     if (o.offsetDownIndex)
         saved.SavedOffsetDown = *o.offsetDownIndex;
     if (o.offsetRightIndex)
@@ -462,12 +641,22 @@ int runCommand(const QStringList& args, const Environment& env) {
         startFile.SaveStartFile(1, next, saved);
     } catch (const Error& e) {
         return fail(NotStored,
-                    QStringLiteral("the labels were printed, but the next position %1 could not be "
-                                   "stored in %2: %3")
-                        .arg(next)
-                        .arg(path, QString::fromUtf8(e.what())));
+                    (report.isEmpty() ? QString() : report + QStringLiteral("; ")) +
+                        QStringLiteral("the labels were printed, but the next position %1 could not "
+                                       "be stored in %2: %3")
+                            .arg(next)
+                            .arg(path, QString::fromUtf8(e.what())));
     }
-    return Printed;
+    lock.release();
+    if (done < total)
+        return fail(signal ? static_cast<Status>(StoppedBase + signal) : NotPrinted,
+                    report + QStringLiteral("; the start file holds position %1; to print the rest, the same "
+                                            "arguments with %2")
+                                 .arg(next)
+                                 .arg(againArguments(o, ranges, done, total, startPosition)));
+    if (o.noWait)
+        return Printed;
+    return waitForJobs(surface.printerLabel(), surface.jobIds(), o, ranges, startPosition, env, fail);
 }
 
 } // namespace kb::cli

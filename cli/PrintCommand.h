@@ -5,6 +5,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,13 +19,16 @@ namespace kb::cli {
 // What the command ends with; the README lists them for scripts.
 enum Status : int {
     Printed = 0,
-    Failed = 1,        // the platform cannot convert Shift-JIS, or an unexpected error
-    BadArguments = 2,  // an argument refused: nothing printed or stored
-    QueueProblem = 3,  // the queue is missing, stopped or refuses jobs: nothing sent or stored
-    WindowRunning = 4, // the window runs: a printing run would race it for the start file
-    NotPrinted = 5,    // a label off the paper, or the printer or the file refused a sheet
-    NoStartFile = 6,   // the start file is missing or cannot be read
-    NotStored = 7,     // the labels were printed, but the next position could not be stored
+    Failed = 1,         // the platform cannot convert Shift-JIS, or an unexpected error
+    BadArguments = 2,   // an argument refused: nothing printed or stored
+    QueueProblem = 3,   // the queue is missing, stopped or refuses jobs: nothing sent or stored
+    StartFileInUse = 4, // the window holds the start file, or another run still did after the wait
+    NotPrinted = 5,     // a label off the paper, or the printer or the file refused a sheet
+    NoStartFile = 6,    // the start file is missing or cannot be read
+    NotStored = 7,      // the labels were printed, but the next position could not be stored
+    JobFailed = 8,      // the scheduler took a sheet, then its job was stopped, cancelled or aborted
+    // A stop request (Ctrl-C, a kill, a closed terminal) ends the command with 128 + the signal.
+    StoppedBase = 128,
 };
 
 struct Options {
@@ -32,6 +36,7 @@ struct Options {
     bool version = false;
     bool quiet = false;
     bool list = false;
+    bool noWait = false; // return once the scheduler holds every sheet, without watching the jobs
     std::string line1{}; // Shift-JIS
     std::string line2{};
     bool hasLine2 = false;
@@ -83,11 +88,17 @@ QString usageText();
 // What a run needs of the world outside the arguments.
 struct Environment {
     const Clock& clock;
-    std::function<bool()> windowRunning;
     QString exeFolder; // where the default start file lies
     std::function<void(const QString&)> out;
     std::function<void(const QString&)> err;
+    // 0, or the signal that asked the command to stop.
+    std::function<int()> stopRequest = [] { return 0; };
+    // Waiting for the start file's turn and for the printer's jobs.
+    std::function<void(int milliseconds)> sleep = [](int milliseconds) { QThread::msleep(milliseconds); };
 };
+
+// How long a run waits for another run to finish with the start file before it gives up.
+constexpr int StartFileWaitSeconds = 60;
 
 // The whole command; the result is its exit status.
 int runCommand(const QStringList& args, const Environment& env);

@@ -5,19 +5,10 @@
 #include <exception>
 
 #include "cli/PrintCommand.h"
-#include "services/InstanceGuard.h"
+#include "cli/StopRequest.h"
 #include "services/LocalClock.h"
 
 namespace {
-
-// The window registers under its executable's file name; a copy that runs owns the start file.
-bool windowRunning() {
-#ifdef Q_OS_WIN
-    return kb::InstanceGuard::isRunning(QStringLiteral("Kestrelbox.exe"));
-#else
-    return kb::InstanceGuard::isRunning(QStringLiteral("Kestrelbox"));
-#endif
-}
 
 void write(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -40,9 +31,10 @@ int main(int argc, char** argv) {
     // started over ssh or from cron) could only make it fail.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const kb::cli::Environment env{kb::platformClock(), windowRunning, QCoreApplication::applicationDirPath(),
+    kb::cli::watchStopRequests();
+    const kb::cli::Environment env{kb::platformClock(), QCoreApplication::applicationDirPath(),
                                    [](const QString& text) { write(stdout, text); },
-                                   [](const QString& text) { write(stderr, text); }};
+                                   [](const QString& text) { write(stderr, text); }, kb::cli::stopRequest};
     int status = kb::cli::Failed;
     try {
         status = kb::cli::runCommand(QCoreApplication::arguments().mid(1), env);

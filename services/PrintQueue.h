@@ -29,6 +29,23 @@ struct SpoolResult {
 
 using SpoolOptions = std::vector<std::pair<std::string, std::string>>;
 
+// What became of a job the spooler took: waiting (the printer busy, paused or off), printing, done, or
+// ended without printing. Unknown: the spooler no longer knows the job (some forget a finished job at
+// once) or could not be asked.
+enum class JobState { Unknown, Pending, Held, Processing, Stopped, Cancelled, Aborted, Completed };
+
+// The job's labels will not reach the paper unless someone acts: stopped, cancelled or aborted.
+constexpr bool jobFailed(JobState state) {
+    return state == JobState::Stopped || state == JobState::Cancelled || state == JobState::Aborted;
+}
+// Nothing more will happen to the job.
+constexpr bool jobEnded(JobState state) {
+    return state == JobState::Unknown || state == JobState::Completed || state == JobState::Cancelled ||
+           state == JobState::Aborted;
+}
+
+JobState queryJob(const std::string& queue, int jobId);
+
 // Hands one PDF document to the named queue as one job with the given job options.
 SpoolResult submitDocument(const std::string& queue, const std::string& title, const SpoolOptions& options,
                            const std::string& pdf);

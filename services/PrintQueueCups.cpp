@@ -114,6 +114,27 @@ SpoolResult cupsSubmitDocument(const std::string& queue, const std::string& titl
     return result;
 }
 
+JobState cupsQueryJob(const std::string& queue, int jobId) {
+    switch (jobState(queue.substr(0, queue.find('/')), jobId)) {
+    case IPP_JSTATE_PENDING:
+        return JobState::Pending;
+    case IPP_JSTATE_HELD:
+        return JobState::Held;
+    case IPP_JSTATE_PROCESSING:
+        return JobState::Processing;
+    case IPP_JSTATE_STOPPED:
+        return JobState::Stopped;
+    case IPP_JSTATE_CANCELED:
+        return JobState::Cancelled;
+    case IPP_JSTATE_ABORTED:
+        return JobState::Aborted;
+    case IPP_JSTATE_COMPLETED:
+        return JobState::Completed;
+    default:
+        return JobState::Unknown;
+    }
+}
+
 } // namespace kb
 
 // The module's entry points, found by name when it is loaded.
@@ -126,4 +147,9 @@ extern "C" __attribute__((visibility("default"))) void
 kbSubmitDocument(const std::string* queue, const std::string* title, const kb::SpoolOptions* options,
                  const std::string* pdf, kb::SpoolResult* out) {
     *out = kb::cupsSubmitDocument(*queue, *title, *options, *pdf);
+}
+
+extern "C" __attribute__((visibility("default"))) void kbQueryJob(const std::string* queue, int jobId,
+                                                                  kb::JobState* out) {
+    *out = kb::cupsQueryJob(*queue, jobId);
 }

@@ -14,10 +14,12 @@ namespace {
 using QueryFunction = void (*)(const std::string*, QueueState*);
 using SubmitFunction = void (*)(const std::string*, const std::string*, const SpoolOptions*,
                                 const std::string*, SpoolResult*);
+using JobFunction = void (*)(const std::string*, int, JobState*);
 
 struct CupsModule {
     QueryFunction query = nullptr;
     SubmitFunction submit = nullptr;
+    JobFunction job = nullptr;
     std::string why; // what went wrong when it could not be loaded
 };
 
@@ -39,14 +41,15 @@ CupsModule loadModule() {
     module.why.clear();
     module.query = reinterpret_cast<QueryFunction>(dlsym(handle, "kbQueryQueue"));
     module.submit = reinterpret_cast<SubmitFunction>(dlsym(handle, "kbSubmitDocument"));
-    if (!module.query || !module.submit)
-        module.why = "kbQueryQueue / kbSubmitDocument";
+    module.job = reinterpret_cast<JobFunction>(dlsym(handle, "kbQueryJob"));
+    if (!module.query || !module.submit || !module.job)
+        module.why = "kbQueryQueue / kbSubmitDocument / kbQueryJob";
     return module;
 }
 
 const CupsModule& cups() {
     static const CupsModule module = loadModule();
-    if (!module.query || !module.submit)
+    if (!module.query || !module.submit || !module.job)
         throw Error("印刷の部品 " + std::string(KB_CUPS_MODULE_NAME) + " を読み込めません：" + module.why);
     return module;
 }
@@ -64,6 +67,16 @@ SpoolResult submitDocument(const std::string& queue, const std::string& title, c
     SpoolResult result;
     cups().submit(&queue, &title, &options, &pdf, &result);
     return result;
+}
+
+} // namespace kb
+
+namespace kb {
+
+JobState queryJob(const std::string& queue, int jobId) {
+    JobState state = JobState::Unknown;
+    cups().job(&queue, jobId, &state);
+    return state;
 }
 
 } // namespace kb

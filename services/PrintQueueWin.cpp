@@ -71,3 +71,38 @@ QueueState queryQueue(const std::string& name) {
 }
 
 } // namespace kb
+
+namespace kb {
+
+JobState queryJob(const std::string& queue, int jobId) {
+    std::wstring wide = wideFromUtf8(queue);
+    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
+    HANDLE raw = nullptr;
+    if (wide.empty() || !::OpenPrinterW(wide.data(), &raw, &access))
+        return JobState::Unknown;
+    const PrinterHandle printer(raw);
+    DWORD needed = 0;
+    ::GetJobW(raw, static_cast<DWORD>(jobId), 1, nullptr, 0, &needed);
+    std::vector<std::max_align_t> buffer((needed + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
+    // The spooler forgets a printed job unless the queue keeps printed documents.
+    if (needed == 0 || !::GetJobW(raw, static_cast<DWORD>(jobId), 1, reinterpret_cast<LPBYTE>(buffer.data()),
+                                  needed, &needed))
+        return JobState::Unknown;
+    const DWORD status = reinterpret_cast<const JOB_INFO_1W*>(buffer.data())->Status;
+    if (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE))
+        return JobState::Completed;
+    if (status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED))
+        return JobState::Cancelled;
+    if (status & JOB_STATUS_BLOCKED_DEVQ)
+        return JobState::Aborted; // the driver cannot print it
+    if (status & JOB_STATUS_ERROR)
+        return JobState::Stopped;
+    if (status & JOB_STATUS_PAUSED)
+        return JobState::Held;
+    if (status & JOB_STATUS_PRINTING)
+        return JobState::Processing;
+    // Spooling, waiting, offline, out of paper: it prints once the printer can.
+    return JobState::Pending;
+}
+
+} // namespace kb

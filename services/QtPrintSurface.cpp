@@ -162,6 +162,7 @@ bool QtPrintSurface::submitSheet() {
     m_buffer.reset();
     if (!result.held)
         return fail(QString::fromStdString(result.reason));
+    m_jobs.push_back(result.jobId);
     return true;
 #endif
 }

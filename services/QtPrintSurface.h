@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "print/PrintRules.h"
 
@@ -47,6 +48,8 @@ class QtPrintSurface final : public PrintSurface {
     QString paperName() const;
     // The printer as the user knows it: the queue's name, or the file the PDF goes to.
     QString printerLabel() const;
+    // The spooler's jobs of the sheets it holds, in sheet order, where the spooler names them.
+    const std::vector<int>& jobIds() const { return m_jobs; }
 
     // The face the text prints in: the default unless it cannot show Japanese.
     static QFont printFace();
@@ -65,6 +68,7 @@ class QtPrintSurface final : public PrintSurface {
     std::unique_ptr<QPdfWriter> m_writer;
     QPainter m_painter;
     int m_sheets = 0;
+    std::vector<int> m_jobs;
     QString m_failure;
     int m_penWidth = 1;
     std::uint32_t m_penColour = 0;

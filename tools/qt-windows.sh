@@ -13,16 +13,19 @@ source "$root/tools/deps.sh"
 kb_install "${KB_WINDOWS_PACKAGES[@]}" qt6-base-dev qt6-base-dev-tools dpkg-dev
 
 # Everything the result depends on, in the key: the host Qt's version (the source's is the same), the
-# compiler's, the options, the header shim and this script.
+# compiler's, the options, and the recipe's own number (raise it when a step below changes what is
+# built).
 qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 # The smallest Qt the program and its tests need: Core, Gui, Widgets, PrintSupport, Network (the
 # single-instance guard's local socket) and Test (the widget tests' event helpers); no OpenGL, D-Bus,
-# ICU (the code page goes through the system's own calls), SQL, XML or TLS.
+# ICU (the code page goes through the system's own calls), SQL, XML or TLS. Direct2D stays: Qt 6.4
+# builds its DirectWrite font engine, which the Windows print engine calls, only with it.
 options=(-release -shared -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -no-openssl
     -no-feature-sql -no-feature-xml -no-feature-concurrent -no-feature-vulkan -no-feature-jpeg
-    -no-freetype -no-fontconfig -qt-zlib -qt-pcre -qt-libpng -qt-harfbuzz -no-feature-direct2d
+    -no-freetype -no-fontconfig -qt-zlib -qt-pcre -qt-libpng -qt-harfbuzz
     -no-feature-sspi -no-feature-schannel)
-key_text="$qt_version $(x86_64-w64-mingw32-g++-posix -dumpfullversion) ${options[*]} $(sha256sum "$0" | cut -c1-16)"
+recipe=1
+key_text="$qt_version $(x86_64-w64-mingw32-g++-posix -dumpfullversion) ${options[*]} recipe $recipe"
 key=$(sha256sum <<<"$key_text" | cut -c1-12)
 cache=${KB_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrelbox}
 prefix=$cache/qt-${qt_version%%+*}-mingw-$key

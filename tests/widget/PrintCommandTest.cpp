@@ -32,8 +32,7 @@ struct CommandRun {
         out.clear();
         err.clear();
         args.prepend(QStringLiteral("--start-file=") + f.startFilePath());
-        const kb::cli::Environment env{f.clock, [] { return false; }, f.folder,
-                                       [this](const QString& t) { out += t; },
+        const kb::cli::Environment env{f.clock, f.folder, [this](const QString& t) { out += t; },
                                        [this](const QString& t) { err += t; }};
         return kb::cli::runCommand(args, env);
     }

@@ -189,14 +189,20 @@ TEST_F(PrintRun, CancelledOrFailedRunChangesNothing) {
 }
 
 // Labels printed, start file not writable: the message says the labels were printed and which next
-// position could not be stored, and why; the window keeps that position.
+// position could not be stored, and why; the window keeps that position. A start file that is gone
+// before the run is refused before anything prints.
 TEST_F(PrintRun, PrintedButNotStored) {
     start("07");
     typeAndPrintSet(w());
     // A folder in the start file's place: every write of it fails.
-    ASSERT_TRUE(QFile::remove(f->startFilePath()));
-    ASSERT_TRUE(QDir(f->folder).mkdir(QStringLiteral("StartFile.txt")));
-
+    const auto replaceByFolder = [this] {
+        ASSERT_TRUE(QFile::remove(f->startFilePath()));
+        ASSERT_TRUE(QDir(f->folder).mkdir(QStringLiteral("StartFile.txt")));
+    };
+    f->pause.during = [&](int) {
+        replaceByFolder();
+        f->pause.during = nullptr;
+    };
     print("run.pdf");
 
     EXPECT_EQ(pdfPages(f->dialogs.pdfPath), 1);
@@ -206,6 +212,13 @@ TEST_F(PrintRun, PrintedButNotStored) {
                 error.contains(QStringLiteral("次の開始位置 8 を")) &&
                 error.contains(QStringLiteral("アクセス")))
         << error.toStdString();
+    EXPECT_EQ(w().start.StartPosition, 8);
+
+    f->dialogs.errors.clear();
+    print("again.pdf");
+    EXPECT_FALSE(QFile::exists(f->dialogs.pdfPath));
+    EXPECT_EQ(f->dialogs.errors,
+              std::vector<QString>{QStringLiteral("ファイルへのアクセスが拒否されました.")});
     EXPECT_EQ(w().start.StartPosition, 8);
 }
 

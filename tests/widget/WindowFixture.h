@@ -27,6 +27,12 @@ struct RecordingDialogs : kb::Dialogs {
 
     void message(QWidget*, const QString& text) override { messages.push_back(text); }
     void error(QWidget*, const QString& text) override { errors.push_back(text); }
+    std::vector<QString> questions;
+    bool answer = false;
+    bool ask(QWidget*, const QString& text) override {
+        questions.push_back(text);
+        return answer;
+    }
     std::optional<QColor> pickColour(QWidget*, const QColor& initial) override {
         colourInitials.push_back(initial);
         if (colourAnswers.empty())
