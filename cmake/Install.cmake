@@ -18,6 +18,11 @@ if(TARGET kb_cups)
   install(TARGETS kb_cups LIBRARY DESTINATION .)
 endif()
 
+# The manual page of kestrelbox-print, made from its --help (cli/CMakeLists.txt).
+if(KB_MAN_PAGES)
+  install(FILES ${KB_MAN_PAGES} DESTINATION share/man/man1)
+endif()
+
 # The start file, the desktop entry and the icons depend on the folder chosen at install time, so they
 # are written by a script that runs then.
 if(UNIX AND NOT APPLE)

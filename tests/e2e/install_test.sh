@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installed program folder: `cmake --install` into a folder whose path has a blank puts the
 # executables beside a new start file (01, 10, 10), a desktop entry that desktop-file-validate accepts
-# and whose Exec starts that executable, and the icon at every theme size; the program starts from
+# and whose Exec starts that executable, the manual page of kestrelbox-print with every option of its
+# --help, and the icon at every theme size; the program starts from
 # there, its window belongs to the entry (StartupWMClass) and "End" ends it. A
 # second install keeps the user's start file. The one-user install (KB_DESKTOP_DATA_HOME) also puts
 # the entry and the icons into the user's data folder.
@@ -35,6 +36,23 @@ exe=${exec_line#\"}
 exe=${exe%\"}
 kb_check "Exec ($exec_line) is the quoted path of the installed executable" \
     [ "\"$exe\"" = "$exec_line" -a "$exe" -ef "$folder/Kestrelbox" ]
+# The manual page: man finds it for the program folder on PATH; it says every option --help names,
+# and names no option --help lacks; groff has nothing to warn about.
+page=$folder/share/man/man1/kestrelbox-print.1
+kb_check "man finds the installed page" [ "$(PATH=$folder:$PATH man -w kestrelbox-print)" = "$page" ]
+report=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+kb_check "groff has nothing to say about the page ('$report')" [ -z "$report" ]
+shown=$(MANWIDTH=200 man -l "$page")
+help_options=$("$folder/kestrelbox-print" --help | grep -E '^ +-' | sed -E 's/^ +//; s/  .*//' |
+    grep -oE -- '--?[a-z][a-z-]*' | sort -u)
+kb_check "--help names options" [ "$(wc -l <<<"$help_options")" -ge 10 ]
+for option in $help_options; do
+    kb_check "the page shows $option" grep -qE -- "(^|[ ,])$option([=[ ,]|\$)" <<<"$shown"
+done
+for option in $(grep -oE -- '(^|[ ,])--?[a-z][a-z-]*' <<<"$shown" | tr -d ' ,' | sort -u); do
+    kb_check "$option of the page is an option of --help" grep -qxF -- "$option" <<<"$help_options"
+done
+
 for size in 16 32 48 64 128 256; do
     icon=$folder/share/icons/hicolor/${size}x$size/apps/kestrelbox.png
     kb_check "icon ${size}x$size" [ "$(identify -format '%m %wx%h' "$icon" 2>&1)" = "PNG ${size}x$size" ]
