@@ -18,8 +18,20 @@ if(TARGET kb_cups)
   install(TARGETS kb_cups LIBRARY DESTINATION .)
 endif()
 
-# The start file, the desktop entry and the icons depend on the folder chosen at install time, so they
-# are written by a script that runs then.
+# The manual page of kestrelbox-print, made from its --help (cli/CMakeLists.txt).
+if(KB_MAN_PAGES)
+  install(FILES ${KB_MAN_PAGES} DESTINATION share/man/man1)
+endif()
+
+# The desktop entry and the software centres' description (AppStream metainfo) carry one id, in the
+# reverse-domain form AppStream asks for; the screenshots the description shows are the pictures of
+# docs/images, wherever the project's files are published.
+set(KB_APP_ID "org.finchor.Kestrelbox" CACHE STRING "id of the desktop entry and of the AppStream metainfo")
+set(KB_SCREENSHOT_URL "https://kestrelbox.example/docs/images" CACHE STRING
+    "https address of the folder that serves docs/images, for the AppStream screenshots")
+
+# The start file, the desktop entry, the metainfo and the icons depend on the folder chosen at install
+# time, so they are written by a script that runs then.
 if(UNIX AND NOT APPLE)
   set(KB_INSTALL_DESKTOP_ENTRY ON)
 else()
@@ -27,7 +39,10 @@ else()
 endif()
 install(CODE "
 set(KB_DESKTOP_ENTRY ${KB_INSTALL_DESKTOP_ENTRY})
+set(KB_APP_ID \"${KB_APP_ID}\")
 set(KB_DESKTOP_TEMPLATE \"${PROJECT_SOURCE_DIR}/resources/kestrelbox.desktop.in\")
+set(KB_METAINFO_TEMPLATE \"${PROJECT_SOURCE_DIR}/resources/kestrelbox.metainfo.xml.in\")
+set(KB_SCREENSHOT_URL \"${KB_SCREENSHOT_URL}\")
 set(KB_ICON_DIR \"${PROJECT_SOURCE_DIR}/resources/icons\")
 set(KB_EXECUTABLE_NAME \"$<TARGET_FILE_NAME:Kestrelbox>\")
 include(\"${CMAKE_CURRENT_LIST_DIR}/InstallFolder.cmake\")

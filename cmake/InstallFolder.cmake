@@ -1,6 +1,6 @@
 # Runs at install time (from Install.cmake) with the folder chosen then: puts the first start file into
-# the program folder and, on Linux, the desktop entry and the icons under DIR/share. With
-# KB_DESKTOP_DATA_HOME set in the environment (for one user: ~/.local/share) the entry and the icons go
+# the program folder and, on Linux, the desktop entry, its AppStream metainfo and the icons under
+# DIR/share. With KB_DESKTOP_DATA_HOME set in the environment (for one user: ~/.local/share) these go
 # there as well, pointing into the program folder, so that the user's desktop menu lists the program.
 
 set(kb_folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
@@ -39,10 +39,24 @@ endif()
 set(KB_EXEC "${kb_exec}")
 set(KB_TRY_EXEC "${kb_try_exec}")
 foreach(data IN LISTS kb_data_dirs)
-  set(entry "$ENV{DESTDIR}${data}/applications/kestrelbox.desktop")
+  # Earlier versions named the entry kestrelbox.desktop: the one that starts this folder's program
+  # goes, or the menu would list the program twice.
+  set(old_entry "$ENV{DESTDIR}${data}/applications/kestrelbox.desktop")
+  if(EXISTS "${old_entry}")
+    file(STRINGS "${old_entry}" old_try_exec REGEX "^TryExec=")
+    if(old_try_exec STREQUAL "TryExec=${kb_try_exec}")
+      message(STATUS "Removing: ${old_entry}")
+      file(REMOVE "${old_entry}")
+    endif()
+  endif()
+  set(entry "$ENV{DESTDIR}${data}/applications/${KB_APP_ID}.desktop")
   message(STATUS "Installing: ${entry}")
   configure_file("${KB_DESKTOP_TEMPLATE}" "${entry}" @ONLY NEWLINE_STYLE UNIX)
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${entry}")
+  set(metainfo "$ENV{DESTDIR}${data}/metainfo/${KB_APP_ID}.metainfo.xml")
+  message(STATUS "Installing: ${metainfo}")
+  configure_file("${KB_METAINFO_TEMPLATE}" "${metainfo}" @ONLY NEWLINE_STYLE UNIX)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${metainfo}")
   foreach(size 16 32 48 64 128 256)
     file(INSTALL "${KB_ICON_DIR}/kestrelbox-${size}.png"
          DESTINATION "${data}/icons/hicolor/${size}x${size}/apps" RENAME kestrelbox.png)

@@ -34,9 +34,10 @@ KB_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6printsupp
 # xmessage from x11-utils), screenshots and pixel checks (imagemagick), a private print scheduler and
 # its client tools, the PDF tools that read the printed pages back, and the desktop entry's validator;
 # the filters and vendor PPDs of real printers' queues (cups-filters); python3 with libxfixes3 to read
-# the mouse cursor on the screen.
+# the mouse cursor on the screen; appstreamcli (appstream), man and groff to check the installed
+# AppStream metainfo and manual page.
 KB_TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick cups-daemon cups-client poppler-utils desktop-file-utils
-    cups-filters python3 libxfixes3)
+    cups-filters python3 libxfixes3 appstream man-db groff-base)
 # The fuzz targets (clang with libFuzzer and its sanitizer runtimes) and the start-up bench's X event
 # timer (xcb headers); the sanitizer build of .ci/run needs nothing more than g++.
 KB_TEST_PACKAGES+=(clang-14 libclang-rt-14-dev libxcb1-dev)

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The installed program folder: `cmake --install` into a folder whose path has a blank puts the
 # executables beside a new start file (01, 10, 10), a desktop entry that desktop-file-validate accepts
-# and whose Exec starts that executable, and the icon at every theme size; the program starts from
-# there, its window belongs to the entry (StartupWMClass) and "End" ends it. A
-# second install keeps the user's start file. The one-user install (KB_DESKTOP_DATA_HOME) also puts
-# the entry and the icons into the user's data folder.
+# and whose Exec starts that executable, AppStream metainfo of the same id that appstreamcli accepts,
+# the manual page of kestrelbox-print with every option of its --help, and the icon at every theme
+# size; the program starts from there, its window belongs to the entry (StartupWMClass) and "End" ends
+# it. A second install keeps the user's start file. The one-user install (KB_DESKTOP_DATA_HOME) also
+# puts the entry and the icons into the user's data folder, in place of an entry of the old name.
 # Usage: install_test.sh BUILD_DIR [ARTEFACT_DIR]
 source "$(dirname "$0")/lib.sh"
 build=$1
@@ -25,8 +26,10 @@ done
 kb_check "new start file 01, 10, 10 with CR LF (got '$(start_file_bytes)')" \
     [ "$(start_file_bytes)" = " 0 1 \r \n 1 0 \r \n 1 0 \r \n " ]
 
-entry=$folder/share/applications/kestrelbox.desktop
-kb_check "desktop entry installed" [ -f "$entry" ]
+entries=("$folder"/share/applications/*.desktop)
+kb_check "one desktop entry installed (${entries[*]##*/})" [ ${#entries[@]} -eq 1 -a -f "${entries[0]}" ]
+entry=${entries[0]}
+app_id=$(basename "$entry" .desktop)
 report=$(desktop-file-validate "$entry" 2>&1) || kb_fail "desktop-file-validate: $report"
 kb_check "desktop-file-validate has nothing to say ('$report')" [ -z "$report" ]
 exec_line=$(desktop_key "$entry" Exec)
@@ -35,6 +38,29 @@ exe=${exec_line#\"}
 exe=${exe%\"}
 kb_check "Exec ($exec_line) is the quoted path of the installed executable" \
     [ "\"$exe\"" = "$exec_line" -a "$exe" -ef "$folder/Kestrelbox" ]
+# The software centres' description: the entry's id, and appstreamcli finds the entry it names.
+metainfo=$folder/share/metainfo/$app_id.metainfo.xml
+kb_check "metainfo $app_id.metainfo.xml carries the entry's id" grep -q "<id>$app_id</id>" "$metainfo"
+report=$(appstreamcli validate-tree --no-net "$folder" 2>&1) || kb_fail "appstreamcli validate-tree: $report"
+kb_log "ok: appstreamcli validate-tree accepts the metainfo and its entry"
+
+# The manual page: man finds it for the program folder on PATH; it says every option --help names,
+# and names no option --help lacks; groff has nothing to warn about.
+page=$folder/share/man/man1/kestrelbox-print.1
+kb_check "man finds the installed page" [ "$(PATH=$folder:$PATH man -w kestrelbox-print)" = "$page" ]
+report=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+kb_check "groff has nothing to say about the page ('$report')" [ -z "$report" ]
+shown=$(MANWIDTH=200 man -l "$page")
+help_options=$("$folder/kestrelbox-print" --help | grep -E '^ +-' | sed -E 's/^ +//; s/  .*//' |
+    grep -oE -- '--?[a-z][a-z-]*' | sort -u)
+kb_check "--help names options" [ "$(wc -l <<<"$help_options")" -ge 10 ]
+for option in $help_options; do
+    kb_check "the page shows $option" grep -qE -- "(^|[ ,])$option([=[ ,]|\$)" <<<"$shown"
+done
+for option in $(grep -oE -- '(^|[ ,])--?[a-z][a-z-]*' <<<"$shown" | tr -d ' ,' | sort -u); do
+    kb_check "$option of the page is an option of --help" grep -qxF -- "$option" <<<"$help_options"
+done
+
 for size in 16 32 48 64 128 256; do
     icon=$folder/share/icons/hicolor/${size}x$size/apps/kestrelbox.png
     kb_check "icon ${size}x$size" [ "$(identify -format '%m %wx%h' "$icon" 2>&1)" = "PNG ${size}x$size" ]
@@ -59,8 +85,13 @@ kb_install_into "$folder"
 kb_check "a second install keeps the user's start file" [ "$(start_file_bytes)" = "$kept" ]
 
 # ---- For one user: the program folder in ~/.local/opt, the entry in the user's menu ----
+# The entry an earlier version installed for this folder under its old name gives way to the new one.
+old_entry=$HOME/.local/share/applications/kestrelbox.desktop
+mkdir -p "${old_entry%/*}"
+printf '[Desktop Entry]\nTryExec=%s\n' "$HOME/.local/opt/kestrelbox/Kestrelbox" >"$old_entry"
 KB_DESKTOP_DATA_HOME=$HOME/.local/share kb_install_into "$HOME/.local/opt/kestrelbox"
-user_entry=$HOME/.local/share/applications/kestrelbox.desktop
+kb_check "the old entry kestrelbox.desktop is gone" [ ! -e "$old_entry" ]
+user_entry=$HOME/.local/share/applications/$app_id.desktop
 report=$(desktop-file-validate "$user_entry" 2>&1) || kb_fail "desktop-file-validate: $report"
 kb_check "the user's entry starts the program in ~/.local/opt" \
     [ "$(desktop_key "$user_entry" Exec)" = "\"$HOME/.local/opt/kestrelbox/Kestrelbox\"" ]
