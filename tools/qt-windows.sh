@@ -60,8 +60,26 @@ apt-get "${apt_private[@]}" update -qq
 (cd "$work" && apt-get download -qq libwine-dev >/dev/null && dpkg-deb -x libwine-dev_*.deb wine-dev)
 wintab=$work/src/src/3rdparty/wintab
 mkdir -p "$wintab"
-cp "$(find "$work/wine-dev" -name wintab.h -path '*wine/windows*' | head -n1)" "$wintab/wintab.h"
+cp "$(find "$work/wine-dev" -name wintab.h -path '*wine/windows*' | head -n1)" "$wintab/wine-wintab.h"
 cp "$(find "$work/wine-dev" -name pktdef.h -path '*wine/windows*' | head -n1)" "$wintab/pktdef.h"
+# Wine's header leans on two macros of Wine's own Windows headers, and Qt on the API macro of the
+# tablet vendor's header: a few lines give them for MinGW-w64's headers.
+cat >"$wintab/wintab.h" <<'EOF'
+#pragma once
+#include <windows.h>
+#ifndef DECL_WINELIB_TYPE_AW
+#ifdef UNICODE
+#define WINELIB_NAME_AW(name) name##W
+#else
+#define WINELIB_NAME_AW(name) name##A
+#endif
+#define DECL_WINELIB_TYPE_AW(type) typedef WINELIB_NAME_AW(type) type;
+#endif
+#ifndef API
+#define API WINAPI
+#endif
+#include "wine-wintab.h"
+EOF
 stage "source" "$start"
 
 start=$(now)

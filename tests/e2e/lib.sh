@@ -195,6 +195,23 @@ kb_enter_hello_abc() {
     for ((i = 1; i < $1; i++)); do kb_key Down; done
 }
 
+# Clicks "Print" on the sheet screen and prints the id of the print dialog that opens (of the program
+# started by kb_start_main): kb_open_print_dialog NAME
+kb_open_print_dialog() {
+    local name=$1 dlg=""
+    click_panel $((632 + 44)) $((296 + 36)) >&2 # cmdPrint2 "Print"
+    local end=$(($(date +%s%N) + 20000000000))
+    while [[ -z $dlg ]] && (($(date +%s%N) < end)); do
+        dlg=$(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -vx "$w" | head -n1 || true)
+        sleep 0.1
+    done
+    [[ -n $dlg ]] || kb_fail "$name: no print dialog"
+    kb_log "$name: print dialog \"$(xdotool getwindowname "$dlg")\"" >&2
+    sleep 0.5
+    kb_screenshot "$name-dialog" >/dev/null
+    echo "$dlg"
+}
+
 kb_alive() { kill -0 "$1" 2>/dev/null; }
 
 # Mapped top-level windows titled exactly NAME, optionally of one process: kb_windows NAME [PID]

@@ -21,25 +21,9 @@ kb_start_main
 kb_enter_hello_abc 5
 kb_screenshot entry >/dev/null
 
-# Clicks "Print" and prints the id of the print dialog that opens: open_print_dialog NAME
-open_print_dialog() {
-    local name=$1 dlg=""
-    click_panel $((632 + 44)) $((296 + 36)) >&2 # cmdPrint2 "Print"
-    local end=$(($(date +%s%N) + 20000000000))
-    while [[ -z $dlg ]] && (($(date +%s%N) < end)); do
-        dlg=$(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -vx "$w" | head -n1 || true)
-        sleep 0.1
-    done
-    [[ -n $dlg ]] || kb_fail "$name: no print dialog"
-    kb_log "$name: print dialog \"$(xdotool getwindowname "$dlg")\"" >&2
-    sleep 0.5
-    kb_screenshot "$name-dialog" >/dev/null
-    echo "$dlg"
-}
-
 print_once() { # print_once RUN-NAME JOBS-BEFORE OFFSET-DOWN OFFSET-RIGHT (the saved offset lines)
     local name=$1 before=$2 down=$3 right=$4 dlg
-    dlg=$(open_print_dialog "$name")
+    dlg=$(kb_open_print_dialog "$name")
     kb_focus "$dlg"
     kb_key Return
     local t0
@@ -69,7 +53,7 @@ nothing_changed() { # nothing_changed NAME: no document, start file as it was, p
 }
 
 # ---- Cancelled dialog: nothing happens ----
-dlg=$(open_print_dialog cancel)
+dlg=$(kb_open_print_dialog cancel)
 kb_focus "$dlg"
 kb_key Escape
 kb_wait_for 5 bash -c "[ -z \"\$(xdotool search --all --onlyvisible --pid $pid --name '.' | grep -vx $w)\" ]" ||
@@ -82,7 +66,7 @@ for state in reject disable; do
     reject) cupsreject kbtest ;;
     disable) cupsdisable kbtest ;;
     esac
-    dlg=$(open_print_dialog "$state")
+    dlg=$(kb_open_print_dialog "$state")
     kb_focus "$dlg"
     kb_key Return
     box=$(kb_wait_window Kestrelbox 10 "$pid") || kb_fail "$state: no message for a queue that cannot print"
