@@ -31,21 +31,23 @@ bool sameFile(int fd, const std::string& path) {
            open.st_ino == named.st_ino;
 }
 
+// The byte that the window marks, as a lock request of the given type.
+struct flock windowMark(short type) {
+    struct flock mark {};
+    mark.l_type = type;
+    mark.l_whence = SEEK_SET;
+    mark.l_start = WindowMarkByte;
+    mark.l_len = 1;
+    return mark;
+}
+
 bool windowMarked(int fd) {
-    struct flock probe {};
-    probe.l_type = F_WRLCK;
-    probe.l_whence = SEEK_SET;
-    probe.l_start = WindowMarkByte;
-    probe.l_len = 1;
+    struct flock probe = windowMark(F_WRLCK);
     return ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
 }
 
 int markWindow(int fd) {
-    struct flock mark {};
-    mark.l_type = F_RDLCK;
-    mark.l_whence = SEEK_SET;
-    mark.l_start = WindowMarkByte;
-    mark.l_len = 1;
+    struct flock mark = windowMark(F_RDLCK);
     return ::fcntl(fd, F_OFD_SETLK, &mark) == 0 ? 0 : errno;
 }
 

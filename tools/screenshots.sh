@@ -50,15 +50,7 @@ kb_key Down Down Down                  # ... to "Skyblue"
 shoot_window sheet-screen.png
 
 # ---- Print: the dialog's default queue is the private one; the page it received, rasterised ----
-click_panel $((632 + 44)) $((296 + 36)) # cmdPrint2 "Print"
-dlg=""
-end=$(($(date +%s) + 20))
-while [[ -z $dlg ]] && (($(date +%s) < end)); do
-    dlg=$(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -vx "$w" | head -n1 || true)
-    sleep 0.1
-done
-[[ -n $dlg ]] || kb_fail "no print dialog"
-sleep 0.5
+dlg=$(kb_open_print_dialog print)
 kb_focus "$dlg"
 kb_key Return
 kb_wait_for 30 kb_have_jobs 1 || kb_fail "no document reached the queue ($(lpstat -o 2>&1))"

@@ -26,18 +26,6 @@ click_panel $((460 + 30)) $((304 + 8)) # ListBox11, item "White"
 kb_key Down Down Down Down Down          # ... to "Blue"
 start_file_before=$(od -An -c "$KB_START_FILE")
 
-open_print_dialog() { # prints the id of the print dialog that "Print" opens
-    click_panel $((632 + 44)) $((296 + 36)) >&2
-    local dlg="" end=$(($(date +%s%N) + 20000000000))
-    while [[ -z $dlg ]] && (($(date +%s%N) < end)); do
-        dlg=$(xdotool search --all --onlyvisible --pid "$pid" --name '.' 2>/dev/null | grep -vx "$w" | head -n1 || true)
-        sleep 0.1
-    done
-    [[ -n $dlg ]] || kb_fail "no print dialog"
-    sleep 0.5
-    echo "$dlg"
-}
-
 # ---- A full spool and a full TMPDIR: reported, nothing sent, nothing stored ----
 fill() { # fill FOLDER: a small tmpfs on it, filled to the last byte; fails where mounting is not allowed
     mount -t tmpfs -o size=256k,mode=0777 tmpfs "$1" 2>/dev/null || return 1
@@ -52,7 +40,7 @@ elif ! fill "$KB_CUPS/spool" || ! fill "$TMPDIR"; then
     KB_MOUNTS=()
     kb_log "SKIPPED: the full-spool case: this machine does not let root mount a tmpfs"
 else
-    dlg=$(open_print_dialog)
+    dlg=$(kb_open_print_dialog field)
     kb_focus "$dlg"
     kb_key Return
     box=$(kb_wait_window Kestrelbox 20 "$pid") || kb_fail "full spool: no message"
@@ -69,7 +57,7 @@ else
 fi
 
 # ---- The run through the vendor queue, with the dialog as it opens ----
-dlg=$(open_print_dialog)
+dlg=$(kb_open_print_dialog field)
 kb_screenshot field-dialog >/dev/null
 kb_focus "$dlg"
 kb_key Return
