@@ -266,7 +266,8 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
             !QFile::exists(lib))
             GTEST_SKIP() << "no CUPS scheduler to test against";
         const QString script =
-            QStringLiteral("source '%1' && kb_setup queuecheck '%2' && kb_start_cups && "
+            QStringLiteral("source '%1' && KB_MODULE='" KB_CUPS_MODULE "' kb_setup queuecheck '%2' && "
+                           "kb_start_cups && "
                            "KB_QUEUE_CHILD=1 KB_QUEUE_OUT=\"$KB_PRINT_OUT\" QT_QPA_PLATFORM=offscreen "
                            "\"$KB_EXE\" --gtest_filter=QueueCheck.*")
                 .arg(lib, QCoreApplication::applicationFilePath());
