@@ -42,6 +42,23 @@ bool usableFolder(const QString& folder, QString& why, struct stat& info) {
     return true;
 }
 
+// The runtime folder is trusted only as the user's own, which nobody else may write: in a shared folder
+// (XDG_RUNTIME_DIR=/tmp) another user could listen under our name and swallow every hand-over.
+bool usableRuntimeFolder(const QString& folder, QString& why) {
+    struct stat info {};
+    if (!usableFolder(folder, why, info))
+        return false;
+    if (info.st_uid != ::getuid()) {
+        why = QStringLiteral("他のユーザーのフォルダーです");
+        return false;
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        why = QStringLiteral("他のユーザーも書き込めるフォルダーです");
+        return false;
+    }
+    return true;
+}
+
 // The user's own folder in the temporary folder, shared with nobody: made when missing, and refused
 // when it is anything but a folder of this user (someone else could listen in it under our name).
 bool usablePrivateFolder(const QString& folder, QString& why) {
@@ -66,15 +83,34 @@ bool usablePrivateFolder(const QString& folder, QString& why) {
     return usableFolder(folder, why, info);
 }
 
-// A socket address for path; false when the path does not fit (registrationName keeps it short).
+// A socket address for path; false when the path does not fit (a longer one would be cut short, or
+// become a name in the abstract namespace that all users share).
 bool socketAddress(const QString& path, sockaddr_un& address) {
     const QByteArray name = QFile::encodeName(path);
     address = sockaddr_un{};
     address.sun_family = AF_UNIX;
-    if (static_cast<std::size_t>(name.size()) >= sizeof(address.sun_path))
+    if (name.isEmpty() || static_cast<std::size_t>(name.size()) >= sizeof(address.sun_path))
         return false;
     std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
     return true;
+}
+
+bool fitsSocketAddress(const QString& path) {
+    sockaddr_un address;
+    return socketAddress(path, address);
+}
+
+// The registration's socket in folder, or empty when even the short name leaves the path too long for
+// a socket address. A long executable name goes in as its digest.
+QString socketPathIn(const QString& folder, const QString& user, const QString& exeFileName) {
+    const QString path = QDir(folder).filePath(QStringLiteral("kestrelbox-%1-%2").arg(user, exeFileName));
+    if (fitsSocketAddress(path))
+        return path;
+    const QByteArray digest =
+        QCryptographicHash::hash(exeFileName.toUtf8(), QCryptographicHash::Sha1).toHex().left(24);
+    const QString shortPath =
+        QDir(folder).filePath(QStringLiteral("kestrelbox-%1-%2").arg(user, QString::fromLatin1(digest)));
+    return fitsSocketAddress(shortPath) ? shortPath : QString();
 }
 
 // Waits until fd is ready for events, at most timeoutMs; false on time-out or error.
@@ -235,31 +271,32 @@ class SocketListener final : public Listener {
 
 QString registrationName(const QString& exeFileName, QString* why) {
     const QString user = QString::number(::getuid());
-    // The runtime folder first: it is the user's own by definition. A runtime folder the user cannot
-    // write (a session set up wrongly) must not keep the program from starting.
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
     QString reasons, problem;
-    struct stat info {};
-    if (!folder.isEmpty() && !usableFolder(folder, problem, info)) {
-        reasons += QStringLiteral("\n%1: %2").arg(folder, problem);
-        folder.clear();
+    const auto note = [&reasons](const QString& folder, const QString& what) {
+        reasons += QStringLiteral("\n%1: %2").arg(folder, what);
+    };
+    const QString tooLong = QStringLiteral("ソケットのパスが長すぎます");
+    // The runtime folder first, when it is the user's alone. One that cannot be used (a session set up
+    // wrongly, a shared folder) must not keep the program from starting: the private folder serves.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty()) {
+        if (!usableRuntimeFolder(runtime, problem))
+            note(runtime, problem);
+        else if (const QString path = socketPathIn(runtime, user, exeFileName); !path.isEmpty())
+            return path;
+        else
+            note(runtime, tooLong);
     }
-    if (folder.isEmpty()) {
-        folder = QDir(QDir::tempPath()).filePath(QStringLiteral("kestrelbox-%1").arg(user));
-        if (!usablePrivateFolder(folder, problem)) {
-            reasons += QStringLiteral("\n%1: %2").arg(folder, problem);
-            if (why)
-                *why = reasons.mid(1);
-            return QString();
-        }
+    const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("kestrelbox-%1").arg(user));
+    if (usablePrivateFolder(own, problem)) {
+        if (const QString path = socketPathIn(own, user, exeFileName); !path.isEmpty())
+            return path;
+        problem = tooLong;
     }
-    const QString path = QDir(folder).filePath(QStringLiteral("kestrelbox-%1-%2").arg(user, exeFileName));
-    // A socket path has room for little more than 100 bytes; a long name goes in as its digest.
-    if (QFile::encodeName(path).size() <= 100)
-        return path;
-    const QByteArray digest =
-        QCryptographicHash::hash(exeFileName.toUtf8(), QCryptographicHash::Sha1).toHex().left(24);
-    return QDir(folder).filePath(QStringLiteral("kestrelbox-%1-%2").arg(user, QString::fromLatin1(digest)));
+    note(own, problem);
+    if (why)
+        *why = reasons.mid(1);
+    return QString();
 }
 
 Peer call(const QString& name, const QByteArray& request) {
@@ -284,7 +321,10 @@ void removeStale(const QString& name) {
 std::unique_ptr<Listener> listen(const QString& name, std::function<void(const QByteArray&)> onRequest,
                                  QString& why) {
     sockaddr_un address;
-    socketAddress(name, address);
+    if (!socketAddress(name, address)) {
+        why = systemError(ENAMETOOLONG);
+        return nullptr;
+    }
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         why = systemError(errno);

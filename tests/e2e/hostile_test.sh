@@ -4,8 +4,9 @@
 # endless read), and the program ends by itself once the box is closed. Run as an ordinary user
 # (the test drops root for it), an installation folder the user cannot write still keeps the position
 # picked on the sheet map (the file is rewritten in place), a read-only start file is refused and kept,
-# a runtime folder the user cannot write does not stop the program or its hand-over, and when no folder
-# at all can hold the registration the program says so and ends with a non-zero status.
+# a runtime folder the user cannot write, whose path is too long for a socket, or which others may write
+# (another user listening there under the program's name) does not stop the program or its hand-over,
+# and when no folder at all can hold the registration the program says so and ends with a non-zero status.
 # Usage: hostile_test.sh EXECUTABLE [ARTEFACT_DIR]
 source "$(dirname "$0")/lib.sh"
 kb_setup hostile "$1" "${2:-}"
@@ -103,6 +104,53 @@ kb_wait_for 5 bash -c "[ -z \"\$(xdotool search --all --onlyvisible --pid $pid -
 kb_click "$w" $((168 + 36)) 44 # End, beside Exit on the sheet screen
 kb_wait_exit "$pid" 10 || kb_fail "program still running 10 s after End"
 kb_check "ended with code 0 after End (got $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
+
+# Starts the program with XDG_RUNTIME_DIR=$1: its window opens, a second start hands over to it and
+# ends, and "End" ends it: hand_over_in FOLDER WHAT
+hand_over_in() {
+    local pid
+    XDG_RUNTIME_DIR=$1 kb_start_app "$wrapper"
+    pid=$KB_APP_PID
+    w=$(kb_wait_window Main 20 "$pid") || kb_fail "$2: no window \"Main\""
+    XDG_RUNTIME_DIR=$1 kb_start_app "$wrapper"
+    kb_wait_exit "$KB_APP_PID" 10 || kb_fail "$2: a second start did not end"
+    kb_check "$2: a second start hands over and ends (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
+    kb_check "$2: still one window Main" [ "$(kb_windows Main | wc -l)" -eq 1 ]
+    kb_check "$2: the registration is in the private folder" [ -S "$TMPDIR/kestrelbox-$uid/kestrelbox-$uid-Kestrelbox" ]
+    sleep 0.3
+    kb_click "$w" 124 44 # End
+    kb_wait_exit "$pid" 10 || kb_fail "$2: program still running 10 s after End"
+}
+uid=$(as_user id -u)
+
+# ---- A runtime folder whose path leaves no room for the socket's name (104 bytes) ----
+long=$KB_ROOT/r
+long+=$(printf 'r%.0s' $(seq $((104 - ${#long}))))
+mkdir -m 0700 "$long"
+((EUID != 0)) || chown nobody:nogroup "$long"
+hand_over_in "$long" "104-byte runtime folder"
+
+# ---- A shared runtime folder (mode 1777, like /tmp) where another user listens under our name ----
+# As root the program runs as nobody and the listener is root's; as an ordinary user the listener is
+# the user's own, standing in for another's.
+shared=$KB_ROOT/shared
+mkdir -m 1777 "$shared"
+python3 -c '
+import os, socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.bind(sys.argv[1])
+os.chmod(sys.argv[1], 0o777)
+s.listen(4)
+while True:
+    c, _ = s.accept()
+    with open(sys.argv[2], "ab") as log:
+        log.write(c.recv(64) or b"(looked)")
+    c.close()
+' "$shared/kestrelbox-$uid-Kestrelbox" "$KB_ROOT/listener.log" &
+KB_PIDS+=($!)
+kb_wait_for 5 test -S "$shared/kestrelbox-$uid-Kestrelbox" || kb_fail "the other listener did not start"
+hand_over_in "$shared" "shared runtime folder"
+kb_check "the other user's listener was never called" [ ! -e "$KB_ROOT/listener.log" ]
 
 # ---- No folder can hold the registration: the program says so and fails ----
 export TMPDIR=$KB_ROOT/no-such-folder
