@@ -403,6 +403,10 @@ int runCommand(const QStringList& args, const Environment& env) {
     printer.setColorMode(QPrinter::Color);
 
     QtPrintSurface surface(printer);
+    // What the messages name: the queue, or the file the PDF goes to.
+    const QString target =
+        QStringLiteral("%1 \"%2\"")
+            .arg(toQueue ? QStringLiteral("printer") : QStringLiteral("file"), surface.printerLabel());
     const std::vector<SheetRange> ranges = splitWholeRun(startPosition, o.count);
     // Every label must land on the paper, before anything is sent.
     const std::vector<std::int32_t> off = positionsOffPaper(surface.paper(), right, down, ranges);
@@ -410,10 +414,9 @@ int runCommand(const QStringList& args, const Environment& env) {
         QStringList names;
         for (std::int32_t p : off)
             names << QString::number(p);
-        return fail(NotPrinted,
-                    QStringLiteral("printer \"%1\": labels at positions %2 would lie off the paper "
-                                   "\"%3\"; the label sheet is A4")
-                        .arg(surface.printerLabel(), names.join(QStringLiteral(", ")), surface.paperName()));
+        return fail(NotPrinted, QStringLiteral("%1: labels at positions %2 would lie off the paper "
+                                               "\"%3\"; the label sheet is A4")
+                                    .arg(target, names.join(QStringLiteral(", ")), surface.paperName()));
     }
 
     SheetJob job;
@@ -431,25 +434,34 @@ int runCommand(const QStringList& args, const Environment& env) {
         return done == 0 ? QStringLiteral("no sheet printed")
                          : QStringLiteral("sheets 1..%1 printed").arg(done);
     };
+    // A file holds every sheet or none: none of them counts until it is written whole.
+    const auto notWritten = [&] {
+        return fail(NotPrinted, QStringLiteral("%1 not written: %2").arg(target, surface.failure()));
+    };
     for (const SheetRange& range : ranges) {
-        if (!PrintSheet(surface, pause, job, range.sheet, range.first, range.last))
-            return fail(NotPrinted, QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4 (%5)")
-                                        .arg(surface.printerLabel())
+        if (!PrintSheet(surface, pause, job, range.sheet, range.first, range.last)) {
+            if (!toQueue)
+                return notWritten();
+            return fail(NotPrinted, QStringLiteral("%1 refused sheet %2 of %3: %4 (%5)")
+                                        .arg(target)
                                         .arg(done + 1)
                                         .arg(total)
-                                        .arg(surface.failure(),
-                                             toQueue ? sheetsDone() : QStringLiteral("nothing written")));
+                                        .arg(surface.failure(), sheetsDone()));
+        }
         ++done;
         if (total > 1 && !o.quiet)
             env.err(QStringLiteral("sheet %1 of %2\n").arg(done).arg(total));
     }
-    // A file holds every sheet: none of them counts until it is written whole.
     if (!surface.finish())
-        return fail(
-            NotPrinted,
-            QStringLiteral("\"%1\" could not be written: %2").arg(surface.printerLabel(), surface.failure()));
-    if (!toQueue)
+        return notWritten();
+    if (!toQueue) {
+        // A label line taken for an option can turn into a file name (-ops): say what was written.
+        if (!o.quiet)
+            env.err(QStringLiteral("wrote %1 %2 to %3\n")
+                        .arg(total)
+                        .arg(total == 1 ? QStringLiteral("sheet") : QStringLiteral("sheets"), o.output));
         return Printed;
+    }
 
     // As after a run in the window: the position after the last label, and the offsets of this run
     // when they were chosen for it (otherwise the saved ones stay).

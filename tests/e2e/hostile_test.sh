@@ -7,6 +7,8 @@
 # a runtime folder the user cannot write, whose path is too long for a socket, or which others may write
 # (another user listening there under the program's name) does not stop the program or its hand-over,
 # and when no folder at all can hold the registration the program says so and ends with a non-zero status.
+# kestrelbox-print -o never writes through a link or over a named pipe or a device, and the print module
+# is loaded only from beside the executable (not from a module planted where the build put it).
 # Usage: hostile_test.sh EXECUTABLE [ARTEFACT_DIR]
 source "$(dirname "$0")/lib.sh"
 kb_setup hostile "$1" "${2:-}"
@@ -151,6 +153,57 @@ KB_PIDS+=($!)
 kb_wait_for 5 test -S "$shared/kestrelbox-$uid-Kestrelbox" || kb_fail "the other listener did not start"
 hand_over_in "$shared" "shared runtime folder"
 kb_check "the other user's listener was never called" [ ! -e "$KB_ROOT/listener.log" ]
+
+# ---- kestrelbox-print -o at a link, a named pipe and (as root) a device: status 5, nothing written ----
+cp "$(dirname "$1")/kestrelbox-print" "$KB_INSTALL/"
+cli() { # cli ARGS...: its status in rc, its standard error in err
+    rc=0
+    env -u DISPLAY timeout 20 "$KB_INSTALL/kestrelbox-print" "$@" >"$KB_ROOT/out.txt" 2>"$KB_ROOT/err.txt" || rc=$?
+    err=$(cat "$KB_ROOT/err.txt")
+}
+out=$KB_ROOT/out
+mkdir "$out"
+printf 'keep me\n' >"$KB_ROOT/victim"
+ln -s "$KB_ROOT/victim" "$out/link.pdf"
+mkfifo "$out/fifo.pdf"
+targets=(link.pdf fifo.pdf)
+if ((EUID == 0)); then
+    mknod "$out/null.pdf" c 1 3 # a copy of /dev/null
+    targets+=(null.pdf)
+fi
+for t in "${targets[@]}"; do
+    kind=$(stat -c %F "$out/$t")
+    cli -o "$out/$t" HELLO
+    kb_check "-o $t: status 5 (got $rc)" [ "$rc" -eq 5 ]
+    kb_check "-o $t: the message names the file and why ($err)" grep -q "^kestrelbox-print: file \"$out/$t\" not written: ." <<<"$err"
+    kb_check "-o $t: still a $kind" [ "$(stat -c %F "$out/$t")" = "$kind" ]
+done
+kb_check "-o at a link: its target kept" [ "$(cat "$KB_ROOT/victim")" = "keep me" ]
+kb_check "-o: nothing else in the folder" [ "$(ls -A "$out" | wc -l)" -eq ${#targets[@]} ]
+
+# ---- No print module beside the executable, and one planted at the path of the build's ----
+# In a mount namespace of its own, the module the build made is covered by one that leaves a mark when
+# loaded; the program must load neither, and say which module it misses.
+kb_start_cups
+rm "$KB_INSTALL/libkb_cups.so"
+printf '#include <fcntl.h>\n#include <unistd.h>\n__attribute__((constructor)) static void planted(void) {
+    close(open("%s", O_CREAT | O_WRONLY, 0644)); }\n' "$KB_ROOT/planted-ran" >"$KB_ROOT/planted.c"
+cc -shared -fPIC -o "$KB_ROOT/planted.so" "$KB_ROOT/planted.c"
+ns=(unshare -m)
+((EUID == 0)) || ns=(unshare -r -m)
+if "${ns[@]}" true 2>/dev/null; then
+    rc=0
+    "${ns[@]}" bash -c 'mount --bind "$0" "$1" && exec env -u DISPLAY "$2" --printer=kbtest HELLO' \
+        "$KB_ROOT/planted.so" "$(dirname "$1")/libkb_cups.so" "$KB_INSTALL/kestrelbox-print" 2>"$KB_ROOT/err.txt" || rc=$?
+    err=$(cat "$KB_ROOT/err.txt")
+    kb_check "no module: the planted module was never loaded" [ ! -e "$KB_ROOT/planted-ran" ]
+    kb_check "no module: a non-zero status (got $rc)" [ "$rc" -ne 0 ]
+    kb_check "no module: the message names it ($err)" grep -q "libkb_cups.so" <<<"$err"
+    kb_check "no module: nothing sent" [ "$(kb_job_count)" -eq 0 ]
+else
+    kb_log "SKIPPED: no mount namespace here to plant a module at the build's path"
+fi
+kb_stop_cups
 
 # ---- No folder can hold the registration: the program says so and fails ----
 export TMPDIR=$KB_ROOT/no-such-folder
