@@ -320,14 +320,17 @@ QString usageText() {
         "  --list               show the labels as text: sheet, position, serial (or -), line 1,\n"
         "                       line 2, tab-separated; nothing is printed or stored\n"
         "  --start-file=PATH    default: StartFile.txt beside the executable\n"
-        "  -q, --quiet          no progress on standard error\n"
+        "  -q, --quiet          nothing on standard error but errors (no progress, no \"wrote\")\n"
         "  -h, --help           this text\n"
         "  --version            the version\n"
+        "  --                   every argument after it is a label line, even one that begins with\n"
+        "                       \"-\": kestrelbox-print -- -5 LOT (without it, -ops is -o ps)\n"
         "\n"
-        "Exit status: 0 printed; 1 no Shift-JIS codec or an unexpected error; 2 an argument refused;\n"
-        "3 the queue is missing, stopped or refuses jobs; 4 the Kestrelbox window is running; 5 not\n"
-        "printed (a label off the paper, or the printer or the file refused a sheet); 6 the start file\n"
-        "is missing or unreadable; 7 printed, but the next position could not be stored.\n");
+        "Exit status: 0 printed; 1 no Shift-JIS codec, standard output not written, or an unexpected\n"
+        "error; 2 an argument refused; 3 the queue is missing, stopped or refuses jobs; 4 the Kestrelbox\n"
+        "window is running; 5 not printed (a label off the paper, the printer refused a sheet, or the\n"
+        "file could not be written); 6 the start file is missing or unreadable; 7 printed, but the next\n"
+        "position could not be stored.\n");
 }
 
 int runCommand(const QStringList& args, const Environment& env) {

@@ -1,9 +1,12 @@
 // kestrelbox-print: the command-line front end beside the window.
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
+#include "cli/CommandLine.h"
 #include "cli/PrintCommand.h"
 #include "services/InstanceGuard.h"
 #include "services/LocalClock.h"
@@ -19,9 +22,24 @@ bool windowRunning() {
 #endif
 }
 
+// The first failure to write standard output (a full disk, a closed pipe): a run whose output was lost
+// must not end as if it had been given.
+int outputError = 0;
+
 void write(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    const auto size = static_cast<std::size_t>(bytes.size());
+    if (std::fwrite(bytes.constData(), 1, size, stream) != size && stream == stdout && !outputError)
+        outputError = errno ? errno : EIO;
+}
+
+// Standard output written whole, up to the last byte; otherwise why not.
+int finishOutput() {
+    if (std::fflush(stdout) != 0 && !outputError)
+        outputError = errno ? errno : EIO;
+    if (std::ferror(stdout) && !outputError)
+        outputError = EIO;
+    return outputError;
 }
 
 // Qt's own notes (a missing XDG_RUNTIME_DIR under cron, say) would mix with the command's messages on
@@ -35,6 +53,8 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) 
 
 int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessages);
+    // Before the application object takes Qt's own options out of argv.
+    const QStringList args = kb::cli::commandArguments(argc, argv);
     // Fonts, the codec and the PDF writer need a QGuiApplication, not a display: the command never shows
     // a window, so a platform taken from the desktop's environment (xcb without a display, in a job
     // started over ssh or from cron) could only make it fail.
@@ -45,10 +65,15 @@ int main(int argc, char** argv) {
                                    [](const QString& text) { write(stderr, text); }};
     int status = kb::cli::Failed;
     try {
-        status = kb::cli::runCommand(QCoreApplication::arguments().mid(1), env);
+        status = kb::cli::runCommand(args, env);
     } catch (const std::exception& e) {
         write(stderr, QStringLiteral("kestrelbox-print: %1\n").arg(QString::fromUtf8(e.what())));
     }
-    std::fflush(stdout);
+    if (const int error = finishOutput()) {
+        write(stderr, QStringLiteral("kestrelbox-print: standard output: %1\n")
+                          .arg(QString::fromLocal8Bit(std::strerror(error))));
+        if (status == kb::cli::Printed)
+            status = kb::cli::Failed;
+    }
     return status;
 }
