@@ -36,17 +36,24 @@ bool OutputFile::fail(const QString& why) {
 bool OutputFile::open() {
     if (const QString why = outputfile::refusal(m_path); !why.isEmpty())
         return fail(why);
+    // A file the user keeps read-only is not replaced, though its folder would let it be.
+    const QFileInfo existing(m_path);
+    if (existing.exists() && !existing.isWritable())
+        return fail(QStringLiteral("書き込みが許されていないファイルです"));
     // A new file only: a name that someone made meanwhile (a link among them) is never opened.
-    for (int attempt = 0; attempt < 100 && !m_temp.isOpen(); ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
         m_temp.setFileName(tempPathBeside(m_path));
-        if (!m_temp.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !QFileInfo::exists(m_temp.fileName()))
-            return fail(m_temp.errorString());
+        if (m_temp.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !QFileInfo::exists(m_temp.fileName()))
+            break;
     }
-    if (!m_temp.isOpen())
-        return fail(m_temp.errorString());
+    if (!m_temp.isOpen()) {
+        const QString why = m_temp.errorString();
+        m_temp.setFileName(QString()); // not ours: cancel() must leave it
+        return fail(why);
+    }
     // The new file keeps the permissions of the one it replaces.
-    if (QFileInfo::exists(m_path))
-        m_temp.setPermissions(QFile::permissions(m_path));
+    if (existing.exists())
+        m_temp.setPermissions(existing.permissions());
     return true;
 }
 
