@@ -126,6 +126,12 @@ bool Tfrmmain::PrintRun() {
     }
 
     auto failed = [&](int sheetsDone) {
+        // A file holds the whole run or nothing of it.
+        if (surface.toFile())
+            return Error(QStringLiteral("印刷できませんでした。ファイル「%1」に書き込めませんでした：%2。"
+                                        "ファイルには何も書き込まれていません")
+                             .arg(surface.printerLabel(), surface.failure())
+                             .toStdString());
         return Error(
             QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした：%2。%3")
                 .arg(surface.printerLabel(), surface.failure(), sheetsPrinted(sheetsDone))

@@ -462,21 +462,24 @@ QString usageText() {
         "  --no-wait            end once the print queue holds every sheet, without waiting for the\n"
         "                       printer to print them\n"
         "  --start-file=PATH    default: StartFile.txt beside the executable\n"
-        "  -q, --quiet          no progress on standard error\n"
+        "  -q, --quiet          nothing on standard error but errors (no progress, no \"wrote\")\n"
         "  -h, --help           this text\n"
         "  --version            the version\n"
+        "  --                   every argument after it is a label line, even one that begins with\n"
+        "                       \"-\": kestrelbox-print -- -5 LOT (without it, -ops is -o ps)\n"
         "\n"
         "A run that prints holds the start file: it waits up to 60 s for another run to finish with it,\n"
         "and is refused while the Kestrelbox window holds it. It then waits until the printer has printed\n"
         "every sheet (unless --no-wait). Ctrl-C stops it after the sheet in progress; what was printed\n"
         "is stored and named.\n"
         "\n"
-        "Exit status: 0 printed; 1 no Shift-JIS codec or an unexpected error; 2 an argument refused;\n"
-        "3 the queue is missing, stopped or refuses jobs; 4 the start file is in use (the window holds\n"
-        "it, or another run still did after 60 s); 5 not printed, or printed only in part (a label off\n"
-        "the paper, or the printer or the file refused a sheet); 6 the start file is missing or\n"
-        "unreadable; 7 printed, but the next position could not be stored; 8 the printer took a sheet\n"
-        "but its job was stopped, cancelled or aborted; 128 + N stopped by signal N (130 for Ctrl-C).\n");
+        "Exit status: 0 printed; 1 no Shift-JIS codec, standard output not written, or an unexpected\n"
+        "error; 2 an argument refused; 3 the queue is missing, stopped or refuses jobs; 4 the start file\n"
+        "is in use (the window holds it, or another run still did after 60 s); 5 not printed, or printed\n"
+        "only in part (a label off the paper, the printer refused a sheet, or the file could not be\n"
+        "written); 6 the start file is missing or unreadable; 7 printed, but the next position could not\n"
+        "be stored; 8 the printer took a sheet but its job was stopped, cancelled or aborted; 128 + N\n"
+        "stopped by signal N (130 for Ctrl-C).\n");
 }
 
 int runCommand(const QStringList& args, const Environment& env) {
@@ -555,6 +558,10 @@ int runCommand(const QStringList& args, const Environment& env) {
     printer.setColorMode(QPrinter::Color);
 
     QtPrintSurface surface(printer);
+    // What the messages name: the queue, or the file the PDF goes to.
+    const QString target =
+        QStringLiteral("%1 \"%2\"")
+            .arg(toQueue ? QStringLiteral("printer") : QStringLiteral("file"), surface.printerLabel());
     const std::vector<SheetRange> ranges = splitWholeRun(startPosition, o.count);
     // Every label must land on the paper, before anything is sent.
     const std::vector<std::int32_t> off = positionsOffPaper(surface.paper(), right, down, ranges);
@@ -562,10 +569,9 @@ int runCommand(const QStringList& args, const Environment& env) {
         QStringList names;
         for (std::int32_t p : off)
             names << QString::number(p);
-        return fail(NotPrinted,
-                    QStringLiteral("printer \"%1\": labels at positions %2 would lie off the paper "
-                                   "\"%3\"; the label sheet is A4")
-                        .arg(surface.printerLabel(), names.join(QStringLiteral(", ")), surface.paperName()));
+        return fail(NotPrinted, QStringLiteral("%1: labels at positions %2 would lie off the paper "
+                                               "\"%3\"; the label sheet is A4")
+                                    .arg(target, names.join(QStringLiteral(", ")), surface.paperName()));
     }
 
     SheetJob job;
@@ -595,20 +601,17 @@ int runCommand(const QStringList& args, const Environment& env) {
     const QString stopped =
         QStringLiteral("stopped by signal %1 after sheet %2 of %3").arg(signal).arg(done).arg(total);
     if (!toQueue) {
-        // A file holds every sheet: none of them counts until it is written whole.
+        // A file holds every sheet or none: none of them counts until it is written whole.
         if (signal)
             return fail(static_cast<Status>(StoppedBase + signal),
                         stopped + QStringLiteral(": nothing written"));
-        if (!refusal.isEmpty())
-            return fail(NotPrinted,
-                        QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4 (nothing written)")
-                            .arg(surface.printerLabel())
-                            .arg(done + 1)
-                            .arg(total)
-                            .arg(refusal));
-        if (!surface.finish())
-            return fail(NotPrinted, QStringLiteral("\"%1\" could not be written: %2")
-                                        .arg(surface.printerLabel(), surface.failure()));
+        if (!refusal.isEmpty() || !surface.finish())
+            return fail(NotPrinted, QStringLiteral("%1 not written: %2").arg(target, surface.failure()));
+        // A label line taken for an option can turn into a file name (-ops): say what was written.
+        if (!o.quiet)
+            env.err(QStringLiteral("wrote %1 %2 to %3\n")
+                        .arg(total)
+                        .arg(total == 1 ? QStringLiteral("sheet") : QStringLiteral("sheets"), o.output));
         return Printed;
     }
 

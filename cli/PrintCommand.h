@@ -19,11 +19,11 @@ namespace kb::cli {
 // What the command ends with; the README lists them for scripts.
 enum Status : int {
     Printed = 0,
-    Failed = 1,         // the platform cannot convert Shift-JIS, or an unexpected error
+    Failed = 1,         // no Shift-JIS conversion, standard output not written, or an unexpected error
     BadArguments = 2,   // an argument refused: nothing printed or stored
     QueueProblem = 3,   // the queue is missing, stopped or refuses jobs: nothing sent or stored
     StartFileInUse = 4, // the window holds the start file, or another run still did after the wait
-    NotPrinted = 5,     // a label off the paper, or the printer or the file refused a sheet
+    NotPrinted = 5,     // a label off the paper, the printer refused a sheet, or the file was not written
     NoStartFile = 6,    // the start file is missing or cannot be read
     NotStored = 7,      // the labels were printed, but the next position could not be stored
     JobFailed = 8,      // the scheduler took a sheet, then its job was stopped, cancelled or aborted

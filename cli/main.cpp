@@ -1,18 +1,36 @@
 // kestrelbox-print: the command-line front end beside the window.
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
+#include "cli/CommandLine.h"
 #include "cli/PrintCommand.h"
 #include "cli/StopRequest.h"
 #include "services/LocalClock.h"
 
 namespace {
 
+// The first failure to write standard output (a full disk, a closed pipe): a run whose output was lost
+// must not end as if it had been given.
+int outputError = 0;
+
 void write(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    const auto size = static_cast<std::size_t>(bytes.size());
+    if (std::fwrite(bytes.constData(), 1, size, stream) != size && stream == stdout && !outputError)
+        outputError = errno ? errno : EIO;
+}
+
+// Standard output written whole, up to the last byte; otherwise why not.
+int finishOutput() {
+    if (std::fflush(stdout) != 0 && !outputError)
+        outputError = errno ? errno : EIO;
+    if (std::ferror(stdout) && !outputError)
+        outputError = EIO;
+    return outputError;
 }
 
 // Qt's own notes (a missing XDG_RUNTIME_DIR under cron, say) would mix with the command's messages on
@@ -26,6 +44,8 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) 
 
 int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessages);
+    // Before the application object takes Qt's own options out of argv.
+    const QStringList args = kb::cli::commandArguments(argc, argv);
     // Fonts, the codec and the PDF writer need a QGuiApplication, not a display: the command never shows
     // a window, so a platform taken from the desktop's environment (xcb without a display, in a job
     // started over ssh or from cron) could only make it fail.
@@ -37,10 +57,15 @@ int main(int argc, char** argv) {
                                    [](const QString& text) { write(stderr, text); }, kb::cli::stopRequest};
     int status = kb::cli::Failed;
     try {
-        status = kb::cli::runCommand(QCoreApplication::arguments().mid(1), env);
+        status = kb::cli::runCommand(args, env);
     } catch (const std::exception& e) {
         write(stderr, QStringLiteral("kestrelbox-print: %1\n").arg(QString::fromUtf8(e.what())));
     }
-    std::fflush(stdout);
+    if (const int error = finishOutput()) {
+        write(stderr, QStringLiteral("kestrelbox-print: standard output: %1\n")
+                          .arg(QString::fromLocal8Bit(std::strerror(error))));
+        if (status == kb::cli::Printed)
+            status = kb::cli::Failed;
+    }
     return status;
 }

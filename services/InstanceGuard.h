@@ -5,15 +5,15 @@
 #pragma once
 #include <QObject>
 #include <QString>
-#include <map>
 #include <memory>
-#include <vector>
 
-class QLocalServer;
 class QLockFile;
-class QSocketNotifier;
 
 namespace kb {
+
+namespace guard {
+class Listener;
+}
 
 class InstanceGuard : public QObject {
     Q_OBJECT
@@ -33,9 +33,10 @@ class InstanceGuard : public QObject {
     void release();
 
     // Where the registration of exeFileName lives: on Unix a socket path, with the user id in its name,
-    // in the user's runtime folder ($XDG_RUNTIME_DIR) or, when that is unset or this user cannot make
-    // files there, in a folder of the user's own in the temporary folder (made when missing). Empty
-    // when neither can be used; why then says so, one line per folder.
+    // in the user's runtime folder ($XDG_RUNTIME_DIR) when that is the user's own and nobody else may
+    // write it, or else in a folder of the user's own in the temporary folder (made when missing).
+    // A path too long for a socket address goes to the temporary folder too, under a short name.
+    // Empty when no folder can be used; why then says so, one line per folder.
     static QString serverName(const QString& exeFileName, QString* why = nullptr);
 
     // True when a copy registered under exeFileName is running; it is not asked to do anything.
@@ -46,27 +47,12 @@ class InstanceGuard : public QObject {
     void restoreRequested();
 
   private:
-    // The first steps of every start: the registration's name, or empty (and failed) when no folder
-    // can hold it.
-    QString prepareStart(const QString& exeFileName);
     Result failed(const QString& why);
     // Two copies started at the same moment take turns.
     static std::unique_ptr<QLockFile> lockRegistration(const QString& name);
-    void acceptConnections();
 
     QString m_failure;
-#ifdef Q_OS_UNIX
-    struct Client;
-    void readClient(int fd);
-
-    int m_listenFd = -1;
-    QString m_path;
-    std::unique_ptr<QSocketNotifier> m_listening;
-    std::map<int, std::unique_ptr<Client>> m_clients;
-    std::vector<std::unique_ptr<QSocketNotifier>> m_retired;
-#else
-    QLocalServer* m_server = nullptr;
-#endif
+    std::unique_ptr<guard::Listener> m_listener;
 };
 
 } // namespace kb

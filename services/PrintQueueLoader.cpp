@@ -25,20 +25,16 @@ struct CupsModule {
 
 CupsModule loadModule() {
     CupsModule module;
-    // Installed, the module lies beside the executable; a copy of the executable run from elsewhere
-    // (the tests do so) still finds the one the build made.
+    // Only beside the executable, where the installation puts it: a path fixed at build time (a build
+    // folder under /tmp, deleted since) could later hold a module of anyone's making.
     const std::string beside =
         QCoreApplication::applicationDirPath().toStdString() + "/" + std::string(KB_CUPS_MODULE_NAME);
     void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        // What went wrong beside the executable is what the user can mend.
         const char* why = dlerror();
         module.why = why ? why : beside;
-        handle = dlopen(KB_CUPS_MODULE_BUILT, RTLD_NOW | RTLD_LOCAL);
-    }
-    if (!handle)
         return module;
-    module.why.clear();
+    }
     module.query = reinterpret_cast<QueryFunction>(dlsym(handle, "kbQueryQueue"));
     module.submit = reinterpret_cast<SubmitFunction>(dlsym(handle, "kbSubmitDocument"));
     module.job = reinterpret_cast<JobFunction>(dlsym(handle, "kbQueryJob"));

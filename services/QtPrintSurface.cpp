@@ -8,11 +8,11 @@
 #include <QPen>
 #include <QPrintEngine>
 #include <QPrinter>
-#include <QSaveFile>
 
 #include "services/Codec.h"
 #include "services/Colours.h"
 #include "services/Fonts.h"
+#include "services/OutputFile.h"
 #include "services/PrintQueue.h"
 
 namespace kb {
@@ -118,10 +118,10 @@ bool QtPrintSurface::beginDocument() {
                 return fail(QStringLiteral("次のページを始められませんでした"));
         } else {
             // Written beside the old file and put in its place only when whole.
-            m_file = std::make_unique<QSaveFile>(m_printer.outputFileName());
-            if (!m_file->open(QIODevice::WriteOnly))
+            m_file = std::make_unique<OutputFile>(m_printer.outputFileName());
+            if (!m_file->open())
                 return fail(m_file->errorString());
-            if (!openWriter(m_file.get()))
+            if (!openWriter(m_file->device()))
                 return false;
         }
     } else {
@@ -176,7 +176,6 @@ bool QtPrintSurface::finish() {
     const bool painted = !m_painter.isActive() || m_painter.end();
     m_writer.reset();
     if (!painted) {
-        m_file->cancelWriting();
         m_file.reset();
         return fail(QStringLiteral("ファイルを書き終えられませんでした"));
     }

@@ -1,7 +1,8 @@
 // The print surface of the running program. Each sheet is painted into a PDF of our own at the
 // printer's resolution, from the printable area's top-left corner, and then handed on: to a print
 // queue as one job per sheet, which counts as printed only once the scheduler holds it whole, or
-// to the chosen file as its next page, which counts only once the whole file is safely written.
+// to the chosen file as its next page, which counts only once the whole file is safely written (see
+// OutputFile: never through a link, never over a pipe or a device).
 #pragma once
 #include <QFont>
 #include <QPageLayout>
@@ -15,9 +16,10 @@
 class QBuffer;
 class QPdfWriter;
 class QPrinter;
-class QSaveFile;
 
 namespace kb {
+
+class OutputFile;
 
 class QtPrintSurface final : public PrintSurface {
   public:
@@ -50,6 +52,8 @@ class QtPrintSurface final : public PrintSurface {
     QString printerLabel() const;
     // The spooler's jobs of the sheets it holds, in sheet order, where the spooler names them.
     const std::vector<int>& jobIds() const { return m_jobs; }
+    // True when the run goes into a PDF file rather than to a print queue.
+    bool toFile() const { return m_toFile; }
 
     // The face the text prints in: the default unless it cannot show Japanese.
     static QFont printFace();
@@ -64,7 +68,7 @@ class QtPrintSurface final : public PrintSurface {
     int m_resolution = 0;
     bool m_toFile = false;
     std::unique_ptr<QBuffer> m_buffer;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<OutputFile> m_file;
     std::unique_ptr<QPdfWriter> m_writer;
     QPainter m_painter;
     int m_sheets = 0;

@@ -172,13 +172,13 @@ const char* const FolderSeparators = "/\\";
 const char* const FolderSeparators = "/";
 #endif
 
-// The program's own temporary names only: "<name>." and the six letters or digits mkstemp puts in.
+// The program's own temporary names only (see tempNameStem); a name a person could have chosen
+// (StartFile.txt.backup) never matches.
 bool isLeftoverName(const std::string& entry, const std::string& name) {
-    constexpr std::size_t Random = 6;
-    if (entry.size() != name.size() + 1 + Random || entry.compare(0, name.size(), name) != 0 ||
-        entry[name.size()] != '.')
+    const std::string stem = tempNameStem(name);
+    if (entry.size() != stem.size() + TempRandomLength || entry.compare(0, stem.size(), stem) != 0)
         return false;
-    return std::all_of(entry.end() - Random, entry.end(), [](char c) {
+    return std::all_of(entry.end() - TempRandomLength, entry.end(), [](char c) {
         return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     });
 }

@@ -2,9 +2,19 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kb {
+
+// A write's temporary file beside the file called name: ".<name>.kestrelbox-" and six letters or
+// digits. Hidden, and marked as the program's own, so that no file a person keeps beside the start
+// file (StartFile.txt.backup, StartFile.txt.BAK001) is ever taken for the leftover of a write.
+constexpr std::string_view TempMarker = ".kestrelbox-";
+constexpr std::size_t TempRandomLength = 6;
+inline std::string tempNameStem(const std::string& name) {
+    return "." + name + std::string(TempMarker);
+}
 
 // The system calls behind the start file's FileOps, one per step, so that a test can make any single
 // step fail (or answer as it would for another user) on real files. Each returns 0 or the errno value
@@ -25,8 +35,9 @@ class SystemCalls {
     // 0 when this user may write the regular file at path, ENOENT when nothing is there, otherwise
     // why not (EACCES for anything but a regular file).
     virtual int checkWritable(const std::string& path);
-    // Creates a new file "<target>.XXXXXX" beside target, with the permissions of target when it
-    // exists. Until it is closed, removeLeftover leaves it alone.
+    // Creates a new file beside target, named tempNameStem(its name) and TempRandomLength random
+    // letters or digits, with the permissions of target when it exists. Until it is closed,
+    // removeLeftover leaves it alone.
     virtual int createTemp(const std::string& target, int& fd, std::string& tempPath);
     // Opens the existing file at path for writing, without emptying it.
     virtual int openInPlace(const std::string& path, int& fd);

@@ -95,7 +95,10 @@ int SystemCalls::checkWritable(const std::string& path) {
 }
 
 int SystemCalls::createTemp(const std::string& target, int& fd, std::string& tempPath) {
-    std::string name = target + ".XXXXXX";
+    static_assert(TempRandomLength == 6, "mkstemp fills in six X");
+    const std::size_t slash = target.find_last_of('/') + 1; // 0 without a folder
+    std::string name =
+        target.substr(0, slash) + tempNameStem(target.substr(slash)) + std::string(TempRandomLength, 'X');
     fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return errno;

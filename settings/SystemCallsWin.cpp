@@ -234,9 +234,11 @@ int SystemCalls::createTemp(const std::string& target, int& fd, std::string& tem
     static const char Letters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     std::random_device random;
     std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof Letters) - 2);
+    const std::size_t slash = target.find_last_of("/\\") + 1;
+    const std::string stem = target.substr(0, slash) + tempNameStem(target.substr(slash));
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = target + ".";
-        for (int i = 0; i < 6; ++i)
+        std::string name = stem;
+        for (std::size_t i = 0; i < TempRandomLength; ++i)
             name += Letters[pick(random)];
         // No delete sharing: until the write closes it, nobody (removeLeftover neither) can delete it.
         const HANDLE file =

@@ -4,7 +4,9 @@
 # and 5 mm left, each label's own number, the same labels --list shows) stores nothing. Then through a
 # private CUPS queue: a run of two documents advances the start file; a queue that refuses jobs, a
 # stopped queue and an unknown queue end with status 3 and send and store nothing. Last, with the real
-# window running, a printing run is refused with status 4 while --list and --output still work.
+# window running, a printing run is refused with status 4 while --list and --output still work. The
+# arguments reach the command as typed (a leading byte-order mark, Qt's own option names after --),
+# and --list into a full disk fails.
 # Usage: cli_test.sh EXECUTABLE [ARTEFACT_DIR] (kestrelbox-print lies beside EXECUTABLE)
 source "$(dirname "$0")/lib.sh"
 kb_setup cli "$1" "${2:-}"
@@ -26,7 +28,8 @@ pdf=$KB_ROOT/labels.pdf
 args=(--number=1 --count=5 --background=Blue --offset-down=5 --offset-right=-5 HELLO ABC)
 cli -o "$pdf" "${args[@]}"
 kb_check "--output ends with status 0 (got $rc: $err)" [ "$rc" -eq 0 ]
-kb_check "progress on standard error: sheet 1 of 2, sheet 2 of 2" [ "$err" = $'sheet 1 of 2\nsheet 2 of 2' ]
+kb_check "standard error: sheet 1 of 2, sheet 2 of 2, what was written ($err)" \
+    [ "$err" = $'sheet 1 of 2\nsheet 2 of 2\nwrote 2 sheets to '"$pdf" ]
 kb_check "--output stores nothing" [ "$(start_file_bytes)" = "$before" ]
 pages=$(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}')
 size=$(pdfinfo "$pdf" | awk '/^Page size:/ {print $3 "x" $5}')
@@ -66,6 +69,17 @@ kb_check "page 2 blue starts at the left column ($l2)" near "$l2" "$(hx 305)"
 kb_check "page 2 blue starts at row 0 ($t2)" near "$t2" "$(vy 260)"
 kb_check "page 2 blue ends at the right column's edge ($r2)" near "$r2" "$(hx $((305 + 890 + 620)))"
 kb_check "page 2 blue ends at the bottom of row 0 ($b2)" near "$b2" "$(vy $((260 + 120)))"
+
+# ---- The arguments as typed: a leading byte-order mark, Qt's own option names after --, a full disk ----
+cli --list $'\xef\xbb\xbfAB'
+kb_check "a leading byte-order mark: status 2 (got $rc)" [ "$rc" -eq 2 ]
+kb_check "a leading byte-order mark is refused like any other ($err)" grep -q 'LINE1: .*U+feff' <<<"$err"
+cli --list -- -reverse
+kb_check "-- -reverse: a label line, not an option of Qt's (status $rc)" [ "$(cat "$KB_ROOT/out.txt")" = $'1\t28\t-\t-reverse\t' ]
+rc=0
+env -u DISPLAY "$CLI" --list HELLO >/dev/full 2>"$KB_ROOT/err.txt" || rc=$?
+kb_check "--list into a full disk: status 1 (got $rc)" [ "$rc" -eq 1 ]
+kb_check "--list into a full disk: says so" grep -q '^kestrelbox-print: standard output: ' "$KB_ROOT/err.txt"
 
 # ---- To the private queue: one document per sheet, the start file advanced ----
 kb_start_cups "$KB_E2E_DIR/kbtest.ppd"

@@ -3,9 +3,10 @@
 #
 # Every test gets a private world in one temporary folder: its own Xvfb display (no window manager),
 # HOME, TMPDIR and XDG_RUNTIME_DIR (so the single-instance guard and lpoptions of the user never leak
-# in), a copy of the executable in an "install" folder beside its start file, and, when asked, its own
-# CUPS scheduler on a unix socket with a queue that copies every job into a folder. Everything started
-# here is stopped by its process id and the folder is removed on exit, whatever happens.
+# in), a copy of the executable in an "install" folder beside its start file and print module, and,
+# when asked, its own CUPS scheduler on a unix socket with a queue that copies every job into a folder.
+# Everything started here is stopped by its process id and the folder is removed on exit, whatever
+# happens.
 
 set -euo pipefail
 
@@ -61,6 +62,10 @@ kb_setup() {
     KB_INSTALL=$KB_ROOT/install
     cp "$KB_EXE_SRC" "$KB_INSTALL/Kestrelbox"
     KB_EXE=$KB_INSTALL/Kestrelbox
+    # The print module is loaded only from beside the executable, as installed: the copy gets it too
+    # (from beside the executable, or KB_MODULE for an executable built elsewhere).
+    KB_MODULE=${KB_MODULE:-$(dirname "$KB_EXE_SRC")/libkb_cups.so}
+    [[ ! -e $KB_MODULE ]] || cp "$KB_MODULE" "$KB_INSTALL/"
     KB_START_FILE=$KB_INSTALL/StartFile.txt
     kb_log "$KB_TEST: working in $KB_ROOT"
 }

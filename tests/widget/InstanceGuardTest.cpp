@@ -11,6 +11,7 @@
 #include <iostream>
 #include <optional>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -98,17 +99,31 @@ TEST_F(InstanceGuardTest, ReleaseEndsTheRegistration) {
     EXPECT_FALSE(QFile::exists(name));
 }
 
-// A runtime folder that is unset or that the user cannot write: the registration lives in a folder of
-// the user's own in the temporary folder, where later starts find it. When that cannot be used either,
-// the start fails and says why, naming each folder tried.
+// A runtime folder that is unset, that the user cannot write, that others may write or own, or whose path
+// leaves no room for the socket's name: the registration lives in a folder of the user's own in the
+// temporary folder, where later starts find it. When that cannot be used either, the start fails and
+// says why, naming each folder tried.
 TEST_F(InstanceGuardTest, RuntimeFolderFallbackAndFailure) {
     const QString uid = QString::number(::getuid());
     QTemporaryDir temp;
     QFile file(temp.filePath(QStringLiteral("a-file")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    const QString readOnly = temp.filePath(QStringLiteral("read-only"));
-    ASSERT_TRUE(QDir().mkdir(readOnly));
-    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
+    const auto folder = [&temp](const QString& name, mode_t mode) {
+        const QString path = temp.filePath(name);
+        EXPECT_TRUE(QDir().mkpath(path));
+        ::chmod(QFile::encodeName(path).constData(), mode);
+        return path;
+    };
+    const QString readOnly = folder(QStringLiteral("read-only"), 0500);
+    const QString shared = folder(QStringLiteral("shared"), 01777);
+    const QString groupWritable = folder(QStringLiteral("group"), 0770);
+    const QString others = folder(QStringLiteral("others"), 0700);
+    // As root, a folder of another user's that root may still write; otherwise the row is left out.
+    const bool othersOwned =
+        ::geteuid() == 0 && ::chown(QFile::encodeName(others).constData(), 65534, 65534) == 0;
+    // 104 bytes: the socket's name no longer fits into an address (108 bytes with its end).
+    const QString tooLong = folder(QString(103 - temp.path().size(), QLatin1Char('d')), 0700);
+    ASSERT_EQ(QFile::encodeName(tooLong).size(), 104);
     struct Case {
         const char* name;
         std::optional<QString> runtime; // XDG_RUNTIME_DIR, or unset
@@ -120,16 +135,19 @@ TEST_F(InstanceGuardTest, RuntimeFolderFallbackAndFailure) {
         {"missing", m_runtime.filePath(QStringLiteral("missing/folder")), temp.path(), true},
         {"a file", file.fileName(), temp.path(), true},
         {"read-only", readOnly, temp.path(), true},
+        {"shared like /tmp", shared, temp.path(), true},
+        {"group may write", groupWritable, temp.path(), true},
+        {"another user's", others, temp.path(), true},
+        {"104-byte path", tooLong, temp.path(), true},
         {"missing, temporary folder a file", m_runtime.filePath(QStringLiteral("missing")), file.fileName(),
          false},
     };
     const QByteArray oldTemp = qgetenv("TMPDIR");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.runtime == readOnly && ::geteuid() == 0) {
-            std::cout
-                << "[ SKIPPED  ] runtime folder \"read-only\": running as root, for whom every folder is "
-                   "writable\n";
+        if ((c.runtime == readOnly && ::geteuid() == 0) || (c.runtime == others && !othersOwned)) {
+            std::cout << "[ SKIPPED  ] runtime folder \"" << c.name
+                      << "\": needs root (to give a folder away) or not root (to be refused writing)\n";
             continue;
         }
         c.runtime ? qputenv("XDG_RUNTIME_DIR", QFile::encodeName(*c.runtime)) : qunsetenv("XDG_RUNTIME_DIR");

@@ -155,6 +155,21 @@ TEST(PrintCommand, StartFileGivesDefaults) {
     }
 }
 
+// A run into a file says what it wrote, so that a label line taken for an option (-ops: -o ps) does not
+// go unnoticed, unless -q; --help tells how to give a line that begins with "-".
+TEST(PrintCommand, FileRunSaysWhatItWrote) {
+    const std::pair<QStringList, const char*> rows[] = {{qargs({"HELLO"}), "wrote 1 sheet to %1\n"},
+                                                        {qargs({"-q", "HELLO"}), ""}};
+    for (const auto& [args, said] : rows) {
+        CommandRun run;
+        const QString pdf = run.f.folder + QStringLiteral("ps");
+        EXPECT_EQ(run(QStringList{QStringLiteral("-o"), pdf} + args), kb::cli::Printed)
+            << run.err.toStdString();
+        EXPECT_EQ(run.err, *said ? QString::fromUtf8(said).arg(pdf) : QString());
+    }
+    EXPECT_TRUE(kb::cli::usageText().contains(QStringLiteral("\n  --  ")));
+}
+
 // The same entry typed into the real window and given to the command: --list shows, label by label,
 // the sheet, the position, the serial number and the two lines the window's run would print.
 TEST(PrintCommand, ListMatchesWindowComposition) {

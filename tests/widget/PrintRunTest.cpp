@@ -157,21 +157,46 @@ TEST_F(PrintRun, AcceptedRunPrintsStoresAndReturnsToEntry) {
 
 // A cancelled dialog, a document that cannot be written and a paper too small for the sheet leave everything
 // as it was (start file, position, sheet screen, the date); only the failure is reported, and no sheet went
-// out (no pause).
+// out (no pause). A link at the file's name, there before the run or put there while it is written, is
+// never followed: its target keeps its contents and the link stays.
 TEST_F(PrintRun, CancelledOrFailedRunChangesNothing) {
-    // file (none: cancelled), paper, start position, what the error box says (no box: nothing)
-    const std::tuple<const char*, QPageSize::PageSizeId, const char*, QStringList> cases[] = {
+    enum Link { NoLink, LinkBefore, LinkDuring };
+    // file (none: cancelled), paper, start position, what the error box says (no box: nothing), a link
+    struct Case {
+        const char* pdf;
+        QPageSize::PageSizeId paper;
+        const char* position;
+        QStringList words;
+        Link link = NoLink;
+    };
+    const Case cases[] = {
         {"", QPageSize::A4, "07", {}},
         {"no-such-folder/run.pdf", QPageSize::A4, "07", {"印刷できませんでした", "no-such-folder/run.pdf"}},
         // The bottom row lies beyond Letter paper: refused before anything is written.
         {"letter.pdf", QPageSize::Letter, "29", {"印刷できません。", "「Letter", "（位置 29）"}},
+        {"link.pdf", QPageSize::A4, "07", {"ファイル「", "link.pdf", "シンボリックリンク"}, LinkBefore},
+        {"late.pdf", QPageSize::A4, "07", {"ファイル「", "late.pdf", "シンボリックリンク"}, LinkDuring},
     };
-    for (const auto& [pdf, paper, position, words] : cases) {
+    for (const auto& [pdf, paper, position, words, link] : cases) {
         SCOPED_TRACE(pdf);
         start(position);
         typeAndPrintSet(w());
         const auto before = f->readStartFile();
         f->dialogs.paper = paper;
+        const QString victim = f->folder + QStringLiteral("victim.txt"),
+                      linked = f->folder + QLatin1String(pdf);
+        if (link != NoLink) {
+            QFile v(victim);
+            ASSERT_TRUE(v.open(QIODevice::WriteOnly) && v.write("mine") == 4);
+        }
+        if (link == LinkBefore) {
+            ASSERT_TRUE(QFile::link(victim, linked));
+        }
+        // After the first sheet, while the file is being written.
+        f->pause.during = [&](int) {
+            if (link == LinkDuring && !QFileInfo(linked).isSymLink())
+                QFile::link(victim, linked);
+        };
 
         print(pdf);
 
@@ -179,10 +204,21 @@ TEST_F(PrintRun, CancelledOrFailedRunChangesNothing) {
         ASSERT_EQ(f->dialogs.errors.size(), words.isEmpty() ? 0u : 1u);
         for (const QString& word : words)
             EXPECT_TRUE(f->dialogs.errors.front().contains(word)) << f->dialogs.errors.front().toStdString();
-        EXPECT_FALSE(*pdf && QFile::exists(f->dialogs.pdfPath));
+        if (link == NoLink) {
+            EXPECT_FALSE(*pdf && QFile::exists(f->dialogs.pdfPath));
+        } else {
+            EXPECT_TRUE(QFileInfo(linked).isSymLink());
+            QFile v(victim);
+            EXPECT_TRUE(v.open(QIODevice::ReadOnly) && v.readAll() == "mine");
+            // Nothing left behind: the start file, the victim and the link.
+            EXPECT_EQ(QDir(f->folder)
+                          .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)
+                          .size(),
+                      3);
+        }
         EXPECT_EQ(f->readStartFile(), before);
         EXPECT_EQ(w().start.StartPosition, QByteArray(position).toInt());
-        EXPECT_TRUE(f->pause.waits.empty());
+        EXPECT_EQ(f->pause.waits, link == LinkDuring ? std::vector<int>{2000} : std::vector<int>{});
         EXPECT_TRUE(w().pnlRect->isVisible() && w().isEnabled() && w().CheckBox1->isChecked());
         EXPECT_EQ(w().Edit2->text(), QStringLiteral("26/12/07"));
     }
@@ -279,7 +315,8 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
             !QFile::exists(lib))
             GTEST_SKIP() << "no CUPS scheduler to test against";
         const QString script =
-            QStringLiteral("source '%1' && kb_setup queuecheck '%2' && kb_start_cups && "
+            QStringLiteral("source '%1' && KB_MODULE='" KB_CUPS_MODULE "' kb_setup queuecheck '%2' && "
+                           "kb_start_cups && "
                            "KB_QUEUE_CHILD=1 KB_QUEUE_OUT=\"$KB_PRINT_OUT\" QT_QPA_PLATFORM=offscreen "
                            "\"$KB_EXE\" --gtest_filter=QueueCheck.*")
                 .arg(lib, QCoreApplication::applicationFilePath());
