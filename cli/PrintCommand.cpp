@@ -466,7 +466,7 @@ QString usageText() {
         "  -h, --help           this text\n"
         "  --version            the version\n"
         "  --                   every argument after it is a label line, even one that begins with\n"
-        "                       \"-\": kestrelbox-print -- -5 LOT (without it, -ops is -o ps)\n"
+        "                       \"-\": kestrelbox-print -- -5 LOT (without it, \"-ops\" is \"-o ps\")\n"
         "\n"
         "A run that prints holds the start file: it waits up to 60 s for another run to finish with it,\n"
         "and is refused while the Kestrelbox window holds it. It then waits until the printer has printed\n"

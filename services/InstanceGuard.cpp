@@ -26,14 +26,6 @@ QString InstanceGuard::serverName(const QString& exeFileName, QString* why) {
     return guard::registrationName(exeFileName, why);
 }
 
-bool InstanceGuard::isRunning(const QString& exeFileName) {
-    const QString name = serverName(exeFileName);
-    if (name.isEmpty())
-        return false;
-    const guard::Peer peer = guard::call(name, QByteArray());
-    return peer == guard::Peer::Answered || peer == guard::Peer::Silent;
-}
-
 InstanceGuard::Result InstanceGuard::start(const QString& exeFileName) {
     release();
     m_failure.clear();

@@ -39,9 +39,6 @@ class InstanceGuard : public QObject {
     // Empty when no folder can be used; why then says so, one line per folder.
     static QString serverName(const QString& exeFileName, QString* why = nullptr);
 
-    // True when a copy registered under exeFileName is running; it is not asked to do anything.
-    static bool isRunning(const QString& exeFileName);
-
   signals:
     // A later start asked this copy to show its main window.
     void restoreRequested();

@@ -82,17 +82,15 @@ TEST_F(InstanceGuardTest, RegistrationOfADeadCopyIsTakenOver) {
     EXPECT_TRUE(restore.wait(5000));
 }
 
-// Released by release() (the main window closed) and by the destructor alike: the next start registers,
-// and a look whether a copy runs finds it only while it is registered.
+// Released by release() (the main window closed) and by the destructor alike: the next start registers.
 TEST_F(InstanceGuardTest, ReleaseEndsTheRegistration) {
     const QString name = InstanceGuard::serverName(QStringLiteral("Kestrelbox"));
     {
         InstanceGuard first;
         ASSERT_EQ(first.start(QStringLiteral("Kestrelbox")), Result::Registered);
-        EXPECT_TRUE(InstanceGuard::isRunning(QStringLiteral("Kestrelbox")));
+        EXPECT_TRUE(QFile::exists(name));
         first.release();
         EXPECT_FALSE(QFile::exists(name));
-        EXPECT_FALSE(InstanceGuard::isRunning(QStringLiteral("Kestrelbox")));
         InstanceGuard second;
         EXPECT_EQ(second.start(QStringLiteral("Kestrelbox")), Result::Registered);
     } // the destructor releases as well
