@@ -42,9 +42,10 @@ KB_TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick cups-daemon cups-clie
 # timer (xcb headers); the sanitizer build of .ci/run needs nothing more than g++.
 KB_TEST_PACKAGES+=(clang-14 libclang-rt-14-dev libxcb1-dev)
 # What the Windows build and its tests need: the MinGW-w64 cross compiler (POSIX thread model),
-# GoogleTest's source to build with it, Wine to run the Windows executables, and Wine's own faces
-# (fonts-wine), which Wine 8 does not find by itself: the Windows tests copy them into their prefix.
-KB_WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 fonts-wine)
+# GoogleTest's source to build with it, Wine to run the Windows executables, Wine's own faces
+# (fonts-wine), which Wine 8 does not find by itself: the Windows tests copy them into their prefix,
+# and Ghostscript to render the PostScript pages that Wine's printer driver sends.
+KB_WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 fonts-wine ghostscript)
 
 # Configures and builds in Release into build/ with -j2.
 kb_build() {
