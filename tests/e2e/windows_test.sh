@@ -37,6 +37,19 @@ for f in Qt6Core.dll Qt6Widgets.dll Qt6PrintSupport.dll libstdc++-6.dll libwinpt
 done
 bytes() { od -An -c "$1" | tr -s ' \n' ' '; }
 declare -A sf shot jobs_of
+# cli PLATFORM ARGS...: runs the command beside the program of the platform; output in out-PLATFORM,
+# errors in err-PLATFORM, status in rc[PLATFORM].
+declare -A rc
+cli() {
+    local p=$1
+    shift
+    rc[$p]=0
+    if [[ $p == linux ]]; then
+        "$KB_INSTALL/kestrelbox-print" "$@" >"$KB_ROOT/out-$p" 2>"$KB_ROOT/err-$p" || rc[$p]=$?
+    else
+        wine "$WIN/kestrelbox-print.exe" "$@" >"$KB_ROOT/out-$p" 2>"$KB_ROOT/err-$p" || rc[$p]=$?
+    fi
+}
 
 # ---- The window, on each platform: the same steps, the start file after each ----
 # run_window PLATFORM: linux or windows; the program's start file is the one beside it.
@@ -67,6 +80,9 @@ run_window() {
         kb_wait_exit "$KB_APP_PID" 30 || kb_fail "a second start did not end"
         kb_check "a second start hands over and ends (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
         kb_check "one window Main" [ "$(kb_windows Main | wc -l)" -eq 1 ]
+        # The window holds the start file (a named mutex): a printing run beside it is refused.
+        cli windows HELLO
+        kb_check "a command beside the window: status 4 (${rc[windows]})" [ "${rc[windows]}" = 4 ]
     fi
 
     kb_enter_hello_abc 5
@@ -208,19 +224,6 @@ kb_check "the Linux pages hold the labels compared: ABC-1 to ABC-3, then ABC-4 a
     [ "$(pdftotext "${lj[0]}" - | grep -ow 'ABC-[0-9]*' | sort | tr '\n' ' ')$(pdftotext "${lj[1]}" - | grep -ow 'ABC-[0-9]*' | sort | tr '\n' ' ')" = "ABC-1 ABC-2 ABC-3 ABC-4 ABC-5 " ]
 
 # ---- The command ----
-# cli PLATFORM ARGS...: runs the command beside the program of the platform; output in out-PLATFORM,
-# errors in err-PLATFORM, status in rc[PLATFORM].
-declare -A rc
-cli() {
-    local p=$1
-    shift
-    rc[$p]=0
-    if [[ $p == linux ]]; then
-        "$KB_INSTALL/kestrelbox-print" "$@" >"$KB_ROOT/out-$p" 2>"$KB_ROOT/err-$p" || rc[$p]=$?
-    else
-        wine "$WIN/kestrelbox-print.exe" "$@" >"$KB_ROOT/out-$p" 2>"$KB_ROOT/err-$p" || rc[$p]=$?
-    fi
-}
 # The Windows command's text output: the Linux bytes, each line ending in CR LF.
 crlf() { sed 's/$/\r/' "$1"; }
 # Lines of output, then the arguments.
