@@ -9,6 +9,25 @@
 
 namespace kb {
 
+namespace {
+
+// Qt 6.4's Windows print engine reports a page or document the spooler refused (EndPage or EndDoc
+// failing) only as a message, and ends the painter as if all went well: its messages are read while
+// a sheet ends.
+QString engineFailure;
+QtMessageHandler previousHandler = nullptr;
+
+void readEngineMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.startsWith(QLatin1String("QWin32PrintEngine::")) && text.contains(QLatin1String(" failed"))) {
+        engineFailure = text;
+        return;
+    }
+    if (previousHandler)
+        previousHandler(type, context, text);
+}
+
+} // namespace
+
 bool QtPrintSurface::beginSheet() {
     const QString title = sheetTitle(m_sheets + 1);
     // Qt's Windows print engine names the spooler's document after the printer's document name.
@@ -22,9 +41,12 @@ bool QtPrintSurface::beginSheet() {
 }
 
 bool QtPrintSurface::submitSheet() {
-    const bool taken = m_painter.end();
+    engineFailure.clear();
+    previousHandler = qInstallMessageHandler(readEngineMessage);
+    const bool ended = m_painter.end();
+    qInstallMessageHandler(previousHandler);
     m_printer.setDocName(m_docName);
-    if (!taken)
+    if (!ended || !engineFailure.isEmpty())
         return fail(QStringLiteral("スプーラーが文書を受け付けませんでした"));
     ++m_sheets;
     m_jobs.push_back(m_sheetJob);

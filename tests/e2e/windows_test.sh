@@ -12,7 +12,8 @@
 #   sent; without a start file the program says so and ends.
 # - The command: --list gives the Linux command's bytes for a table of cases (lines ending in CR LF);
 #   -o writes a PDF whose text reads back as the Linux one's; a run through the queue prints the pages
-#   of the Linux run and advances the start file as it does; a queue working offline ends with status 3.
+#   of the Linux run and advances the start file as it does; a queue refusing jobs ends with status 5
+#   and one working offline with status 3, storing nothing.
 # Usage: windows_test.sh EXECUTABLE WINDOWS_BUILD [ARTEFACT_DIR]
 #   EXECUTABLE: the Linux Kestrelbox (kestrelbox-print beside it); WINDOWS_BUILD: tools/windows-check.sh's
 #   build folder. Skipped (status 77) when that holds no Windows build.
@@ -277,8 +278,15 @@ compare_pages command "${jobs[0]}" "${jobs[1]}" 3 4 5 6
 kb_check "the command stores what it does on Linux ($(bytes "$WIN/StartFile.txt"))" \
     [ "$(bytes "$WIN/StartFile.txt")" = "$(bytes "$KB_INSTALL/StartFile.txt")" ]
 
-# A queue working offline: status 3, nothing sent, nothing stored.
 stored=$(bytes "$WIN/StartFile.txt")
+# A queue that refuses jobs, which Wine's spooler does not report beforehand: the spooler refuses the
+# document as it ends, and the run says so (status 5) and stores nothing.
+cupsreject kbtest
+cli windows --count=3 HELLO
+cupsaccept kbtest
+kb_check "refusing: the command ends with status 5 (${rc[windows]}: $(cat "$KB_ROOT/err-windows"))" [ "${rc[windows]}" = 5 ]
+kb_check "refusing: start file unchanged" [ "$(bytes "$WIN/StartFile.txt")" = "$stored" ]
+# A queue working offline: status 3, nothing sent, nothing stored.
 offline on
 cli windows --count=3 HELLO
 offline off
