@@ -62,7 +62,12 @@ kb_build() {
 kb_windows_build() {
     local root=$1 build=$2 qt target
     shift 2
-    qt=$(bash "$root/tools/qt-windows.sh")
+    # Its last line is the folder (installing what it needs may print before it).
+    qt=$(bash "$root/tools/qt-windows.sh" | tail -n 1)
+    [[ -f $qt/.complete ]] || {
+        echo "no Qt for Windows: tools/qt-windows.sh gave \"$qt\"" >&2
+        return 1
+    }
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
         -DQT_HOST_PATH=/usr -DCMAKE_CROSSCOMPILING_EMULATOR=wine -DKB_BUILD_TESTS=ON -DKB_BUILD_BENCH=ON -DKB_WERROR=ON >/dev/null
