@@ -7,21 +7,31 @@
 # turns, and which one goes first alternates from round to round. One uncounted round warms the disk
 # cache first. Then the printing figures (kb_print_figures) on the offscreen platform.
 #
-# Usage: bench/startup.sh [--breakdown] [--no-print] [ROUNDS] [BUILD_DIR]
+# Usage: bench/startup.sh [--breakdown] [--no-print] [--wine WINDOWS_BUILD] [ROUNDS] [BUILD_DIR]
 #   ROUNDS     paired rounds (default 20)
 #   BUILD_DIR  a configured and built tree with the benchmarks (default build/, which ./test makes)
 #   --breakdown  times, in the same rounds, variants of the bare window that each add one thing the
 #                program does at start-up (a library linked, the Japanese faces, the pictures, the
 #                guard's socket), to show what each costs
+#   --wine       the Windows build (tools/windows-check.sh's folder) instead, under Wine in a prefix of
+#                its own: Kestrelbox.exe, installed as the zip carries it, against the bare window built
+#                with the same Qt (kb_bare.exe, in the same folder); no breakdown, no printing figures
 # Needs Xvfb (the test packages) and the xcb headers to build kb_mapwait: ./test installs both.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 breakdown=0
 print=1
+wine_build=""
 while [[ ${1:-} == --* ]]; do
     case $1 in
     --breakdown) breakdown=1 ;;
     --no-print) print=0 ;;
+    --wine)
+        wine_build=$(cd "$2" && pwd)
+        print=0
+        breakdown=0
+        shift
+        ;;
     *)
         echo "unknown option $1" >&2
         exit 2
@@ -39,7 +49,11 @@ for f in bin/Kestrelbox bench/kb_mapwait bench/kb_bare bench/kb_print_figures; d
 done
 # The harness of the end-to-end tests gives the private folder, the Xvfb and the clean-up; its
 # watchdog is set well past the longest run.
-export KB_DEADLINE=$((60 + rounds * (breakdown ? 20 : 4)))
+# A start under Wine takes a second or two.
+per_round=4
+((breakdown)) && per_round=20
+[[ -n $wine_build ]] && per_round=10
+export KB_DEADLINE=$((60 + rounds * per_round))
 source "$root/tests/e2e/lib.sh"
 kb_setup startup "$build/bin/Kestrelbox" >/dev/null
 kb_start_x >/dev/null
@@ -49,6 +63,15 @@ cp "$root"/resources/*.xpm "$KB_ROOT/"
 b=$build/bench
 names=(Kestrelbox bare)
 commands=("$KB_EXE" "$b/kb_bare")
+if [[ -n $wine_build ]]; then
+    [[ -x $wine_build/bin/Kestrelbox.exe && -f $wine_build/bench/kb_bare.exe ]] ||
+        kb_fail "no Windows build with kb_bare.exe in $wine_build: tools/windows-check.sh makes it"
+    kb_start_wine "$wine_build"
+    kb_install_windows "$wine_build" "$KB_ROOT/win"
+    cp "$wine_build/bench/kb_bare.exe" "$KB_ROOT/win/"
+    names=(Kestrelbox.exe kb_bare.exe)
+    commands=("wine $KB_ROOT/win/Kestrelbox.exe" "wine $KB_ROOT/win/kb_bare.exe")
+fi
 if ((breakdown)); then
     names+=("+fonts" "+pictures" "+sjis" "+PrintSupport" "+libcups" "+Network" "+Network,guard" "+all 3 libs"
         "+all of these")
@@ -82,7 +105,7 @@ for ((round = 0; round <= rounds; round++)); do
     done
 done
 
-echo "Start-up, exec -> window mapped (MapNotify), $rounds paired rounds under Xvfb on $(nproc) cores"
+echo "Start-up, exec -> window mapped (MapNotify), $rounds paired rounds under Xvfb${wine_build:+ and $(wine --version)} on $(nproc) cores"
 echo "($(uname -m), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'))"
 printf '%-18s %31s   %14s   %28s\n' "" "time to map, ms" "CPU to map, ms" "resident at map, MB"
 printf '%-18s %7s %7s %7s %7s   %6s %7s   %6s %6s %6s %7s  %4s\n' program median min max ratio median ratio \

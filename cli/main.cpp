@@ -48,8 +48,9 @@ int main(int argc, char** argv) {
     const QStringList args = kb::cli::commandArguments(argc, argv);
     // Fonts, the codec and the PDF writer need a QGuiApplication, not a display: the command never shows
     // a window, so a platform taken from the desktop's environment (xcb without a display, in a job
-    // started over ssh or from cron) could only make it fail.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // started over ssh or from cron) could only make it fail. The build names the platform: offscreen
+    // on Linux; on Windows the system's own, since Qt's offscreen platform finds no faces there.
+    qputenv("QT_QPA_PLATFORM", KB_COMMAND_PLATFORM);
     QGuiApplication app(argc, argv);
     kb::cli::watchStopRequests();
     const kb::cli::Environment env{kb::platformClock(), QCoreApplication::applicationDirPath(),

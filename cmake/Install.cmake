@@ -18,6 +18,41 @@ if(TARGET kb_cups)
   install(TARGETS kb_cups LIBRARY DESTINATION .)
 endif()
 
+# On Windows the folder carries what the executables load beside them: Qt's DLLs, the MinGW-w64
+# runtime, the plugins of the Windows platform and style, and qt.conf (cmake/WindowsRuntime.cmake).
+if(WIN32)
+  find_package(Qt6 REQUIRED COMPONENTS Core)
+  get_target_property(kb_qt_core Qt6::Core IMPORTED_LOCATION_RELEASE)
+  get_filename_component(kb_qt_bin "${kb_qt_core}" DIRECTORY)
+  get_filename_component(kb_qt_plugins "${kb_qt_bin}/../plugins" ABSOLUTE)
+  set(kb_dll_dirs "${kb_qt_bin}")
+  foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll} OUTPUT_VARIABLE found
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(IS_ABSOLUTE "${found}")
+      get_filename_component(found "${found}" DIRECTORY)
+      get_filename_component(found "${found}" ABSOLUTE)
+      list(APPEND kb_dll_dirs "${found}")
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES kb_dll_dirs)
+  set(kb_installed "")
+  foreach(exe IN LISTS KB_PROGRAM_EXECUTABLES)
+    if(TARGET ${exe})
+      list(APPEND kb_installed "$<TARGET_FILE_NAME:${exe}>")
+    endif()
+  endforeach()
+  install(CODE "
+set(KB_OBJDUMP \"${CMAKE_OBJDUMP}\")
+set(KB_STRIP \"${CMAKE_STRIP}\")
+set(KB_DLL_DIRS \"${kb_dll_dirs}\")
+set(KB_QT_PLUGIN_DIR \"${kb_qt_plugins}\")
+set(KB_QT_PLUGINS \"platforms/qwindows.dll;styles/qwindowsvistastyle.dll\")
+set(KB_EXECUTABLES \"${kb_installed}\")
+include(\"${CMAKE_CURRENT_LIST_DIR}/WindowsRuntime.cmake\")
+")
+endif()
+
 # The manual page of kestrelbox-print, made from its --help (cli/CMakeLists.txt).
 if(KB_MAN_PAGES)
   install(FILES ${KB_MAN_PAGES} DESTINATION share/man/man1)
@@ -48,7 +83,7 @@ set(KB_EXECUTABLE_NAME \"$<TARGET_FILE_NAME:Kestrelbox>\")
 include(\"${CMAKE_CURRENT_LIST_DIR}/InstallFolder.cmake\")
 ")
 
-if(KB_BUILD_TESTS)
+if(KB_BUILD_TESTS AND NOT WIN32)
   # Installs into a temporary folder and starts the installed program there, under its own Xvfb.
   add_test(NAME install_folder
       COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/install_test.sh ${CMAKE_BINARY_DIR}

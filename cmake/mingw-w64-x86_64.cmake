@@ -10,3 +10,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Qt for Windows (tools/qt-windows.sh) lies outside the MinGW-w64 root: each folder given in
+# CMAKE_PREFIX_PATH is a root of its own, searched for Windows packages like the MinGW-w64 one.
+foreach(kb_prefix IN LISTS CMAKE_PREFIX_PATH)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${kb_prefix})
+endforeach()

@@ -106,3 +106,38 @@ JobState queryJob(const std::string& queue, int jobId) {
 }
 
 } // namespace kb
+
+namespace kb {
+
+int spooledJob(const std::string& queue, const std::string& document) {
+    std::wstring wide = wideFromUtf8(queue);
+    const std::wstring name = wideFromUtf8(document);
+    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
+    HANDLE raw = nullptr;
+    if (wide.empty() || name.empty() || !::OpenPrinterW(wide.data(), &raw, &access))
+        return 0;
+    const PrinterHandle printer(raw);
+    DWORD needed = 0;
+    DWORD count = 0;
+    // The list may grow between the two calls: ask again with the larger size.
+    std::vector<std::max_align_t> buffer;
+    for (int tries = 0; tries < 3; ++tries) {
+        buffer.resize((needed + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
+        if (::EnumJobsW(raw, 0, 0xFFFFFFFF, 1, reinterpret_cast<LPBYTE>(buffer.data()),
+                        static_cast<DWORD>(buffer.size() * sizeof(std::max_align_t)), &needed, &count))
+            break;
+        count = 0;
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            return 0;
+    }
+    const auto* jobs = reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
+    DWORD newest = 0;
+    for (DWORD i = 0; i < count; ++i) {
+        if ((jobs[i].Status & JOB_STATUS_SPOOLING) && jobs[i].pDocument && name == jobs[i].pDocument &&
+            jobs[i].JobId > newest)
+            newest = jobs[i].JobId;
+    }
+    return static_cast<int>(newest);
+}
+
+} // namespace kb

@@ -6,7 +6,6 @@
 #include <QFontMetrics>
 #include <QPdfWriter>
 #include <QPen>
-#include <QPrintEngine>
 #include <QPrinter>
 
 #include "services/Codec.h"
@@ -17,34 +16,7 @@
 
 namespace kb {
 
-namespace {
-
-// Where Qt's CUPS print engine keeps the job options chosen in the print dialog's properties.
-constexpr auto CupsOptionsProperty = QPrintEngine::PrintEnginePropertyKey(0xfe00);
-
-// The job options the print dialog chose. The paper is taken from the page layout itself, so that
-// the paper the labels were checked against is the paper the job asks for.
-SpoolOptions jobOptions(QPrinter& printer, const QPageLayout& layout) {
-    SpoolOptions options;
-    const QStringList chosen = printer.printEngine()->property(CupsOptionsProperty).toStringList();
-    for (qsizetype i = 0; i + 1 < chosen.size(); i += 2) {
-        const QString& key = chosen[i];
-        if (key == QLatin1String("media") || key == QLatin1String("PageSize") ||
-            key == QLatin1String("PageRegion") || key == QLatin1String("copies"))
-            continue;
-        options.emplace_back(key.toStdString(), chosen[i + 1].toStdString());
-    }
-    options.emplace_back("media", layout.pageSize().key().toStdString());
-    if (printer.copyCount() > 1)
-        options.emplace_back("copies", std::to_string(printer.copyCount()));
-    if (printer.colorMode() == QPrinter::GrayScale)
-        options.emplace_back("print-color-mode", "monochrome");
-    return options;
-}
-
-} // namespace
-
-QtPrintSurface::QtPrintSurface(QPrinter& printer) : m_printer(printer) {
+QtPrintSurface::QtPrintSurface(QPrinter& printer) : m_printer(printer), m_docName(printer.docName()) {
     // The device pixels start at the printable area's corner, where the users' saved offsets were
     // calibrated.
     m_printer.setFullPage(false);
@@ -90,7 +62,7 @@ bool QtPrintSurface::fail(const QString& why) {
 bool QtPrintSurface::openWriter(QIODevice* device) {
     m_writer = std::make_unique<QPdfWriter>(device);
     m_writer->setCreator(QStringLiteral("Kestrelbox"));
-    m_writer->setTitle(m_printer.docName().isEmpty() ? QStringLiteral("Kestrelbox") : m_printer.docName());
+    m_writer->setTitle(m_docName.isEmpty() ? QStringLiteral("Kestrelbox") : m_docName);
     m_writer->setResolution(m_resolution);
     m_writer->setPageLayout(m_layout);
     if (!m_painter.begin(m_writer.get()))
@@ -100,16 +72,6 @@ bool QtPrintSurface::openWriter(QIODevice* device) {
 
 bool QtPrintSurface::beginDocument() {
     m_failure.clear();
-#ifdef Q_OS_WIN
-    // The Windows spooler takes what the printer's own driver renders: a queue is painted on directly,
-    // one document per sheet, and the spooler reports a refusal when the document ends.
-    if (!m_toFile) {
-        if (!m_painter.begin(&m_printer))
-            return fail(QStringLiteral("印刷を始められませんでした"));
-        m_painter.setFont(m_font);
-        return true;
-    }
-#endif
     if (m_toFile) {
         // A file has no spooler to hand sheets to one by one: the next sheet is the next page of
         // the same file, so an earlier sheet is never overwritten by a later one.
@@ -124,11 +86,8 @@ bool QtPrintSurface::beginDocument() {
             if (!openWriter(m_file->device()))
                 return false;
         }
-    } else {
-        m_buffer = std::make_unique<QBuffer>();
-        m_buffer->open(QIODevice::WriteOnly);
-        if (!openWriter(m_buffer.get()))
-            return false;
+    } else if (!beginSheet()) {
+        return false;
     }
     m_painter.setFont(m_font);
     return true;
@@ -142,29 +101,10 @@ bool QtPrintSurface::endDocument() {
     return submitSheet();
 }
 
-bool QtPrintSurface::submitSheet() {
-#ifdef Q_OS_WIN
-    return m_painter.end() ? true : fail(QStringLiteral("スプーラーが文書を受け付けませんでした"));
-#else
-    const bool painted = m_painter.end();
-    m_writer.reset();
-    if (!painted)
-        return fail(QStringLiteral("ページを作れませんでした"));
-    const QByteArray& pdf = m_buffer->data();
-    ++m_sheets;
-    const QString title =
-        QStringLiteral("%1 (%2)")
-            .arg(m_printer.docName().isEmpty() ? QStringLiteral("Kestrelbox") : m_printer.docName())
-            .arg(m_sheets);
-    const SpoolResult result = submitDocument(
-        m_printer.printerName().toStdString(), title.toStdString(), jobOptions(m_printer, m_layout),
-        std::string(pdf.constData(), static_cast<std::size_t>(pdf.size())));
-    m_buffer.reset();
-    if (!result.held)
-        return fail(QString::fromStdString(result.reason));
-    m_jobs.push_back(result.jobId);
-    return true;
-#endif
+QString QtPrintSurface::sheetTitle(int sheet) const {
+    return QStringLiteral("%1 (%2)")
+        .arg(m_docName.isEmpty() ? QStringLiteral("Kestrelbox") : m_docName)
+        .arg(sheet);
 }
 
 bool QtPrintSurface::finish() {

@@ -1,8 +1,8 @@
-// The print surface of the running program. Each sheet is painted into a PDF of our own at the
-// printer's resolution, from the printable area's top-left corner, and then handed on: to a print
-// queue as one job per sheet, which counts as printed only once the scheduler holds it whole, or
-// to the chosen file as its next page, which counts only once the whole file is safely written (see
-// OutputFile: never through a link, never over a pipe or a device).
+// The print surface of the running program, painting from the printable area's top-left corner at
+// the printer's resolution. A file gets each sheet as its next page and counts only once it is safely
+// written whole (see OutputFile: never through a link, never over a pipe or a device). A print queue gets one job per sheet: on CUPS a PDF of our own that counts as printed
+// only once the scheduler holds it whole (QtPrintSurfaceCups.cpp); on Windows the sheet is painted
+// through the printer's own driver and counts once the spooler took the document (QtPrintSurfaceWin.cpp).
 #pragma once
 #include <QFont>
 #include <QPageLayout>
@@ -50,7 +50,8 @@ class QtPrintSurface final : public PrintSurface {
     QString paperName() const;
     // The printer as the user knows it: the queue's name, or the file the PDF goes to.
     QString printerLabel() const;
-    // The spooler's jobs of the sheets it holds, in sheet order, where the spooler names them.
+    // The spooler's jobs of the sheets it holds, in sheet order; 0 for a sheet whose job the spooler
+    // did not name.
     const std::vector<int>& jobIds() const { return m_jobs; }
     // True when the run goes into a PDF file rather than to a print queue.
     bool toFile() const { return m_toFile; }
@@ -61,9 +62,14 @@ class QtPrintSurface final : public PrintSurface {
   private:
     bool fail(const QString& why);
     bool openWriter(QIODevice* device);
+    // The platform's part: a sheet for a print queue begins, and is handed to the spooler.
+    bool beginSheet();
     bool submitSheet();
+    // The spooler's name of a sheet's document: "Kestrelbox (2)" for the second.
+    QString sheetTitle(int sheet) const;
 
     QPrinter& m_printer;
+    QString m_docName; // the caller's name for the document, the stem of each sheet's
     QPageLayout m_layout;
     int m_resolution = 0;
     bool m_toFile = false;
@@ -73,6 +79,7 @@ class QtPrintSurface final : public PrintSurface {
     QPainter m_painter;
     int m_sheets = 0;
     std::vector<int> m_jobs;
+    int m_sheetJob = 0; // the job of the sheet in progress, where the spooler names it at once
     QString m_failure;
     int m_penWidth = 1;
     std::uint32_t m_penColour = 0;

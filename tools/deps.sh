@@ -1,5 +1,5 @@
-# Shared by ./run, ./test and bench/startup.sh: install missing Debian packages (through sudo when not
-# root) and build. Sourced, not run.
+# Shared by ./run, ./test, bench/startup.sh and the Windows scripts: install missing Debian packages
+# (through sudo when not root) and build. Sourced, not run.
 
 # Installs those of the named packages that are not installed yet. When all are there it touches
 # nothing: no apt-get update, no install.
@@ -41,9 +41,11 @@ KB_TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick cups-daemon cups-clie
 # The fuzz targets (clang with libFuzzer and its sanitizer runtimes) and the start-up bench's X event
 # timer (xcb headers); the sanitizer build of .ci/run needs nothing more than g++.
 KB_TEST_PACKAGES+=(clang-14 libclang-rt-14-dev libxcb1-dev)
-# What tools/windows-check.sh needs: the MinGW-w64 cross compiler (POSIX thread model), GoogleTest's
-# source to build with it, and Wine to run the Windows executables.
-KB_WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64)
+# What the Windows build and its tests need: the MinGW-w64 cross compiler (POSIX thread model),
+# GoogleTest's source to build with it, Wine to run the Windows executables, Wine's own faces
+# (fonts-wine), which Wine 8 does not find by itself: the Windows tests copy them into their prefix,
+# and Ghostscript to render the PostScript pages that Wine's printer driver sends.
+KB_WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 fonts-wine ghostscript)
 
 # Configures and builds in Release into build/ with -j2.
 kb_build() {
@@ -51,4 +53,25 @@ kb_build() {
     shift
     cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
     cmake --build "$root/build" -j2
+}
+
+# The Windows build of the program and its tests in BUILD: cross-compiled with MinGW-w64 through the
+# project's own CMake, warnings as errors, against Qt for Windows from the cache (tools/qt-windows.sh,
+# which builds it first when it is missing); the tests run under Wine. Builds the targets named, or all.
+# kb_windows_build ROOT BUILD [TARGET...]
+kb_windows_build() {
+    local root=$1 build=$2 qt target
+    shift 2
+    # Its last line is the folder (installing what it needs may print before it).
+    qt=$(bash "$root/tools/qt-windows.sh" | tail -n 1)
+    [[ -f $qt/.complete ]] || {
+        echo "no Qt for Windows: tools/qt-windows.sh gave \"$qt\"" >&2
+        return 1
+    }
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+        -DQT_HOST_PATH=/usr -DCMAKE_CROSSCOMPILING_EMULATOR=wine -DKB_BUILD_TESTS=ON -DKB_BUILD_BENCH=ON -DKB_WERROR=ON >/dev/null
+    local targets=()
+    for target in "$@"; do targets+=(--target "$target"); done
+    cmake --build "$build" -j2 "${targets[@]}"
 }

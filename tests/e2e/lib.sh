@@ -79,6 +79,8 @@ kb_teardown() {
         echo "---- visible windows at the failure"
         kb_list_windows
     fi
+    # Every Windows process of the test's Wine prefix ends with its server.
+    [[ -n ${KB_WINE:-} ]] && wineserver --kill 2>/dev/null
     if [[ -n ${KB_WATCHDOG:-} ]]; then
         kill -TERM "$KB_WATCHDOG" 2>/dev/null
         wait "$KB_WATCHDOG" 2>/dev/null
@@ -275,6 +277,56 @@ kb_list_windows() {
 }
 
 kb_focused_window() { xdotool getwindowfocus 2>/dev/null || true; }
+
+# ---- The Windows build under Wine ---------------------------------------------------------------
+
+# A Wine prefix of the test's own, copied from one kept in the Windows build folder: a new prefix costs
+# Wine's first start, and the copy leaves nothing of one test to the next. Debian's Wine does not find
+# its own faces (fonts-wine), so they are copied into the prefix's C:\windows\Fonts; the IPA faces
+# come from the system's fonts. Starts the prefix's server, which ends with the test, taking every
+# Windows process of the prefix with it: kb_start_wine WINDOWS_BUILD
+kb_start_wine() {
+    local template=$1/wine-template lock
+    export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+    # Qt for Windows would take the xcb platform asked for the Linux build.
+    unset QT_QPA_PLATFORM
+    exec {lock}>"$template.lock"
+    flock "$lock"
+    if [[ ! -f $template/.kb-ready ]]; then
+        kb_log "setting up the Wine prefix $template"
+        rm -rf "$template"
+        mkdir -p "$template"
+        # No display: Wine's first start opens no window of its own.
+        WINEPREFIX=$template DISPLAY='' wineboot --init >"$KB_ROOT/log/wineboot.log" 2>&1 ||
+            kb_fail "wineboot: $(tail -n 5 "$KB_ROOT/log/wineboot.log")"
+        WINEPREFIX=$template wineserver --wait
+        cp /usr/share/wine/fonts/* "$template/drive_c/windows/Fonts/"
+        touch "$template/.kb-ready"
+    fi
+    cp -a "$template" "$KB_ROOT/wine"
+    exec {lock}>&-
+    export WINEPREFIX=$KB_ROOT/wine
+    wineserver --foreground --persistent >"$KB_ROOT/log/wineserver.log" 2>&1 &
+    KB_PIDS+=($!)
+    KB_WINE=1
+}
+
+# Installs the Windows build into a folder of the test's own, as a user gets it, and starts no program
+# yet: kb_install_windows WINDOWS_BUILD FOLDER
+kb_install_windows() {
+    cmake --install "$1" --prefix "$2" >"$KB_ROOT/log/install-windows.log" 2>&1 ||
+        kb_fail "install of the Windows build: $(tail -n 5 "$KB_ROOT/log/install-windows.log")"
+}
+
+# Starts a Windows program under Wine: kb_start_wine_app EXE [ARGS...] -> sets KB_APP_PID (the wine
+# process is the program's own, whose windows carry its process id); output in log/app-<pid>.log
+kb_start_wine_app() {
+    local log=$KB_ROOT/log/app-$RANDOM.log
+    wine "$@" >"$log" 2>&1 &
+    KB_APP_PID=$!
+    KB_PIDS+=("$KB_APP_PID")
+    mv "$log" "$KB_ROOT/log/app-$KB_APP_PID.log" 2>/dev/null || true
+}
 
 # ---- Private print scheduler ------------------------------------------------------------------
 

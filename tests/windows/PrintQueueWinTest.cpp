@@ -110,6 +110,25 @@ TEST(PrintQueueWin, WineSpooler) {
     };
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(asTuple(kb::queryQueue(name)), expected) << name;
+
+    // A document being spooled is found by its name, and only then. Wine's spooler lists no jobs
+    // (its EnumJobsW is a stub): there the lookup finds none, and the run watches no job.
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(::OpenPrinterW(const_cast<LPWSTR>(L"kb ready"), &printer, nullptr));
+    wchar_t folder[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    const std::wstring output = std::wstring(folder) + L"kb-spooled.ps";
+    DOC_INFO_1W document{const_cast<LPWSTR>(L"Kestrelbox (2)"), const_cast<LPWSTR>(output.c_str()), nullptr};
+    const DWORD job = ::StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&document));
+    ASSERT_NE(job, 0u) << ::GetLastError();
+    DWORD needed = 0, count = 0;
+    const bool listsJobs = ::EnumJobsW(printer, 0, 16, 1, nullptr, 0, &needed, &count) || needed > 0;
+    EXPECT_EQ(kb::spooledJob("kb ready", "Kestrelbox (2)"), listsJobs ? int(job) : 0);
+    EXPECT_EQ(kb::spooledJob("kb ready", "Kestrelbox (1)"), 0);
+    EXPECT_EQ(kb::spooledJob("kb offline", "Kestrelbox (2)"), 0);
+    ::EndDocPrinter(printer);
+    ::ClosePrinter(printer);
+    ::DeleteFileW(output.c_str());
 }
 
 } // namespace

@@ -1,0 +1,291 @@
+#!/usr/bin/env bash
+# The Windows build under Wine, beside the Linux build, each on the same Xvfb and the same private CUPS
+# queue (kbwine.ppd: Wine lists the CUPS queues as Windows printers and prints through its PostScript
+# driver). The Windows program is installed from the Windows build as the zip carries it and runs in a
+# Wine prefix of the test's own.
+# - The window: "Main" at the outer size and place of the Linux window, its Japanese captions drawn as
+#   on Linux (screenshots kept); HELLO / ABC, "Number", 5 labels, "PrintSet", a click on the map and
+#   yellow labels printed through the print dialog leave the start file byte for byte as the Linux
+#   window does; the pages are A4 with the blocks where the layout puts them and the text of the
+#   Linux pages (compared as pixels: Wine's PostScript carries the faces as outlines, no text). A later
+#   start hands over to the running window, a printing command beside it is refused; without a start
+#   file the program says so and ends.
+# - The command: --list gives the Linux command's bytes for a table of cases (lines ending in CR LF);
+#   -o writes a PDF whose text reads back as the Linux one's; a run through the queue prints the pages
+#   of the Linux run and advances the start file as it does; a queue refusing jobs ends with status 5
+#   and one working offline with status 3, storing nothing.
+# Usage: windows_test.sh EXECUTABLE WINDOWS_BUILD [ARTEFACT_DIR]
+#   EXECUTABLE: the Linux Kestrelbox (kestrelbox-print beside it); WINDOWS_BUILD: tools/windows-check.sh's
+#   build folder. Skipped (status 77) when that holds no Windows build.
+win_build=$2
+if [[ ! -f $win_build/bin/Kestrelbox.exe || ! -f $win_build/bin/kestrelbox-print.exe ]]; then
+    echo "no Windows build in $win_build: tools/windows-check.sh makes it" >&2
+    exit 77
+fi
+win_build=$(cd "$win_build" && pwd)
+export KB_DEADLINE=240
+source "$(dirname "$0")/lib.sh"
+kb_setup windows "$1" "${3:-}"
+cp "$(dirname "$1")/kestrelbox-print" "$KB_INSTALL/kestrelbox-print"
+kb_start_x
+kb_start_cups "$KB_E2E_DIR/kbwine.ppd"
+kb_start_wine "$win_build"
+WIN=$KB_ROOT/win
+kb_install_windows "$win_build" "$WIN"
+kb_check "the folder starts with the first start file" [ "$(od -An -c "$WIN/StartFile.txt" | tr -s ' \n' ' ')" = " 0 1 \r \n 1 0 \r \n 1 0 \r \n " ]
+for f in Qt6Core.dll Qt6Widgets.dll Qt6PrintSupport.dll libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll qt.conf; do
+    kb_check "the folder holds $f" [ -f "$WIN/$f" ]
+done
+bytes() { od -An -c "$1" | tr -s ' \n' ' '; }
+declare -A sf shot jobs_of
+# cli PLATFORM ARGS...: runs the command beside the program of the platform; output in out-PLATFORM,
+# errors in err-PLATFORM, status in rc[PLATFORM].
+declare -A rc
+cli() {
+    local p=$1
+    shift
+    rc[$p]=0
+    if [[ $p == linux ]]; then
+        "$KB_INSTALL/kestrelbox-print" "$@" >"$KB_ROOT/out-$p" 2>"$KB_ROOT/err-$p" || rc[$p]=$?
+    else
+        wine "$WIN/kestrelbox-print.exe" "$@" >"$KB_ROOT/out-$p" 2>"$KB_ROOT/err-$p" || rc[$p]=$?
+    fi
+}
+
+# ---- The window, on each platform: the same steps, the start file after each ----
+# run_window PLATFORM: linux or windows; the program's start file is the one beside it.
+run_window() {
+    local p=$1 start_file
+    if [[ $p == linux ]]; then
+        start_file=$KB_INSTALL/StartFile.txt
+        kb_start_app
+    else
+        start_file=$WIN/StartFile.txt
+        kb_start_wine_app "$WIN/Kestrelbox.exe"
+    fi
+    pid=$KB_APP_PID
+    w=$(kb_wait_window Main 60 "$pid") || kb_fail "$p: no window \"Main\""
+    sleep 1
+    read -r x y < <(xwininfo -id "$w" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}')
+    read -r width height < <(kb_window_size "$w" | tr x ' ')
+    kb_log "$p: Main at $x,$y, ${width}x$height"
+    # The designed size is the outer one, centred on the 1280 x 1024 screen at 201, 205. Under Wine
+    # the window has a caption (which no window manager draws here) above its client area.
+    kb_check "$p: Main is 878 wide, left at 201" [ "$width" = 878 -a "$x" = 201 ]
+    kb_check "$p: Main's outer frame ends 613 below 205 (client ${height} at $y)" [ $((y + height)) = 818 ]
+    shot[$p]=$KB_ARTEFACTS/windows-$p-entry.png
+    import -window "$w" "${shot[$p]}"
+
+    if [[ $p == windows ]]; then
+        kb_start_wine_app "$WIN/Kestrelbox.exe"
+        kb_wait_exit "$KB_APP_PID" 30 || kb_fail "a second start did not end"
+        kb_check "a second start hands over and ends (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
+        kb_check "one window Main" [ "$(kb_windows Main | wc -l)" -eq 1 ]
+        # The window holds the start file (a named mutex): a printing run beside it is refused.
+        cli windows HELLO
+        kb_check "a command beside the window: status 4 (${rc[windows]})" [ "${rc[windows]}" = 4 ]
+    fi
+
+    kb_enter_hello_abc 5
+    click_panel $((576 + 60)) $((304 + 28)) # PrintSet
+    sleep 1
+    click_panel $((56 + 170)) $((16 + 327)) # the map cell of position 28
+    kb_wait_for 10 grep -q '^28' "$start_file" || kb_fail "$p: the map click stored nothing"
+    sf[$p-map]=$(bytes "$start_file")
+    click_panel $((460 + 30)) $((304 + 8)) # ListBox11, item "White"
+    kb_key Down                             # ... to "Yellow"
+
+    local before dlg
+    before=$(kb_job_count)
+    dlg=$(kb_open_print_dialog "$p-print")
+    kb_focus "$dlg"
+    kb_key Return
+    kb_wait_for 60 kb_have_jobs $((before + 2)) || kb_fail "$p: $(($(kb_job_count) - before)) of 2 documents arrived"
+    kb_wait_for 30 grep -q '^03' "$start_file" || kb_fail "$p: start file not advanced"
+    sleep 1
+    kb_check "$p: two documents, no third" [ "$(kb_job_count)" -eq $((before + 2)) ]
+    sf[$p-print]=$(bytes "$start_file")
+    jobs_of[$p]=$(kb_jobs_out | tail -n 2 | tr '\n' ' ')
+    # Held for 12 s after the run, the window would take no input: it is ended here.
+    kill "$pid"
+    kb_wait_exit "$pid" 10 || kb_fail "$p: the window did not end"
+}
+
+offline() { # offline on|off: the Windows printer kbtest's "work offline" attribute
+    local key='HKLM\System\CurrentControlSet\Control\Print\Printers\kbtest' value
+    value=$(wine reg query "$key" /v Attributes | tr -d '\r' | awk '/Attributes/ {print $3}')
+    value=$((value & ~0x400))
+    [[ $1 == on ]] && value=$((value | 0x400))
+    wine reg add "$key" /v Attributes /t REG_DWORD /d "$value" /f >/dev/null
+}
+
+for p in linux windows; do
+    if [[ $p == linux ]]; then start_file=$KB_INSTALL/StartFile.txt; else start_file=$WIN/StartFile.txt; fi
+    printf '01\r\n10\r\n10\r\n' >"$start_file"
+    run_window "$p"
+done
+kb_check "the map click stores what it does on Linux (${sf[windows-map]})" [ "${sf[windows-map]}" = "${sf[linux-map]}" ]
+kb_check "the print stores what it does on Linux (${sf[windows-print]})" [ "${sf[windows-print]}" = "${sf[linux-print]}" ]
+
+# Text as pixels: the text (dark) pixels of two pictures, each cut to its ink and the second scaled
+# onto the first (which takes up a platform's own spacing, such as Windows widening each character of
+# a synthesised bold face by a pixel), correlated: near 1 for the same characters in the same face,
+# near 0 for other characters or empty boxes. same_text A B -> the correlation in hundredths
+same_text() {
+    local size
+    convert "$1" -colorspace gray -threshold 60% -negate -trim +repage -blur 0x1 "$KB_ROOT/text-a.png"
+    size=$(convert "$KB_ROOT/text-a.png" -format '%wx%h' info:)
+    convert "$2" -colorspace gray -threshold 60% -negate -trim +repage -resize "$size!" -blur 0x1 "$KB_ROOT/text-b.png"
+    # compare ends with status 1 when the pictures differ at all.
+    { compare -metric NCC "$KB_ROOT/text-a.png" "$KB_ROOT/text-b.png" null: 2>&1 || true; } |
+        awk '{printf "%d\n", $1 * 100}'
+}
+
+# The Japanese captions of the entry screen, Label2 (black), Label10 and Label9 (blue) in the panel
+# at 56, 136, drawn as on Linux (both ask for the IPA face by name).
+for caption in "Label2 120 176 321 33" "Label10 536 224 75 15" "Label9 704 248 48 15"; do
+    read -r name cx cy cw ch <<<"$caption"
+    for p in linux windows; do
+        convert "${shot[$p]}" -crop "${cw}x$ch+$cx+$cy" +repage "$KB_ROOT/$name-$p.png"
+    done
+    ncc=$(same_text "$KB_ROOT/$name-linux.png" "$KB_ROOT/$name-windows.png")
+    kb_check "$name drawn as on Linux (correlation $ncc %)" [ "$ncc" -ge 60 ]
+done
+
+# ---- The pages ----
+# Both rendered by Ghostscript at 100 dpi: the whole A4 paper, the device pixels starting at the
+# printable area's corner (18 pt, 36 pt), a layout unit 1/250 inch.
+dpi=100 ML=18 MT=36
+render() { gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r$dpi -sOutputFile="$2" "$1"; }
+hx() { echo $(((ML * dpi * 250 + $1 * dpi * 72) / 18000)); }
+vy() { echo $(((MT * dpi * 250 + $1 * dpi * 72) / 18000)); }
+near() { local d=$(($1 - $2)); ((d >= -1 && d <= 1)); }
+yellow_box() { # left top right bottom of the yellow pixels
+    convert "$1" -fill black +opaque 'rgb(255,255,0)' -fill white -opaque 'rgb(255,255,0)' -trim \
+        -format '%[fx:page.x] %[fx:page.y] %[fx:page.x+w-1] %[fx:page.y+h-1]\n' info:
+}
+label_x() { echo $((305 + ($1 % 2 == 0 ? 890 : 0))); }
+label_y() { echo $((260 + 168 * (($1 - 1) / 2))); }
+# compare_pages WHAT LINUX_DOCUMENT WINDOWS_DOCUMENT POSITIONS...: the Windows page is A4, has its
+# yellow where the layout puts the labels, and in each label the text of the Linux page.
+compare_pages() {
+    local what=$1 ld=$2 wd=$3 p l t r b x y
+    shift 3
+    kb_check "$what: the Windows document is Wine's PostScript" grep -q '^%%Creator: Wine PostScript Driver' "$wd"
+    render "$ld" "$KB_ROOT/$what-linux.png"
+    render "$wd" "$KB_ARTEFACTS/windows-$what.png"
+    local lp=$KB_ROOT/$what-linux.png wp=$KB_ARTEFACTS/windows-$what.png
+    # A4 is 595 x 842 pt.
+    kb_check "$what: A4 ($(identify -format %wx%h "$wp") at $dpi dpi)" [ "$(identify -format %wx%h "$wp")" = $((595 * dpi / 72))x$((842 * dpi / 72)) ]
+    local first=$1 last=${!#}
+    read -r l t r b < <(yellow_box "$wp")
+    kb_log "$what: yellow at $l,$t..$r,$b"
+    kb_check "$what: labels from the left column ($l)" near "$l" "$(hx 305)"
+    kb_check "$what: labels from the row of position $first ($t)" near "$t" "$(vy "$(label_y "$first")")"
+    kb_check "$what: labels to the right column's edge ($r)" near "$r" "$(hx $((305 + 890 + 620)))"
+    kb_check "$what: labels to the bottom of position $last ($b)" near "$b" "$(vy $(($(label_y "$last") + 120)))"
+    kb_check "$what: the yellow of the Linux page" [ "$(yellow_box "$lp")" = "$l $t $r $b" ]
+    for p in "$@"; do
+        x=$(label_x "$p") y=$(label_y "$p")
+        local crop
+        crop="$(($(hx $((x + 350))) - $(hx "$x")))x$(($(vy $((y + 120))) - $(vy "$y")))+$(hx "$x")+$(vy "$y")"
+        convert "$lp" -crop "$crop" +repage "$KB_ROOT/l.png"
+        convert "$wp" -crop "$crop" +repage "$KB_ROOT/w.png"
+        local ncc
+        ncc=$(same_text "$KB_ROOT/l.png" "$KB_ROOT/w.png")
+        kb_check "$what: position $p carries the Linux text (correlation $ncc %)" [ "$ncc" -ge 60 ]
+    done
+}
+read -r -a lj <<<"${jobs_of[linux]}"
+read -r -a wj <<<"${jobs_of[windows]}"
+compare_pages window-sheet1 "${lj[0]}" "${wj[0]}" 28 29 30
+compare_pages window-sheet2 "${lj[1]}" "${wj[1]}" 1 2
+kb_check "the Linux pages hold the labels compared: ABC-1 to ABC-3, then ABC-4 and ABC-5" \
+    [ "$(pdftotext "${lj[0]}" - | grep -ow 'ABC-[0-9]*' | sort | tr '\n' ' ')$(pdftotext "${lj[1]}" - | grep -ow 'ABC-[0-9]*' | sort | tr '\n' ' ')" = "ABC-1 ABC-2 ABC-3 ABC-4 ABC-5 " ]
+
+# ---- The command ----
+# The Windows command's text output: the Linux bytes, each line ending in CR LF.
+crlf() { sed 's/$/\r/' "$1"; }
+# Lines of output, then the arguments.
+list_cases=(
+    "5 --list --number=1 --count=5 --background=Blue --offset-down=5 --offset-right=-5 HELLO ABC"
+    "4 --list --number=999998 --count=4 --start=29 ラベル 番号"
+    "2 --list --date=xmas --count=2 A"
+    "31 --list --count=31 --start=30 A"
+    "0 --list --count=0 A"
+    "0 --list €"
+    "0 --list A B C"
+    "1 --version"
+)
+for row in "${list_cases[@]}"; do
+    read -r lines args <<<"$row"
+    read -r -a a <<<"$args"
+    cli linux "${a[@]}"
+    cli windows "${a[@]}"
+    kb_check "$args: status ${rc[windows]} as on Linux" [ "${rc[windows]}" = "${rc[linux]}" ]
+    kb_check "$args: $lines lines of output" [ "$(wc -l <"$KB_ROOT/out-windows")" -eq "$lines" ]
+    kb_check "$args: the Linux output" cmp -s <(crlf "$KB_ROOT/out-linux") "$KB_ROOT/out-windows"
+    kb_check "$args: the Linux messages" cmp -s <(crlf "$KB_ROOT/err-linux") "$KB_ROOT/err-windows"
+done
+
+# To a PDF: the same pages and text.
+args=(--number=1 --count=5 --background=Blue --offset-down=5 --offset-right=-5 HELLO ラベル)
+cli linux -o "$KB_ROOT/linux.pdf" "${args[@]}"
+cli windows -o "$(winepath -w "$KB_ROOT/windows.pdf")" "${args[@]}"
+kb_check "-o: status 0 on both (${rc[linux]}, ${rc[windows]})" [ "${rc[linux]}${rc[windows]}" = 00 ]
+cp "$KB_ROOT/windows.pdf" "$KB_ARTEFACTS/windows-command-output.pdf"
+info() { pdfinfo "$1" | grep -E '^(Pages|Page size):'; }
+kb_check "-o: pages and paper as on Linux ($(info "$KB_ROOT/windows.pdf" | tr -s ' \n' ' '))" \
+    [ "$(info "$KB_ROOT/windows.pdf")" = "$(info "$KB_ROOT/linux.pdf")" ]
+kb_check "-o: the text reads back as on Linux" \
+    cmp -s <(pdftotext -layout "$KB_ROOT/linux.pdf" -) <(pdftotext -layout "$KB_ROOT/windows.pdf" -)
+kb_check "-o: the labels are there (ラベル on 5)" [ "$(pdftotext "$KB_ROOT/windows.pdf" - | grep -c ラベル)" -eq 5 ]
+
+# Through the queue: from position 3, where both windows' runs left their start files.
+args=(--number=7 --count=4 --background=Yellow ラベル ABC)
+before=$(kb_job_count)
+for p in linux windows; do
+    cli "$p" "${args[@]}"
+    kb_check "$p command: status 0 (${rc[$p]}: $(cat "$KB_ROOT/err-$p"))" [ "${rc[$p]}" = 0 ]
+    kb_wait_for 30 kb_have_jobs $((before + 1)) || kb_fail "$p command: no document arrived"
+    before=$((before + 1))
+done
+sleep 1
+kb_check "one document each" [ "$(kb_job_count)" -eq "$before" ]
+mapfile -t jobs < <(kb_jobs_out | tail -n 2)
+compare_pages command "${jobs[0]}" "${jobs[1]}" 3 4 5 6
+kb_check "the command stores what it does on Linux ($(bytes "$WIN/StartFile.txt"))" \
+    [ "$(bytes "$WIN/StartFile.txt")" = "$(bytes "$KB_INSTALL/StartFile.txt")" ]
+
+stored=$(bytes "$WIN/StartFile.txt")
+# A queue that refuses jobs, which Wine's spooler does not report beforehand: the spooler refuses the
+# document as it ends, and the run says so (status 5) and stores nothing.
+cupsreject kbtest
+cli windows --count=3 HELLO
+cupsaccept kbtest
+kb_check "refusing: the command ends with status 5 (${rc[windows]}: $(cat "$KB_ROOT/err-windows"))" [ "${rc[windows]}" = 5 ]
+kb_check "refusing: start file unchanged" [ "$(bytes "$WIN/StartFile.txt")" = "$stored" ]
+# A queue working offline: status 3, nothing sent, nothing stored. (Wine's spooler reports no paused
+# printer, its status is always 0, but keeps a printer's attributes: "work offline" is the stop it
+# can show.)
+offline on
+cli windows --count=3 HELLO
+offline off
+kb_check "offline: the command ends with status 3 (${rc[windows]})" [ "${rc[windows]}" = 3 ]
+kb_check "offline: the message names the queue" grep -q kbtest "$KB_ROOT/err-windows"
+sleep 1
+kb_check "offline: no document, start file unchanged" [ "$(kb_job_count)" -eq "$before" -a "$(bytes "$WIN/StartFile.txt")" = "$stored" ]
+
+# ---- Without a start file: one message, then the program ends and makes no file ----
+rm "$WIN/StartFile.txt"
+kb_start_wine_app "$WIN/Kestrelbox.exe"
+pid=$KB_APP_PID
+box=$(kb_wait_window Kestrelbox 60 "$pid") || kb_fail "no message box titled Kestrelbox"
+kb_check "one message box" [ "$(kb_windows Kestrelbox "$pid" | wc -l)" -eq 1 ]
+import -window "$box" "$KB_ARTEFACTS/windows-no-start-file.png"
+kb_focus "$box"
+kb_key Return
+kb_wait_exit "$pid" 10 || kb_fail "the program still runs after its message"
+kb_check "the program ended by itself (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
+kb_check "still no start file" [ ! -e "$WIN/StartFile.txt" ]
+kb_log "Windows test passed"
