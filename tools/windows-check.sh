@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows build, as far as this machine can show it: the whole program and its tests cross-compiled
 # with MinGW-w64 through the project's own CMake (-Werror) against Qt for Windows from the cache
-# (tools/qt-windows.sh builds it first when it is missing, about 26 min on 2 cores), and the tests of
+# (tools/qt-windows.sh builds it first when it is missing, about 18 min on 2 cores), and the tests of
 # that build run under Wine: every rules unit test, the codec, the spooler calls and the start file's
 # paths (tests/windows/). The window and the command themselves are tried under Wine by the Linux
 # build's e2e_windows (tests/e2e/windows_test.sh), which takes this build. Installs its packages when
