@@ -97,6 +97,17 @@ HANDLE handleOf(std::intptr_t value) {
     return reinterpret_cast<HANDLE>(value);
 }
 
+// Whether the window's object exists: one that another user's window made may be closed to this
+// user, which still tells that it is there.
+bool windowHolds(const std::wstring& key) {
+    HANDLE window = ::OpenMutexW(SYNCHRONIZE, FALSE, windowName(key).c_str());
+    if (window) {
+        ::CloseHandle(window);
+        return true;
+    }
+    return ::GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 } // namespace
 
 StartFileLock::~StartFileLock() {
@@ -107,17 +118,18 @@ StartFileLock::Outcome StartFileLock::take(const std::string& path, Kind kind) {
     release();
     const std::wstring key = objectKey(path);
     HANDLE run = ::CreateMutexW(nullptr, FALSE, runName(key).c_str());
-    if (!run)
-        throwIo(errnoFrom(::GetLastError()));
+    if (!run) {
+        // Another user's run made the object (its default access is that user's own): the file is in
+        // use, and only the holder's ending frees it.
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_ACCESS_DENIED)
+            return windowHolds(key) ? Outcome::HeldByWindow : Outcome::HeldByRun;
+        throwIo(errnoFrom(error));
+    }
     const DWORD waited = ::WaitForSingleObject(run, 0);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
         ::CloseHandle(run);
-        HANDLE window = ::OpenMutexW(SYNCHRONIZE, FALSE, windowName(key).c_str());
-        if (window) {
-            ::CloseHandle(window);
-            return Outcome::HeldByWindow;
-        }
-        return Outcome::HeldByRun;
+        return windowHolds(key) ? Outcome::HeldByWindow : Outcome::HeldByRun;
     }
     if (kind == Kind::Window) {
         HANDLE window = ::CreateMutexW(nullptr, FALSE, windowName(key).c_str());
