@@ -4,7 +4,6 @@
 #include <QStringList>
 #include <QTimer>
 #include <QToolButton>
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -59,11 +58,8 @@ QString span(std::int32_t first, std::int32_t last) {
 QString labelsText(const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
                    std::int32_t startPosition, std::int32_t firstNumber, bool numbering) {
     if (numbering) {
-        const std::int32_t first =
-            serialNumber(firstNumber, startPosition, ranges[from].sheet, ranges[from].first);
-        const std::int32_t last =
-            serialNumber(firstNumber, startPosition, ranges[to - 1].sheet, ranges[to - 1].last);
-        return QStringLiteral("番号 %1").arg(span(first, last));
+        const RunStretch s = stretchOf(ranges, from, to, firstNumber, startPosition);
+        return QStringLiteral("番号 %1").arg(span(s.firstSerial, s.lastSerial));
     }
     QStringList sheets;
     for (std::size_t i = from; i < to; ++i)
@@ -206,8 +202,7 @@ void Tfrmmain::cmdPrint2Click() {
             throw;
         // The sheets the print queue took are on their way to the paper: the next run starts after
         // the last of their labels, so that no position and no serial number is used twice.
-        const SheetRange& last = m_run.ranges[m_run.held - 1];
-        const std::int32_t next = nextStartPosition(last.first, last.last - last.first + 1);
+        const std::int32_t next = stretchOf(m_run.ranges, 0, m_run.held, entry.FirstNumber, runStart).next;
         storeAfterRun(next);
         watch(next);
         UpdateSheetCount();
@@ -242,28 +237,24 @@ void Tfrmmain::cmdPrint2Click() {
 
 void Tfrmmain::watchJobs() {
     // Each failure is told once, with the labels that did not print; the user may move the start
-    // position back to the first of them, as long as no later run has moved it.
+    // position back to the first of them, as long as no later run has moved it. The list is brought up
+    // to date before anything is shown: the timer goes on while a message box is open, and a look then
+    // must find nothing to tell twice.
     std::vector<WatchedRun> failedRuns;
     for (WatchedRun& run : m_watched) {
+        const std::vector<JobState> before = run.states;
+        const std::size_t over = pollJobs(run.queue.toStdString(), run.jobs, run.states);
         WatchedRun failed = run;
-        failed.jobs.clear();
         failed.ranges.clear();
-        for (std::size_t i = 0; i < run.jobs.size(); ++i) {
-            if (jobEnded(run.states[i]) || jobFailed(run.states[i]))
-                continue;
-            run.states[i] = queryJob(run.queue.toStdString(), run.jobs[i]);
-            if (jobFailed(run.states[i])) {
-                failed.jobs.push_back(run.jobs[i]);
+        for (std::size_t i = 0; i < run.jobs.size(); ++i)
+            if (jobFailed(run.states[i]) && !jobFailed(before[i]))
                 failed.ranges.push_back(run.ranges[i]);
-            }
-        }
-        if (!failed.jobs.empty())
+        if (!failed.ranges.empty())
             failedRuns.push_back(std::move(failed));
+        if (over == run.jobs.size())
+            run.jobs.clear(); // watched to the end
     }
-    std::erase_if(m_watched, [](const WatchedRun& run) {
-        return std::all_of(run.states.begin(), run.states.end(),
-                           [](JobState s) { return jobEnded(s) || jobFailed(s); });
-    });
+    std::erase_if(m_watched, [](const WatchedRun& run) { return run.jobs.empty(); });
     if (m_watched.empty())
         m_jobTimer->stop();
 

@@ -254,26 +254,10 @@ QString span(std::int32_t first, std::int32_t last) {
     return first == last ? QString::number(first) : QStringLiteral("%1-%2").arg(first).arg(last);
 }
 
-// The labels of a stretch of a run's sheets, [from, to) of ranges, as the messages name them.
-struct Stretch {
-    std::int32_t labels = 0;
-    std::int32_t firstSerial = 0;
-};
-
-Stretch stretchOf(const Options& o, const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
-                  std::int32_t startPosition) {
-    Stretch s;
-    for (std::size_t i = from; i < to; ++i)
-        s.labels += ranges[i].last - ranges[i].first + 1;
-    if (from < to)
-        s.firstSerial = serialNumber(o.firstNumber, startPosition, ranges[from].sheet, ranges[from].first);
-    return s;
-}
-
 // "sheet 2 (positions 1-30, serials 31-60)", "sheets 2-4 (70 labels, serials 31-100)".
 QString describe(const Options& o, const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
                  std::int32_t startPosition) {
-    const Stretch s = stretchOf(o, ranges, from, to, startPosition);
+    const RunStretch s = stretchOf(ranges, from, to, o.firstNumber, startPosition);
     QString text = to - from == 1 ? QStringLiteral("sheet %1 (positions %2")
                                         .arg(ranges[from].sheet)
                                         .arg(span(ranges[from].first, ranges[from].last))
@@ -281,14 +265,14 @@ QString describe(const Options& o, const std::vector<SheetRange>& ranges, std::s
                                         .arg(span(ranges[from].sheet, ranges[to - 1].sheet))
                                         .arg(s.labels);
     if (o.numbering)
-        text += QStringLiteral(", serials %1").arg(span(s.firstSerial, s.firstSerial + s.labels - 1));
+        text += QStringLiteral(", serials %1").arg(span(s.firstSerial, s.lastSerial));
     return text + QLatin1Char(')');
 }
 
 // The options that print exactly those labels again, with the run's other arguments.
 QString againArguments(const Options& o, const std::vector<SheetRange>& ranges, std::size_t from,
                        std::size_t to, std::int32_t startPosition) {
-    const Stretch s = stretchOf(o, ranges, from, to, startPosition);
+    const RunStretch s = stretchOf(ranges, from, to, o.firstNumber, startPosition);
     QString text = QStringLiteral("--start=%1 --count=%2").arg(ranges[from].first).arg(s.labels);
     if (o.numbering)
         text += QStringLiteral(" --number=%1").arg(s.firstSerial);
@@ -342,16 +326,10 @@ int waitForJobs(const QString& queue, const std::vector<int>& jobs, const Option
                 const std::function<int(Status, const QString&)>& fail) {
     // A job waiting for a busy or switched-off printer is no failure: the wait goes on until every job
     // has printed or has ended without printing, or the user stops it.
-    std::vector<JobState> states(jobs.size(), JobState::Pending);
-    const auto over = [](JobState s) { return jobEnded(s) || jobFailed(s); };
+    std::vector<JobState> states;
     std::size_t shown = jobs.size() + 1;
     for (;;) {
-        std::size_t ended = 0;
-        for (std::size_t i = 0; i < jobs.size(); ++i) {
-            if (!over(states[i]))
-                states[i] = queryJob(queue.toStdString(), jobs[i]);
-            ended += over(states[i]) ? 1 : 0;
-        }
+        const std::size_t ended = pollJobs(queue.toStdString(), jobs, states);
         if (ended == jobs.size())
             break;
         if (ended != shown && !o.quiet)
@@ -632,8 +610,7 @@ int runCommand(const QStringList& args, const Environment& env) {
                       .arg(describe(o, ranges, 0, done, startPosition),
                            describe(o, ranges, done, total, startPosition));
     }
-    const SheetRange& last = ranges[done - 1];
-    const std::int32_t next = nextStartPosition(last.first, last.last - last.first + 1);
+    const std::int32_t next = stretchOf(ranges, 0, done, o.firstNumber, startPosition).next;
     // As after a run in the window: the offsets of this run when they were chosen for it (otherwise
     // the saved ones stay).
     if (o.offsetDownIndex)

@@ -120,6 +120,19 @@ std::int32_t serialNumber(std::int32_t firstNumber, std::int32_t startPosition, 
     return firstNumber + PositionsPerSheet * (sheet - 1) + position - startPosition;
 }
 
+RunStretch stretchOf(const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
+                     std::int32_t firstNumber, std::int32_t startPosition) {
+    RunStretch s;
+    if (from >= to || to > ranges.size())
+        return s;
+    for (std::size_t i = from; i < to; ++i)
+        s.labels += ranges[i].last - ranges[i].first + 1;
+    s.firstSerial = serialNumber(firstNumber, startPosition, ranges[from].sheet, ranges[from].first);
+    s.lastSerial = s.firstSerial + s.labels - 1;
+    s.next = ranges[to - 1].last % PositionsPerSheet + 1;
+    return s;
+}
+
 bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::int32_t sheet,
                 std::int32_t first, std::int32_t last) {
     const LabelOrigins origins = ComputeLabelOrigins(job.offsetRightIndex, job.offsetDownIndex);

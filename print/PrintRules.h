@@ -59,6 +59,18 @@ std::vector<std::int32_t> positionsOffPaper(const Paper& paper, std::int32_t off
 std::int32_t serialNumber(std::int32_t firstNumber, std::int32_t startPosition, std::int32_t sheet,
                           std::int32_t position);
 
+// The labels of sheets [from, to) of a run (ranges as splitWholeRun gives them): how many, the serial
+// number of the first, and where the next run starts once they are the last printed. A run that stops
+// part-way names what it printed and what not, and stores `next`, by this.
+struct RunStretch {
+    std::int32_t labels = 0;
+    std::int32_t firstSerial = 0;
+    std::int32_t lastSerial = 0;
+    std::int32_t next = 0; // the position after the stretch's last label (1 after position 30)
+};
+RunStretch stretchOf(const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
+                     std::int32_t firstNumber, std::int32_t startPosition);
+
 // What PrintSheet draws on: one document of one page per call of begin/end.
 class PrintSurface {
   public:

@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include "settings/Error.h"
+#include "settings/SystemCalls.h"
+
 namespace kb {
 
 namespace {
@@ -75,9 +78,14 @@ bool OutputFile::commit() {
     }
     // Looked at once more: something else may have been put at the name since the file was opened.
     why = outputfile::refusal(m_path);
-    if (why.isEmpty() && outputfile::replace(m_temp.fileName(), m_path, why)) {
-        m_temp.setFileName(QString());
-        return true;
+    if (why.isEmpty() && outputfile::flushToDisk(m_temp.fileName(), why)) {
+        const int error = realSystemCalls().rename(QFile::encodeName(m_temp.fileName()).toStdString(),
+                                                   QFile::encodeName(m_path).toStdString());
+        if (!error) {
+            m_temp.setFileName(QString());
+            return true;
+        }
+        why = QString::fromStdString(ioErrorText(ioErrorCodeFromErrno(error)));
     }
     cancel();
     return fail(why);

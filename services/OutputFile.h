@@ -41,9 +41,9 @@ namespace outputfile {
 // there or a regular file.
 QString refusal(const QString& path);
 
-// Puts the closed file `from` on the disk, then moves it over `to` in one step: whatever is at `to`
-// then, a link included, is replaced itself and never followed. False, with why, when it cannot.
-bool replace(const QString& from, const QString& to, QString& why);
+// Puts the closed file at path on the disk; false, with why, when it cannot. (The move over the old
+// file is the start file's durable rename, which replaces a link at the name and never follows it.)
+bool flushToDisk(const QString& path, QString& why);
 
 } // namespace outputfile
 

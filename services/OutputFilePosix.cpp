@@ -1,7 +1,6 @@
 // The checks and the final step of writing a run's PDF file on POSIX systems.
 #include "services/OutputFile.h"
 
-#include <QFileInfo>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -36,9 +35,8 @@ QString refusal(const QString& path) {
     return QStringLiteral("通常のファイルではありません");
 }
 
-bool replace(const QString& from, const QString& to, QString& why) {
-    const QByteArray source = QFile::encodeName(from);
-    const int fd = ::open(source.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+bool flushToDisk(const QString& path, QString& why) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 || ::fsync(fd) != 0) {
         why = systemError(errno);
         if (fd >= 0)
@@ -46,20 +44,6 @@ bool replace(const QString& from, const QString& to, QString& why) {
         return false;
     }
     ::close(fd);
-    // rename() replaces the name itself: a link put there since the last look is not followed.
-    const QByteArray target = QFile::encodeName(to);
-    if (::rename(source.constData(), target.constData()) != 0) {
-        why = systemError(errno);
-        return false;
-    }
-    // The new name on the disk as well; the file is already in place, so a failure here changes
-    // nothing the user could act on.
-    const QByteArray folder = QFile::encodeName(QFileInfo(to).absolutePath());
-    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        (void)::fsync(dirFd);
-        ::close(dirFd);
-    }
     return true;
 }
 

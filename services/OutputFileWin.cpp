@@ -45,10 +45,9 @@ QString refusal(const QString& path) {
     return type == FILE_TYPE_DISK ? QString() : QStringLiteral("デバイスです");
 }
 
-bool replace(const QString& from, const QString& to, QString& why) {
-    const std::wstring source = wide(from);
-    const HANDLE file = ::CreateFileW(source.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+bool flushToDisk(const QString& path, QString& why) {
+    const HANDLE file = ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE || !::FlushFileBuffers(file)) {
         why = systemError(::GetLastError());
         if (file != INVALID_HANDLE_VALUE)
@@ -56,13 +55,6 @@ bool replace(const QString& from, const QString& to, QString& why) {
         return false;
     }
     ::CloseHandle(file);
-    // One move over the old file, on the disk before the call returns; a link at the name is replaced
-    // itself, not followed.
-    if (!::MoveFileExW(source.c_str(), wide(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        why = systemError(::GetLastError());
-        return false;
-    }
     return true;
 }
 

@@ -38,13 +38,16 @@ enum class JobState { Unknown, Pending, Held, Processing, Stopped, Cancelled, Ab
 constexpr bool jobFailed(JobState state) {
     return state == JobState::Stopped || state == JobState::Cancelled || state == JobState::Aborted;
 }
-// Nothing more will happen to the job.
-constexpr bool jobEnded(JobState state) {
-    return state == JobState::Unknown || state == JobState::Completed || state == JobState::Cancelled ||
-           state == JobState::Aborted;
+// Nothing more will happen to the job unless someone acts: printed, forgotten or failed.
+constexpr bool jobOver(JobState state) {
+    return state == JobState::Unknown || state == JobState::Completed || jobFailed(state);
 }
 
 JobState queryJob(const std::string& queue, int jobId);
+
+// Asks the spooler about each job of a run that is not over yet; states holds one state a job
+// (Pending before the first look). Returns how many jobs are over.
+std::size_t pollJobs(const std::string& queue, const std::vector<int>& jobs, std::vector<JobState>& states);
 
 // Hands one PDF document to the named queue as one job with the given job options.
 SpoolResult submitDocument(const std::string& queue, const std::string& title, const SpoolOptions& options,

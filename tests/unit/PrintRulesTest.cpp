@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "print/PrintRules.h"
@@ -127,6 +128,26 @@ TEST(PrintRules, SplitOverSheetsAndNextStart) {
     ASSERT_EQ(tooLong.size(), 5u);
     EXPECT_EQ(tooLong.back(), (SheetRange{5, 1, 30}));
     EXPECT_TRUE(splitRun(1, 0).empty());
+
+    // A run that stops after some sheets: what they hold, numbered from 5, and where the next run
+    // starts (the whole run's stretch agrees with nextStartPosition).
+    struct Part {
+        std::size_t from, to;
+        RunStretch want;
+    };
+    const auto run = splitWholeRun(25, 70); // 25..30, 1..30, 1..30, 1..4
+    const Part parts[] = {
+        {0, 1, {6, 5, 10, 1}},
+        {1, 3, {60, 11, 70, 1}},
+        {3, 4, {4, 71, 74, 5}},
+        {0, 4, {70, 5, 74, nextStartPosition(25, 70)}},
+    };
+    for (const Part& p : parts) {
+        const RunStretch got = stretchOf(run, p.from, p.to, 5, 25);
+        EXPECT_EQ(std::tie(got.labels, got.firstSerial, got.lastSerial, got.next),
+                  std::tie(p.want.labels, p.want.firstSerial, p.want.lastSerial, p.want.next))
+            << "sheets " << p.from << ".." << p.to;
+    }
 }
 
 // Two columns 890 apart, fifteen rows 168 apart; each offset step moves the whole sheet by 5.
