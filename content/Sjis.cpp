@@ -6,6 +6,14 @@ bool isLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+bool isTrailByte(unsigned char c) {
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+
+bool isHalfWidthKana(unsigned char c) {
+    return c >= 0xA1 && c <= 0xDF;
+}
+
 std::string safeCut(std::string_view s, std::size_t n) {
     if (s.size() <= n)
         return std::string(s);

@@ -9,6 +9,10 @@ namespace kb {
 
 // 0x81..0x9F and 0xE0..0xFC start a double-byte character.
 bool isLeadByte(unsigned char c);
+// 0x40..0x7E and 0x80..0xFC may follow a lead byte.
+bool isTrailByte(unsigned char c);
+// 0xA1..0xDF are half-width katakana, one byte each.
+bool isHalfWidthKana(unsigned char c);
 
 // The first n bytes of s; when byte n would split a double-byte character, stops before it
 // (so the result may be n - 1 bytes). s shorter than n is returned whole.
@@ -25,6 +29,8 @@ std::string padRight(std::string_view s, std::size_t n);
 std::string trimRightControl(std::string_view s);
 
 // "k when k is even, k - 1 when k is odd".
-inline int evenCut(int k) { return (k % 2 == 0) ? k : k - 1; }
+inline int evenCut(int k) {
+    return (k % 2 == 0) ? k : k - 1;
+}
 
 } // namespace kb

@@ -14,21 +14,13 @@ bool isAscii(QChar c) {
     return c.unicode() < 0x80;
 }
 
-bool isTrailByte(unsigned char c) {
-    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
-
-bool isKana(unsigned char c) {
-    return c >= 0xA1 && c <= 0xDF;
-}
-
 // The characters from position i on that are neither ASCII nor broken (a lone lead byte, a lead
 // byte without its trail byte, or a byte that begins no character): their length in bytes.
 std::size_t wholeCharacters(std::string_view bytes, std::size_t i) {
     const std::size_t from = i;
     while (i < bytes.size()) {
         const auto c = static_cast<unsigned char>(bytes[i]);
-        if (isKana(c))
+        if (isHalfWidthKana(c))
             i += 1;
         else if (isLeadByte(c) && i + 1 < bytes.size() &&
                  isTrailByte(static_cast<unsigned char>(bytes[i + 1])))
@@ -94,7 +86,7 @@ QString fromSjis(const std::string& bytes) {
             // Some character of the run is not in the code page: each on its own, the missing ones
             // replaced.
             for (std::size_t k = 0; k < run.size();) {
-                const std::size_t size = isKana(static_cast<unsigned char>(run[k])) ? 1 : 2;
+                const std::size_t size = isHalfWidthKana(static_cast<unsigned char>(run[k])) ? 1 : 2;
                 const std::optional<QString> one = sjis::decode(run.substr(k, size));
                 text += one ? *one : QString(Replacement);
                 k += size;

@@ -27,7 +27,7 @@ std::string shownText(const std::string& bytes) {
             out += '?';
         } else if (c < 0x80) {
             out += static_cast<char>(c);
-        } else if (c >= 0xA1 && c <= 0xDF) {
+        } else if (isHalfWidthKana(c)) {
             const unsigned code = 0xFF61 + (c - 0xA1u);
             out += static_cast<char>(0xE0 | (code >> 12));
             out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));

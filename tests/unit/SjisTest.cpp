@@ -16,6 +16,15 @@ TEST(Sjis, LeadBytes) {
         const bool expected = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
         EXPECT_EQ(kb::isLeadByte(static_cast<unsigned char>(c)), expected) << c;
     }
+    // The edges of the trail bytes and of the one-byte katakana.
+    const std::tuple<int, bool, bool> rows[] = {
+        {0x3F, false, false}, {0x40, true, false}, {0x7E, true, false}, {0x7F, false, false},
+        {0x80, true, false},  {0xA0, true, false}, {0xA1, true, true},  {0xDF, true, true},
+        {0xE0, true, false},  {0xFC, true, false}, {0xFD, false, false}};
+    for (const auto& [c, trail, kana] : rows) {
+        EXPECT_EQ(kb::isTrailByte(static_cast<unsigned char>(c)), trail) << c;
+        EXPECT_EQ(kb::isHalfWidthKana(static_cast<unsigned char>(c)), kana) << c;
+    }
 }
 
 // safeCut stops before a split character; cutField puts a blank in its place to keep the width.
