@@ -1,6 +1,7 @@
 // The main window: both screens laid out as designed, the main window state, and the handlers.
 // Handlers stay thin: read the controls, call a rule, write the result back.
 #pragma once
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -12,7 +13,9 @@
 #include "content/Composition.h"
 #include "content/EntryModel.h"
 #include "print/PrintRules.h"
+#include "print/PrintRun.h"
 #include "services/PrintQueue.h"
+#include "services/PrinterCheck.h"
 #include "settings/StartFile.h"
 
 class QCheckBox;
@@ -183,26 +186,17 @@ class Tfrmmain : public QWidget {
     // Takes the start file when free; on a late take, the values another run stored come in and
     // `moved` tells whether the start position changed.
     StartFileLock::Outcome takeStartFile(bool& moved);
-    void storeAfterRun(std::int32_t next);
 
     // A run whose sheets the print queue took, watched until each job has printed or failed.
     struct WatchedRun {
-        QString queue;
-        std::vector<int> jobs;
-        std::vector<JobState> states;
+        QString queueName;
+        SpoolerQueue queue;
+        JobWatch watch;
         std::vector<SheetRange> ranges; // the sheets of the jobs, in the same order
         std::int32_t startPosition = 1;
         std::int32_t firstNumber = 1;
         bool numbering = false;
         std::int32_t storedNext = 1; // the start position the run stored
-    };
-    // The run under way: its sheets and those the print queue took (jobs) so far.
-    struct RunProgress {
-        std::vector<SheetRange> ranges;
-        std::size_t held = 0;
-        std::vector<int> jobs;
-        QString queue;
-        bool toFile = false;
     };
 
     Services m_services;
@@ -210,8 +204,8 @@ class Tfrmmain : public QWidget {
     StartFileLock m_lock;
     bool m_readUnheld = false; // the values were read while another run held the file
     QTimer* m_lockRetry = nullptr;
-    RunProgress m_run;
     std::vector<WatchedRun> m_watched;
+    QElapsedTimer m_watchClock;
     QTimer* m_jobTimer = nullptr;
     bool m_busy = false; // a print run or its pauses are under way: closing waits
     bool m_sizedToFrame = false;

@@ -1,4 +1,5 @@
 // "Print": the print dialog, the run over as many sheets as it needs, and what follows a run.
+#include <QDir>
 #include <QListWidget>
 #include <QPrinter>
 #include <QStringList>
@@ -9,6 +10,7 @@
 
 #include "app/Tfrmmain.h"
 #include "print/PrintRules.h"
+#include "print/PrintRun.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
 #include "settings/Error.h"
@@ -77,6 +79,7 @@ void Tfrmmain::connectPrintHandlers() {
     connect(cmdPrint2, &QToolButton::clicked, this, [this] { guarded([this] { cmdPrint2Click(); }); });
     m_jobTimer = new QTimer(this);
     m_jobTimer->setInterval(JobWatchIntervalMs);
+    m_watchClock.start();
     connect(m_jobTimer, &QTimer::timeout, this, [this] { guarded([this] { watchJobs(); }); });
 }
 
@@ -84,14 +87,9 @@ bool Tfrmmain::PrintRun() {
     std::unique_ptr<QPrinter> printer = m_services.dialogs.choosePrinter(this);
     if (!printer)
         return false;
-    // A queue that would hold or lose the job, or a name that would silently print elsewhere, is
-    // reported before anything is sent, and nothing of the run changes.
-    const QString problem = checkPrinter(*printer);
-    if (!problem.isEmpty())
-        throw Error(problem.toStdString());
-
     SheetCount = 1;
-    const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
+    const std::int32_t runStart = start.StartPosition;
+    const bool numbering = numberedLabel.where != NumberedLine::None;
 
     SheetJob job;
     job.backColour = previewBackColour();
@@ -99,76 +97,88 @@ bool Tfrmmain::PrintRun() {
     job.offsetRightIndex = OffsetRightIndex;
     job.offsetDownIndex = OffsetDownIndex;
     job.firstNumber = entry.FirstNumber;
-    job.startPosition = start.StartPosition;
+    job.startPosition = runStart;
     // The composed lines, not the preview memo's: its 64-byte limit is a limit of the screen only.
     job.label = numberedLabel;
 
     QtPrintSurface surface(*printer);
-    const std::vector<SheetRange> ranges = splitRun(start.StartPosition, labels);
-    m_run = RunProgress{};
-    m_run.ranges = ranges;
-    m_run.queue = printer->printerName();
-    m_run.toFile = printer->outputFormat() == QPrinter::PdfFormat;
-    // Every label must land on the paper chosen: one beyond its edge would be lost with its number
-    // while the run looked printed. (A label on the paper but outside the printer's printable area
-    // still prints: the printer clips its own margin and the user corrects it with the offsets.)
-    const std::vector<std::int32_t> off =
-        positionsOffPaper(surface.paper(), OffsetRightIndex, OffsetDownIndex, ranges);
-    if (!off.empty()) {
+    const bool toFile = printer->outputFormat() == QPrinter::PdfFormat;
+    // A queue that would hold or lose the job, or a name that would silently print elsewhere, is
+    // reported before anything is sent, and nothing of the run changes.
+    SpoolerQueue queue(printer->printerName());
+    // The lists always hold a selection; should one ever be missing, the offset in force is kept
+    // rather than storing -1, which would read back as a 5 mm shift.
+    const int down = ListBox7->currentRow();
+    const int right = ListBox6->currentRow();
+    StartFileStore store(m_startFile, start, down >= 0 ? down : OffsetDownIndex,
+                         right >= 0 ? right : OffsetRightIndex);
+    kb::PrintRun run(surface, toFile ? nullptr : &queue, &store, m_services.pause);
+    const RunAccount a = run.run(job, splitRun(runStart, entry.SampleCount * entry.LabelsPerSample));
+
+    if (!a.jobs.empty()) {
+        // The sheets the print queue took are watched until each has printed or failed.
+        m_watched.push_back(WatchedRun{printer->printerName(), queue, JobWatch(a.jobs),
+                                       std::vector<SheetRange>(a.ranges.begin(), a.ranges.begin() +
+                                                                                     static_cast<std::ptrdiff_t>(a.taken)),
+                                       runStart, entry.FirstNumber, numbering, a.next});
+        m_jobTimer->start();
+    }
+    const QString why = QString::fromStdString(a.why);
+    const auto labels = [&](std::size_t from, std::size_t to) {
+        return labelsText(a.ranges, from, to, runStart, entry.FirstNumber, numbering);
+    };
+    switch (a.end) {
+    case RunEnd::Printed:
+        return true;
+    case RunEnd::QueueRefused:
+        throw Error(queueProblem(printer->printerName(), a.queue).toStdString());
+    case RunEnd::OffPaper:
+        // A label on the paper but outside the printer's printable area still prints: the printer
+        // clips its own margin and the user corrects it with the offsets.
         throw Error(QStringLiteral("印刷できません。用紙「%1」からはみ出すラベルがあります（位置 %2）。"
                                    "ラベルシートは A4 です。用紙を A4 にして印刷してください")
-                        .arg(surface.paperName(), positionList(off))
+                        .arg(surface.paperName(), positionList(a.offPaper))
                         .toStdString());
-    }
-
-    auto failed = [&](int sheetsDone) {
+    case RunEnd::NotStorable:
+        throw Error(QStringLiteral("印刷できません。スタートファイル「%1」に次の開始位置を保存できません：%2。"
+                                   "保存できないと次の印刷が同じ位置に重なるため、何も印刷していません")
+                        .arg(QDir::toNativeSeparators(QString::fromStdString(m_startFile.path())), why)
+                        .toStdString());
+    case RunEnd::FileNotWritten:
         // A file holds the whole run or nothing of it.
-        if (surface.toFile())
-            return Error(QStringLiteral("印刷できませんでした。ファイル「%1」に書き込めませんでした：%2。"
-                                        "ファイルには何も書き込まれていません")
-                             .arg(surface.printerLabel(), surface.failure())
-                             .toStdString());
-        return Error(
-            QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした：%2。%3")
-                .arg(surface.printerLabel(), surface.failure(), sheetsPrinted(sheetsDone))
-                .toStdString());
-    };
-    int done = 0;
-    for (const SheetRange& range : ranges) {
-        const bool taken = PrintSheet(surface, m_services.pause, job, range.sheet, range.first, range.last);
-        m_run.jobs = surface.jobIds();
-        if (!taken)
-            throw failed(done);
-        ++done;
-        // A file's sheets count only once the whole file is written.
-        if (!m_run.toFile)
-            m_run.held = static_cast<std::size_t>(done);
+        throw Error(QStringLiteral("印刷できませんでした。ファイル「%1」に書き込めませんでした：%2。"
+                                   "ファイルには何も書き込まれていません")
+                        .arg(surface.printerLabel(), why)
+                        .toStdString());
+    default:
+        break;
     }
-    // A file holds every sheet of the run: none of them is printed until it is written whole.
-    if (!surface.finish())
-        throw failed(0);
-    return true;
-}
-
-void Tfrmmain::storeAfterRun(std::int32_t next) {
-    try {
-        m_startFile.SaveStartFile(1, next, start);
-        // The lists always hold a selection; should one ever be missing, the offset in force is kept
-        // rather than storing -1, which would read back as a 5 mm shift.
-        const int down = ListBox7->currentRow();
-        const int right = ListBox6->currentRow();
-        m_startFile.SaveStartFile(2, down >= 0 ? down : OffsetDownIndex, start);
-        m_startFile.SaveStartFile(3, right >= 0 ? right : OffsetRightIndex, start);
-    } catch (const Error& e) {
+    UpdateSheetCount();
+    const QString notPrinted =
+        a.taken < a.ranges.size()
+            ? QStringLiteral("。%1 は印刷されていません").arg(labels(a.taken, a.ranges.size()))
+            : QString();
+    if (a.end == RunEnd::NotStored) {
         // The labels are on paper: this must not read as a failed print (printing again would
         // repeat their numbers), and the user must learn where the sheet stands, since only this
         // session remembers it.
         throw Error(QStringLiteral("ラベルは印刷されました。ただし、次の開始位置 %1 "
                                    "をスタートファイルに保存できませんでした：%2")
-                        .arg(next)
-                        .arg(QString::fromUtf8(e.what()))
-                        .toStdString());
+                        .arg(stretchOf(a, 0, a.taken, entry.FirstNumber, runStart).next)
+                        .arg(why)
+                        .toStdString() +
+                    notPrinted.toStdString());
     }
+    const QString refused = QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした：%2。%3")
+                                .arg(surface.printerLabel(), why, sheetsPrinted(static_cast<int>(a.taken)));
+    if (a.taken == 0)
+        throw Error(refused.toStdString());
+    // The sheets the print queue took are on their way to the paper, and the start file already names
+    // the position after them: no position and no serial number is used twice.
+    throw Error(QStringLiteral("%1。%2 は印刷にまわりました%3。次の開始位置 %4 を保存しました")
+                    .arg(refused, labels(0, a.taken), notPrinted)
+                    .arg(a.next)
+                    .toStdString());
 }
 
 void Tfrmmain::cmdPrint2Click() {
@@ -176,53 +186,10 @@ void Tfrmmain::cmdPrint2Click() {
     // Another run may hold the start file, or may have moved the position since the map was drawn.
     if (!holdStartFile())
         return;
-    const std::int32_t runStart = start.StartPosition;
-    const bool numbering = numberedLabel.where != NumberedLine::None;
-    const auto watch = [&](std::int32_t next) {
-        if (m_run.toFile || m_run.jobs.empty())
-            return;
-        WatchedRun run{
-            m_run.queue,
-            m_run.jobs,
-            std::vector<JobState>(m_run.jobs.size(), JobState::Pending),
-            std::vector<SheetRange>(m_run.ranges.begin(),
-                                    m_run.ranges.begin() + static_cast<std::ptrdiff_t>(m_run.jobs.size())),
-            runStart,
-            entry.FirstNumber,
-            numbering,
-            next};
-        m_watched.push_back(std::move(run));
-        m_jobTimer->start();
-    };
-    bool printed = false;
-    try {
-        printed = PrintRun();
-    } catch (const Error& e) {
-        if (m_run.held == 0)
-            throw;
-        // The sheets the print queue took are on their way to the paper: the next run starts after
-        // the last of their labels, so that no position and no serial number is used twice.
-        const std::int32_t next = stretchOf(m_run.ranges, 0, m_run.held, entry.FirstNumber, runStart).next;
-        storeAfterRun(next);
-        watch(next);
-        UpdateSheetCount();
-        throw Error(QStringLiteral("%1。%2 は印刷にまわりました。%3 は印刷されていません。次の開始位置 %4 "
-                                   "を保存しました")
-                        .arg(QString::fromUtf8(e.what()),
-                             labelsText(m_run.ranges, 0, m_run.held, runStart, entry.FirstNumber, numbering),
-                             labelsText(m_run.ranges, m_run.held, m_run.ranges.size(), runStart,
-                                        entry.FirstNumber, numbering))
-                        .arg(next)
-                        .toStdString());
-    }
-    if (!printed)
+    // The run has stored the position after its last label, with the offsets of the lists, as each
+    // sheet went to the printer.
+    if (!PrintRun())
         return;
-
-    const std::int32_t labels = entry.SampleCount * entry.LabelsPerSample;
-    const std::int32_t next = nextStartPosition(runStart, labels);
-    storeAfterRun(next);
-    watch(next);
-
     {
         // The window keeps its look but takes no input until it is back on the entry screen; the input
         // comes back even when returning there fails.
@@ -240,36 +207,48 @@ void Tfrmmain::watchJobs() {
     // position back to the first of them, as long as no later run has moved it. The list is brought up
     // to date before anything is shown: the timer goes on while a message box is open, and a look then
     // must find nothing to tell twice.
-    std::vector<WatchedRun> failedRuns;
+    struct Tell {
+        QString queue;
+        std::vector<std::size_t> failed, lost;
+        WatchedRun run;
+    };
+    std::vector<Tell> tells;
     for (WatchedRun& run : m_watched) {
-        const std::vector<JobState> before = run.states;
-        const std::size_t over = pollJobs(run.queue.toStdString(), run.jobs, run.states);
-        WatchedRun failed = run;
-        failed.ranges.clear();
-        for (std::size_t i = 0; i < run.jobs.size(); ++i)
-            if (jobFailed(run.states[i]) && !jobFailed(before[i]))
-                failed.ranges.push_back(run.ranges[i]);
-        if (!failed.ranges.empty())
-            failedRuns.push_back(std::move(failed));
-        if (over == run.jobs.size())
-            run.jobs.clear(); // watched to the end
+        const WatchNews news = run.watch.poll(run.queue, m_watchClock.elapsed());
+        if (!news.failed.empty() || !news.lost.empty())
+            tells.push_back(Tell{run.queueName, news.failed, news.lost, run});
     }
-    std::erase_if(m_watched, [](const WatchedRun& run) { return run.jobs.empty(); });
+    std::erase_if(m_watched, [](const WatchedRun& run) { return run.watch.over(); });
     if (m_watched.empty())
         m_jobTimer->stop();
 
-    for (const WatchedRun& run : failedRuns) {
-        QStringList lines;
-        for (std::size_t i = 0; i < run.ranges.size(); ++i)
-            lines << QStringLiteral("%1 枚目（位置 %2、%3）")
-                         .arg(run.ranges[i].sheet)
-                         .arg(span(run.ranges[i].first, run.ranges[i].last))
-                         .arg(labelsText(run.ranges, i, i + 1, run.startPosition, run.firstNumber,
-                                         run.numbering));
+    for (const Tell& t : tells) {
+        const WatchedRun& run = t.run;
+        const auto sheets = [&](const std::vector<std::size_t>& which) {
+            QStringList lines;
+            for (std::size_t i : which)
+                lines << QStringLiteral("%1 枚目（位置 %2、%3）")
+                             .arg(run.ranges[i].sheet)
+                             .arg(span(run.ranges[i].first, run.ranges[i].last))
+                             .arg(labelsText(run.ranges, i, i + 1, run.startPosition, run.firstNumber,
+                                             run.numbering));
+            return lines.join(QStringLiteral("、"));
+        };
+        if (!t.lost.empty()) {
+            // The print system could no longer be asked: the labels may or may not be on paper, and
+            // moving the position back could print over them.
+            m_services.dialogs.message(
+                this, QStringLiteral("プリンター「%1」の印刷システムに問い合わせられなくなりました。"
+                                     "次のラベルが印刷されたかどうか分かりません：%2。"
+                                     "用紙を確かめてください。開始位置はそのままにします。")
+                          .arg(t.queue, sheets(t.lost)));
+        }
+        if (t.failed.empty())
+            continue;
         const QString what =
             QStringLiteral("プリンター「%1」で印刷が中止されました。次のラベルは印刷されていません：%2")
-                .arg(run.queue, lines.join(QStringLiteral("、")));
-        const std::int32_t back = run.ranges.front().first;
+                .arg(t.queue, sheets(t.failed));
+        const std::int32_t back = run.ranges[t.failed.front()].first;
         if (start.StartPosition != run.storedNext || !m_lock.held()) {
             m_services.dialogs.message(this,
                                        what + QStringLiteral("。開始位置はその後の操作で変わっているため、"

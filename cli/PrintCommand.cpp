@@ -1,20 +1,15 @@
 #include "cli/PrintCommand.h"
 
-#include <QColor>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QRegularExpression>
-#include <QThread>
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
-#include "content/Sjis.h"
-#include "print/PrintRules.h"
+#include "print/PrintRun.h"
 #include "services/Codec.h"
-#include "services/Colours.h"
 #include "services/PrintQueue.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
@@ -25,224 +20,6 @@
 namespace kb::cli {
 
 namespace {
-
-constexpr std::int32_t MaxFirstNumber = 999999;
-constexpr std::int32_t MaxCount = 10000;
-constexpr int MaxOffsetSteps = 10; // +-5 mm in half-millimetre steps
-// The window's date field holds at most this many Shift-JIS bytes.
-constexpr qsizetype DateFieldBytes = 14;
-
-enum class Value { None, Required, Optional };
-
-struct OptionSpec {
-    const char* name;
-    Value value;
-};
-
-constexpr OptionSpec LongOptions[] = {
-    {"date", Value::Optional},
-    {"number", Value::Required},
-    {"count", Value::Required},
-    {"start", Value::Required},
-    {"offset-down", Value::Required},
-    {"offset-right", Value::Required},
-    {"text-colour", Value::Required},
-    {"background", Value::Required},
-    {"printer", Value::Required},
-    {"output", Value::Required},
-    {"list", Value::None},
-    {"no-wait", Value::None},
-    {"start-file", Value::Required},
-    {"quiet", Value::None},
-    {"help", Value::None},
-    {"version", Value::None},
-};
-
-const OptionSpec* findLong(const QString& name) {
-    for (const OptionSpec& spec : LongOptions)
-        if (name == QLatin1String(spec.name))
-            return &spec;
-    return nullptr;
-}
-
-// A refused argument: the message names it.
-struct Refusal {
-    QString message;
-};
-
-std::int32_t integerIn(const QString& what, const QString& text, std::int32_t low, std::int32_t high) {
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok, 10);
-    if (!ok || text.trimmed() != text || text.startsWith(QLatin1Char('+')))
-        throw Refusal{QStringLiteral("%1: \"%2\" is not a whole number").arg(what, text)};
-    if (value < low || value > high)
-        throw Refusal{QStringLiteral("%1: %2 is out of range (%3..%4)").arg(what, text).arg(low).arg(high)};
-    return static_cast<std::int32_t>(value);
-}
-
-// Millimetres in half-millimetre steps as the index of the window's offset lists (10: no shift).
-std::int32_t offsetIndex(const QString& what, const QString& text) {
-    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?$"));
-    if (!number.match(text).hasMatch())
-        throw Refusal{QStringLiteral("%1: \"%2\" is not a number of millimetres").arg(what, text)};
-    const double steps = text.toDouble() * 2;
-    if (std::abs(steps) > MaxOffsetSteps)
-        throw Refusal{QStringLiteral("%1: %2 mm is out of range (-5..5)").arg(what, text)};
-    if (steps != std::floor(steps))
-        throw Refusal{QStringLiteral("%1: %2 mm is not a multiple of 0.5 mm").arg(what, text)};
-    return kNoShiftIndex + static_cast<std::int32_t>(steps);
-}
-
-// A name of the window's colour list ("Free" is the window's colour dialog) or #RRGGBB.
-std::uint32_t colour(const QString& what, const QString& text, const std::vector<ColourItem>& items) {
-    static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
-    if (hex.match(text).hasMatch())
-        return rgbFromColour(QColor(text));
-    QStringList names;
-    for (std::size_t i = 0; i + 1 < items.size(); ++i) {
-        const QString name = QString::fromLatin1(items[i].name);
-        if (text.compare(name, Qt::CaseInsensitive) == 0)
-            return items[i].value;
-        names << name;
-    }
-    throw Refusal{QStringLiteral("%1: \"%2\" is no colour (%3, or #RRGGBB)")
-                      .arg(what, text, names.join(QStringLiteral(", ")))};
-}
-
-// The Shift-JIS bytes of a text as the window would take it, or the refusal naming the argument.
-std::string sjisText(const QString& what, const QString& text) {
-    for (const QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            throw Refusal{QStringLiteral("%1: a line holds no line break or control character").arg(what)};
-    if (const auto bytes = toSjis(text))
-        return *bytes;
-    QString bad;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        if (!sjisCanEncode(text.mid(i, n))) {
-            bad = text.mid(i, n);
-            break;
-        }
-        i += n - 1;
-    }
-    throw Refusal{QStringLiteral("%1: the character \"%2\" (U+%3) has no Shift-JIS form")
-                      .arg(what, bad)
-                      .arg(bad.toUcs4().value(0), 4, 16, QLatin1Char('0'))};
-}
-
-void applyOption(Options& o, const QString& name, const std::optional<QString>& value) {
-    const QString what = QStringLiteral("--") + name;
-    const QString v = value.value_or(QString());
-    if (name == QLatin1String("date")) {
-        o.date = true;
-        o.dateText.reset();
-        if (value) {
-            // The date field turns letters into capitals as they are typed.
-            std::string bytes = sjisText(what, v.toUpper());
-            if (static_cast<qsizetype>(bytes.size()) > DateFieldBytes)
-                throw Refusal{QStringLiteral("%1: \"%2\" is %3 bytes in Shift-JIS; the date field holds %4")
-                                  .arg(what, v)
-                                  .arg(bytes.size())
-                                  .arg(DateFieldBytes)};
-            o.dateText = std::move(bytes);
-        }
-    } else if (name == QLatin1String("number")) {
-        o.numbering = true;
-        o.firstNumber = integerIn(what, v, 1, MaxFirstNumber);
-    } else if (name == QLatin1String("count")) {
-        o.count = integerIn(what, v, 1, MaxCount);
-    } else if (name == QLatin1String("start")) {
-        o.start = integerIn(what, v, 1, kPositionsPerSheet);
-    } else if (name == QLatin1String("offset-down")) {
-        o.offsetDownIndex = offsetIndex(what, v);
-    } else if (name == QLatin1String("offset-right")) {
-        o.offsetRightIndex = offsetIndex(what, v);
-    } else if (name == QLatin1String("text-colour")) {
-        o.textColour = colour(what, v, textColourItems());
-    } else if (name == QLatin1String("background")) {
-        o.backColour = colour(what, v, backColourItems());
-    } else if (name == QLatin1String("printer")) {
-        if (v.isEmpty())
-            throw Refusal{what + QStringLiteral(": no queue named")};
-        o.printer = v;
-    } else if (name == QLatin1String("output")) {
-        if (v.isEmpty())
-            throw Refusal{what + QStringLiteral(": no file named")};
-        o.output = v;
-    } else if (name == QLatin1String("start-file")) {
-        if (v.isEmpty())
-            throw Refusal{what + QStringLiteral(": no file named")};
-        o.startFile = v;
-    } else if (name == QLatin1String("list")) {
-        o.list = true;
-    } else if (name == QLatin1String("no-wait")) {
-        o.noWait = true;
-    } else if (name == QLatin1String("quiet")) {
-        o.quiet = true;
-    } else if (name == QLatin1String("help")) {
-        o.help = true;
-    } else if (name == QLatin1String("version")) {
-        o.version = true;
-    }
-}
-
-void parseInto(Options& o, const QStringList& args) {
-    QStringList lines;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
-            lines << arg;
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        QString name;
-        std::optional<QString> value;
-        if (arg.startsWith(QLatin1String("--"))) {
-            const qsizetype eq = arg.indexOf(QLatin1Char('='));
-            name = arg.mid(2, eq < 0 ? -1 : eq - 2);
-            if (eq >= 0)
-                value = arg.mid(eq + 1);
-        } else if (arg == QLatin1String("-h") || arg == QLatin1String("-q")) {
-            name = arg == QLatin1String("-h") ? QStringLiteral("help") : QStringLiteral("quiet");
-        } else if (arg.startsWith(QLatin1String("-o"))) {
-            name = QStringLiteral("output");
-            if (arg.size() > 2)
-                value = arg.mid(2);
-        } else {
-            throw Refusal{QStringLiteral("%1: no such option").arg(arg)};
-        }
-        const OptionSpec* spec = findLong(name);
-        if (!spec)
-            throw Refusal{QStringLiteral("--%1: no such option").arg(name)};
-        if (spec->value == Value::None && value)
-            throw Refusal{QStringLiteral("--%1 takes no value").arg(name)};
-        if (spec->value == Value::Required && !value) {
-            if (i + 1 >= args.size())
-                throw Refusal{QStringLiteral("--%1: a value is missing").arg(name)};
-            value = args[++i];
-        }
-        applyOption(o, name, value);
-    }
-    if (o.help || o.version)
-        return;
-    if (lines.isEmpty())
-        throw Refusal{QStringLiteral("LINE1 is missing: the label's first line")};
-    if (lines.size() > 2)
-        throw Refusal{QStringLiteral("\"%1\": a label has two lines, LINE1 and LINE2").arg(lines[2])};
-    o.line1 = sjisText(QStringLiteral("LINE1"), lines[0]);
-    if (lines.size() == 2) {
-        o.hasLine2 = true;
-        o.line2 = sjisText(QStringLiteral("LINE2"), lines[1]);
-    }
-    if (o.list && !o.output.isEmpty())
-        throw Refusal{QStringLiteral("--list and --output: choose one")};
-    if (!printSetAccepts(o.line1 + (o.hasLine2 ? "\r\n" + o.line2 : std::string())))
-        throw Refusal{QStringLiteral("LINE1: nothing to print")};
-}
 
 // The window waits after each sheet so that its user sees the printer work; a script does not.
 class NoPause : public Pause {
@@ -255,9 +32,10 @@ QString span(std::int32_t first, std::int32_t last) {
 }
 
 // "sheet 2 (positions 1-30, serials 31-60)", "sheets 2-4 (70 labels, serials 31-100)".
-QString describe(const Options& o, const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
+QString describe(const Options& o, const RunAccount& run, std::size_t from, std::size_t to,
                  std::int32_t startPosition) {
-    const RunStretch s = stretchOf(ranges, from, to, o.firstNumber, startPosition);
+    const RunStretch s = stretchOf(run, from, to, o.firstNumber, startPosition);
+    const std::vector<SheetRange>& ranges = run.ranges;
     QString text = to - from == 1 ? QStringLiteral("sheet %1 (positions %2")
                                         .arg(ranges[from].sheet)
                                         .arg(span(ranges[from].first, ranges[from].last))
@@ -269,14 +47,55 @@ QString describe(const Options& o, const std::vector<SheetRange>& ranges, std::s
     return text + QLatin1Char(')');
 }
 
-// The options that print exactly those labels again, with the run's other arguments.
-QString againArguments(const Options& o, const std::vector<SheetRange>& ranges, std::size_t from,
-                       std::size_t to, std::int32_t startPosition) {
-    const RunStretch s = stretchOf(ranges, from, to, o.firstNumber, startPosition);
-    QString text = QStringLiteral("--start=%1 --count=%2").arg(ranges[from].first).arg(s.labels);
+// The options that print exactly those labels again, with the run's other arguments. They print at
+// the next free position, never where the labels were meant to go: the start file only moves
+// forward, so no later sheet's positions are printed over.
+QString againArguments(const Options& o, const RunAccount& run, std::size_t from, std::size_t to,
+                       std::int32_t startPosition) {
+    const RunStretch s = stretchOf(run, from, to, o.firstNumber, startPosition);
+    QString text = QStringLiteral("--count=%1").arg(s.labels);
     if (o.numbering)
         text += QStringLiteral(" --number=%1").arg(s.firstSerial);
     return text;
+}
+
+// A spooler's reason keywords in words: "media-empty-error" is "out of paper".
+QString reasonWords(const std::vector<std::string>& reasons) {
+    static const std::pair<const char*, const char*> words[] = {
+        {"job-hold-until-specified", "held until released"},
+        {"job-hold-until", "held until released"},
+        {"job-held", "held"},
+        {"paused", "stopped"},
+        {"media-empty", "out of paper"},
+        {"media-needed", "paper needed"},
+        {"media-jam", "paper jam"},
+        {"offline", "off or offline"},
+        {"shutdown", "off"},
+        {"door-open", "door open"},
+        {"cover-open", "cover open"},
+        {"toner-empty", "out of toner"},
+        {"marker-supply-empty", "out of ink or toner"},
+        {"toner-low", "toner low"},
+        {"connecting-to-device", "not answering"},
+        {"user-intervention", "needs attention"},
+        {"printer-stopped", "printer stopped"},
+    };
+    QStringList out;
+    for (std::string r : reasons) {
+        // The severity suffix changes nothing of what the user must do.
+        for (const char* suffix : {"-error", "-warning", "-report"})
+            if (r.size() > std::strlen(suffix) && r.ends_with(suffix))
+                r.erase(r.size() - std::strlen(suffix));
+        QString word = QString::fromStdString(r);
+        for (const auto& [keyword, text] : words)
+            if (r == keyword) {
+                word = QLatin1String(text);
+                break;
+            }
+        if (!out.contains(word))
+            out << word;
+    }
+    return out.join(QStringLiteral(", "));
 }
 
 // Takes the start file for this run, waiting a while for another run to finish with it. Returns the
@@ -321,59 +140,83 @@ int takeStartFile(StartFileLock& lock, const QString& path, const Environment& e
     }
 }
 
-int waitForJobs(const QString& queue, const std::vector<int>& jobs, const Options& o,
-                const std::vector<SheetRange>& ranges, std::int32_t startPosition, const Environment& env,
+// Waits until the printer has printed every sheet the queue took, or some ended without printing, or
+// can no longer be followed, or the user's limit is reached.
+int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run, const Options& o,
+                std::int32_t startPosition, const Environment& env,
                 const std::function<int(Status, const QString&)>& fail) {
-    // A job waiting for a busy or switched-off printer is no failure: the wait goes on until every job
-    // has printed or has ended without printing, or the user stops it.
-    std::vector<JobState> states;
-    std::size_t shown = jobs.size() + 1;
+    JobWatch watch(run.jobs);
+    QElapsedTimer clock;
+    clock.start();
+    const std::int64_t limit = o.waitTimeout ? std::int64_t(*o.waitTimeout) * 1000 : -1;
+    std::size_t shown = run.jobs.size() + 1;
+    QStringList failed, lost;
+    const auto jobText = [&](std::size_t i) { return QStringLiteral("job %1").arg(run.jobs[i]); };
     for (;;) {
-        const std::size_t ended = pollJobs(queue.toStdString(), jobs, states);
-        if (ended == jobs.size())
+        const WatchNews news = watch.poll(queue, clock.elapsed());
+        // What keeps the printer from printing is told at once and once, also under -q: a script's
+        // user would otherwise wait without knowing why.
+        for (std::size_t i : news.held) {
+            const QString why = reasonWords(watch.status(i).reasons);
+            env.err(QStringLiteral("kestrelbox-print: printer \"%1\": %2 is held%3; it prints once released\n")
+                        .arg(queueName, describe(o, run, i, i + 1, startPosition) + QLatin1Char(' ') +
+                                            QLatin1Char('(') + jobText(i) + QLatin1Char(')'),
+                             why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why)));
+        }
+        if (news.printerChanged) {
+            const QString why = reasonWords(news.printer.reasons);
+            env.err(QStringLiteral("kestrelbox-print: printer \"%1\" %2%3; the sheets wait in the queue\n")
+                        .arg(queueName,
+                             news.printer.stopped ? QStringLiteral("is stopped") : QStringLiteral("reports"),
+                             why.isEmpty() ? QString() : QStringLiteral(": %1").arg(why)));
+        }
+        for (std::size_t i : news.failed) {
+            const JobState state = watch.status(i).state;
+            const char* how = state == JobState::Stopped     ? "stopped"
+                              : state == JobState::Cancelled ? "cancelled"
+                                                             : "aborted";
+            failed << QStringLiteral("%1 did not print (%2 %3); to print it again at the next free "
+                                     "position, the same arguments with %4")
+                          .arg(describe(o, run, i, i + 1, startPosition), jobText(i), QLatin1String(how),
+                               againArguments(o, run, i, i + 1, startPosition));
+        }
+        for (std::size_t i : news.lost)
+            lost << QStringLiteral("%1 (%2: the print system can no longer be asked about it)")
+                        .arg(describe(o, run, i, i + 1, startPosition), jobText(i));
+        if (watch.over())
             break;
+        const std::size_t ended = watch.done();
         if (ended != shown && !o.quiet)
-            env.err(
-                QStringLiteral("waiting for the printer: %1 of %2 jobs done\n").arg(ended).arg(jobs.size()));
+            env.err(QStringLiteral("waiting for the printer: %1 of %2 jobs done\n").arg(ended).arg(run.jobs.size()));
         shown = ended;
         if (const int signal = env.stopRequest())
             return fail(static_cast<Status>(StoppedBase + signal),
                         QStringLiteral("stopped waiting for the printer: %1 of %2 jobs done; the others are "
                                        "queued and print when the printer takes them")
                             .arg(ended)
-                            .arg(jobs.size()));
+                            .arg(run.jobs.size()));
+        if (limit >= 0 && clock.elapsed() >= limit) {
+            for (std::size_t i : watch.open())
+                lost << QStringLiteral("%1 (%2 still queued after %3 s)")
+                            .arg(describe(o, run, i, i + 1, startPosition), jobText(i))
+                            .arg(*o.waitTimeout);
+            break;
+        }
         env.sleep(500);
     }
-    QStringList failed;
-    for (std::size_t i = 0; i < jobs.size() && i < ranges.size(); ++i) {
-        if (!jobFailed(states[i]))
-            continue;
-        const char* how = states[i] == JobState::Stopped     ? "stopped"
-                          : states[i] == JobState::Cancelled ? "cancelled"
-                                                             : "aborted";
-        failed << QStringLiteral(
-                      "%1 did not print (job %2 %3); to print it again, the same arguments with %4")
-                      .arg(describe(o, ranges, i, i + 1, startPosition))
-                      .arg(jobs[i])
-                      .arg(QLatin1String(how))
-                      .arg(againArguments(o, ranges, i, i + 1, startPosition));
-    }
-    if (failed.isEmpty())
+    QStringList parts;
+    if (!failed.isEmpty())
+        parts << failed.join(QStringLiteral("; "));
+    if (!lost.isEmpty())
+        parts << QStringLiteral("not known whether printed: ") + lost.join(QStringLiteral("; "));
+    if (parts.isEmpty())
         return Printed;
-    return fail(JobFailed, QStringLiteral("printer \"%1\": ").arg(queue) + failed.join(QStringLiteral("; ")));
+    // Labels known not to have printed come first: they are what the user must act on.
+    return fail(failed.isEmpty() ? NotKnown : JobFailed,
+                QStringLiteral("printer \"%1\": ").arg(queueName) + parts.join(QStringLiteral("; ")));
 }
 
 } // namespace
-
-Parsed parseArguments(const QStringList& args) {
-    Parsed parsed;
-    try {
-        parseInto(parsed.options, args);
-    } catch (const Refusal& r) {
-        parsed.error = r.message;
-    }
-    return parsed;
-}
 
 NumberedLabel composeLabels(const Options& o, const Clock& clock) {
     // The entry screen, in the order a user fills it: the two lines, then "Date" (and an edited date
@@ -418,56 +261,14 @@ QString listLine(const ListedLabel& l) {
              fromSjis(l.lines.line2));
 }
 
-QString usageText() {
-    return QStringLiteral(
-        "Usage: kestrelbox-print [options] LINE1 [LINE2]\n"
-        "Prints Kestrelbox labels as the window would: the same lines, date, serial numbers, sheet\n"
-        "positions and start file.\n"
-        "\n"
-        "  --date[=TEXT]        add the date like \"Date\" (today, or TEXT as the date field)\n"
-        "  --number=FIRST       number the labels from FIRST (1..999999), like \"Number\"\n"
-        "  --count=N            labels to print (1..10000; default 1); as many sheets as they need\n"
-        "  --start=POSITION     first position on the first sheet (1..30); default: the start file's\n"
-        "  --offset-down=MM     -5..5 in steps of 0.5 (+ is down); default: the start file's\n"
-        "  --offset-right=MM    -5..5 in steps of 0.5 (+ is right); default: the start file's\n"
-        "  --text-colour=NAME   Black, White, Yellow, Blue, Red, Gray, or #RRGGBB (default Black)\n"
-        "  --background=NAME    White, Yellow, Cream, Skyblue, Pink, Blue, Red, Gray, or #RRGGBB\n"
-        "                       (default White)\n"
-        "  --printer=QUEUE      default: the system's default queue\n"
-        "  -o, --output=FILE    write all sheets into one PDF (one A4 page per sheet); stores nothing\n"
-        "  --list               show the labels as text: sheet, position, serial (or -), line 1,\n"
-        "                       line 2, tab-separated; nothing is printed or stored\n"
-        "  --no-wait            end once the print queue holds every sheet, without waiting for the\n"
-        "                       printer to print them\n"
-        "  --start-file=PATH    default: StartFile.txt beside the executable\n"
-        "  -q, --quiet          nothing on standard error but errors (no progress, no \"wrote\")\n"
-        "  -h, --help           this text\n"
-        "  --version            the version\n"
-        "  --                   every argument after it is a label line, even one that begins with\n"
-        "                       \"-\": kestrelbox-print -- -5 LOT (without it, \"-ops\" is \"-o ps\")\n"
-        "\n"
-        "A run that prints holds the start file: it waits up to 60 s for another run to finish with it,\n"
-        "and is refused while the Kestrelbox window holds it. It then waits until the printer has printed\n"
-        "every sheet (unless --no-wait). Ctrl-C stops it after the sheet in progress; what was printed\n"
-        "is stored and named.\n"
-        "\n"
-        "Exit status: 0 printed; 1 no Shift-JIS codec, standard output not written, or an unexpected\n"
-        "error; 2 an argument refused; 3 the queue is missing, stopped or refuses jobs; 4 the start file\n"
-        "is in use (the window holds it, or another run still did after 60 s); 5 not printed, or printed\n"
-        "only in part (a label off the paper, the printer refused a sheet, or the file could not be\n"
-        "written); 6 the start file is missing or unreadable; 7 printed, but the next position could not\n"
-        "be stored; 8 the printer took a sheet but its job was stopped, cancelled or aborted; 128 + N\n"
-        "stopped by signal N (130 for Ctrl-C).\n");
-}
 
-int runCommand(const QStringList& args, const Environment& env) {
+int runCommand(const Parsed& parsed, const Environment& env) {
     const auto fail = [&](Status status, const QString& message) {
         env.err(QStringLiteral("kestrelbox-print: ") + message + QLatin1Char('\n'));
         return static_cast<int>(status);
     };
     if (!sjisAvailable())
         return fail(Failed, QStringLiteral("this system has no Shift-JIS (windows-31j) codec"));
-    const Parsed parsed = parseArguments(args);
     if (!parsed.error.isEmpty())
         return fail(BadArguments, parsed.error + QStringLiteral(" (see --help)"));
     const Options& o = parsed.options;
@@ -517,16 +318,17 @@ int runCommand(const QStringList& args, const Environment& env) {
     }
 
     QPrinter printer(QPrinter::HighResolution);
+    QString queue;
+    bool known = false;
     if (toQueue) {
-        const QString queue = o.printer.isEmpty() ? QPrinterInfo::defaultPrinterName() : o.printer;
-        if (!queue.isEmpty())
-            printer.setPrinterName(queue);
+        queue = o.printer.isEmpty() ? QPrinterInfo::defaultPrinterName() : o.printer;
+        if (queue.isEmpty()) {
+            // No default queue, or no print system to ask: which of the two, the message says.
+            return fail(QueueProblem, queueProblem(queue, queryQueue(std::string())));
+        }
+        printer.setPrinterName(queue);
         // Qt stays on another queue (or on a file) for a name it does not know: judged by the name asked for.
-        const bool known = !queue.isEmpty() && printer.outputFormat() == QPrinter::NativeFormat &&
-                           printer.printerName() == queue;
-        const QString problem = known ? checkPrinter(printer) : queueProblem(queue, QueueState{});
-        if (!problem.isEmpty())
-            return fail(QueueProblem, QStringLiteral("printer \"%1\": %2").arg(queue, problem));
+        known = printer.outputFormat() == QPrinter::NativeFormat && printer.printerName() == queue;
     } else {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(o.output);
@@ -540,17 +342,6 @@ int runCommand(const QStringList& args, const Environment& env) {
     const QString target =
         QStringLiteral("%1 \"%2\"")
             .arg(toQueue ? QStringLiteral("printer") : QStringLiteral("file"), surface.printerLabel());
-    const std::vector<SheetRange> ranges = splitWholeRun(startPosition, o.count);
-    // Every label must land on the paper, before anything is sent.
-    const std::vector<std::int32_t> off = positionsOffPaper(surface.paper(), right, down, ranges);
-    if (!off.empty()) {
-        QStringList names;
-        for (std::int32_t p : off)
-            names << QString::number(p);
-        return fail(NotPrinted, QStringLiteral("%1: labels at positions %2 would lie off the paper "
-                                               "\"%3\"; the label sheet is A4")
-                                    .arg(target, names.join(QStringLiteral(", ")), surface.paperName()));
-    }
 
     SheetJob job;
     job.backColour = o.backColour;
@@ -560,31 +351,47 @@ int runCommand(const QStringList& args, const Environment& env) {
     job.firstNumber = o.firstNumber;
     job.startPosition = startPosition;
     job.label = label;
+    // As after a run in the window: the offsets of this run when they were chosen for it (otherwise
+    // the saved ones stay).
+    StartFileStore store(startFile, saved, o.offsetDownIndex.value_or(saved.SavedOffsetDown),
+                         o.offsetRightIndex.value_or(saved.SavedOffsetRight));
+    SpoolerQueue spooler(queue, known);
     NoPause pause;
-    const std::size_t total = ranges.size();
-    std::size_t done = 0;
-    QString refusal;
-    for (const SheetRange& range : ranges) {
-        if (!PrintSheet(surface, pause, job, range.sheet, range.first, range.last)) {
-            refusal = surface.failure();
-            break;
-        }
-        ++done;
+    PrintRun run(surface, toQueue ? &spooler : nullptr, toQueue ? &store : nullptr, pause, env.stopRequest);
+    run.progress = [&](std::size_t done, std::size_t total) {
         if (total > 1 && !o.quiet)
             env.err(QStringLiteral("sheet %1 of %2\n").arg(done).arg(total));
-        if (done < total && env.stopRequest())
-            break;
-    }
-    const int signal = done < total && refusal.isEmpty() ? env.stopRequest() : 0;
+    };
+    const RunAccount a = run.run(job, splitWholeRun(startPosition, o.count));
+    const std::size_t total = a.ranges.size();
+    const QString why = QString::fromStdString(a.why);
     const QString stopped =
-        QStringLiteral("stopped by signal %1 after sheet %2 of %3").arg(signal).arg(done).arg(total);
+        QStringLiteral("stopped by signal %1 after sheet %2 of %3").arg(a.signal).arg(a.taken).arg(total);
+
+    switch (a.end) {
+    case RunEnd::QueueRefused:
+        return fail(QueueProblem, QStringLiteral("printer \"%1\": %2").arg(queue, queueProblem(queue, a.queue)));
+    case RunEnd::OffPaper: {
+        QStringList names;
+        for (std::int32_t p : a.offPaper)
+            names << QString::number(p);
+        return fail(NotPrinted, QStringLiteral("%1: labels at positions %2 would lie off the paper "
+                                               "\"%3\"; the label sheet is A4")
+                                    .arg(target, names.join(QStringLiteral(", ")), surface.paperName()));
+    }
+    case RunEnd::NotStorable:
+        return fail(NoStartFile, QStringLiteral("start file %1 cannot be written: %2; nothing printed, since the "
+                                                "next run would print over these labels")
+                                     .arg(path, why));
+    default:
+        break;
+    }
     if (!toQueue) {
         // A file holds every sheet or none: none of them counts until it is written whole.
-        if (signal)
-            return fail(static_cast<Status>(StoppedBase + signal),
-                        stopped + QStringLiteral(": nothing written"));
-        if (!refusal.isEmpty() || !surface.finish())
-            return fail(NotPrinted, QStringLiteral("%1 not written: %2").arg(target, surface.failure()));
+        if (a.end == RunEnd::Stopped)
+            return fail(static_cast<Status>(StoppedBase + a.signal), stopped + QStringLiteral(": nothing written"));
+        if (a.end == RunEnd::FileNotWritten)
+            return fail(NotPrinted, QStringLiteral("%1 not written: %2").arg(target, why));
         // A label line taken for an option can turn into a file name (-ops): say what was written.
         if (!o.quiet)
             env.err(QStringLiteral("wrote %1 %2 to %3\n")
@@ -593,50 +400,40 @@ int runCommand(const QStringList& args, const Environment& env) {
         return Printed;
     }
 
-    // What the scheduler holds is on its way to the paper: the next run starts after its last label,
-    // also when the run stopped part-way, so that no position and no serial number is used twice.
-    QString report;
-    if (done < total) {
-        report = signal ? stopped
-                        : QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4")
-                              .arg(surface.printerLabel())
-                              .arg(done + 1)
-                              .arg(total)
-                              .arg(refusal);
-        if (done == 0)
-            return fail(signal ? static_cast<Status>(StoppedBase + signal) : NotPrinted,
-                        report + QStringLiteral(" (nothing printed; nothing stored)"));
-        report += QStringLiteral("; printed: %1; not printed: %2")
-                      .arg(describe(o, ranges, 0, done, startPosition),
-                           describe(o, ranges, done, total, startPosition));
-    }
-    const std::int32_t next = stretchOf(ranges, 0, done, o.firstNumber, startPosition).next;
-    // As after a run in the window: the offsets of this run when they were chosen for it (otherwise
-    // the saved ones stay).
-    if (o.offsetDownIndex)
-        saved.SavedOffsetDown = *o.offsetDownIndex;
-    if (o.offsetRightIndex)
-        saved.SavedOffsetRight = *o.offsetRightIndex;
-    try {
-        startFile.SaveStartFile(1, next, saved);
-    } catch (const Error& e) {
+    // What the scheduler holds is on its way to the paper, and the start file already names the
+    // position after it: the rest is to say what was printed and what not.
+    const QString rest = a.taken < total ? QStringLiteral("; not printed: %1; to print the rest at the next "
+                                                          "free position, the same arguments with %2")
+                                               .arg(describe(o, a, a.taken, total, startPosition),
+                                                    againArguments(o, a, a.taken, total, startPosition))
+                                         : QString();
+    const QString printedPart = a.taken ? describe(o, a, 0, a.taken, startPosition) : QString();
+    if (a.end == RunEnd::NotStored)
         return fail(NotStored,
-                    (report.isEmpty() ? QString() : report + QStringLiteral("; ")) +
-                        QStringLiteral("the labels were printed, but the next position %1 could not "
-                                       "be stored in %2: %3")
-                            .arg(next)
-                            .arg(path, QString::fromUtf8(e.what())));
-    }
+                    QStringLiteral("printed: %1, but the next position %2 could not be stored in %3: %4")
+                            .arg(printedPart)
+                            .arg(stretchOf(a, 0, a.taken, o.firstNumber, startPosition).next)
+                            .arg(path, why) +
+                        rest);
     lock.release();
-    if (done < total)
-        return fail(signal ? static_cast<Status>(StoppedBase + signal) : NotPrinted,
-                    report + QStringLiteral("; the start file holds position %1; to print the rest, the same "
-                                            "arguments with %2")
-                                 .arg(next)
-                                 .arg(againArguments(o, ranges, done, total, startPosition)));
+    if (a.end == RunEnd::SheetRefused || a.end == RunEnd::Stopped) {
+        const Status status = a.end == RunEnd::Stopped ? static_cast<Status>(StoppedBase + a.signal) : NotPrinted;
+        const QString report = a.end == RunEnd::Stopped ? stopped
+                                                        : QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4")
+                                                              .arg(surface.printerLabel())
+                                                              .arg(a.taken + 1)
+                                                              .arg(total)
+                                                              .arg(why);
+        if (a.taken == 0)
+            return fail(status, report + QStringLiteral(" (nothing printed; nothing stored)"));
+        return fail(status, report + QStringLiteral("; printed: %1; the start file holds position %2")
+                                         .arg(printedPart)
+                                         .arg(a.next) +
+                                rest);
+    }
     if (o.noWait)
         return Printed;
-    return waitForJobs(surface.printerLabel(), surface.jobIds(), o, ranges, startPosition, env, fail);
+    return waitForJobs(spooler, surface.printerLabel(), a, o, startPosition, env, fail);
 }
 
 } // namespace kb::cli

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "content/Composition.h"
+#include "cli/CommandOptions.h"
 #include "content/EntryModel.h"
 
 namespace kb::cli {
@@ -24,44 +25,14 @@ enum Status : int {
     QueueProblem = 3,   // the queue is missing, stopped or refuses jobs: nothing sent or stored
     StartFileInUse = 4, // the window holds the start file, or another run still did after the wait
     NotPrinted = 5,     // a label off the paper, the printer refused a sheet, or the file was not written
-    NoStartFile = 6,    // the start file is missing or cannot be read
+    NoStartFile = 6,    // the start file is missing, cannot be read, or cannot be written: nothing sent
     NotStored = 7,      // the labels were printed, but the next position could not be stored
     JobFailed = 8,      // the scheduler took a sheet, then its job was stopped, cancelled or aborted
+    NotKnown = 9,       // whether a sheet printed is not known: the scheduler could no longer be asked, or
+                        // --wait-timeout passed while it was still queued
     // A stop request (Ctrl-C, a kill, a closed terminal) ends the command with 128 + the signal.
     StoppedBase = 128,
 };
-
-struct Options {
-    bool help = false;
-    bool version = false;
-    bool quiet = false;
-    bool list = false;
-    bool noWait = false; // return once the scheduler holds every sheet, without watching the jobs
-    std::string line1{}; // Shift-JIS
-    std::string line2{};
-    bool hasLine2 = false;
-    bool date = false;
-    std::optional<std::string> dateText{}; // the date field as edited (Shift-JIS, upper case)
-    bool numbering = false;
-    std::int32_t firstNumber = 1;
-    std::int32_t count = 1;
-    std::optional<std::int32_t> start{};
-    std::optional<std::int32_t> offsetDownIndex{}; // offset list indexes: 10 is no shift
-    std::optional<std::int32_t> offsetRightIndex{};
-    std::uint32_t textColour = 0x00000000; // 0x00BBGGRR
-    std::uint32_t backColour = 0x00FFFFFF;
-    QString printer{};
-    QString output{};
-    QString startFile{};
-};
-
-struct Parsed {
-    Options options;
-    QString error; // empty: the arguments are accepted
-};
-
-// args without the program name.
-Parsed parseArguments(const QStringList& args);
 
 // The entry screen driven as the user would for these options, then "PrintSet": what every label of
 // the run prints.
@@ -83,8 +54,6 @@ void forEachLabel(const Options& options, const NumberedLabel& label, std::int32
 // The --list line of one label: sheet, position, serial (or -), line 1, line 2; tab-separated, UTF-8.
 QString listLine(const ListedLabel& label);
 
-QString usageText();
-
 // What a run needs of the world outside the arguments.
 struct Environment {
     const Clock& clock;
@@ -100,7 +69,7 @@ struct Environment {
 // How long a run waits for another run to finish with the start file before it gives up.
 constexpr int StartFileWaitSeconds = 60;
 
-// The whole command; the result is its exit status.
-int runCommand(const QStringList& args, const Environment& env);
+// The whole command for the parsed arguments; the result is its exit status.
+int runCommand(const Parsed& parsed, const Environment& env);
 
 } // namespace kb::cli

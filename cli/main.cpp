@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
                                    [](const QString& text) { write(stderr, text); }, kb::cli::stopRequest};
     int status = kb::cli::Failed;
     try {
-        status = kb::cli::runCommand(args, env);
+        status = kb::cli::runCommand(kb::cli::parseArguments(args), env);
     } catch (const std::exception& e) {
         write(stderr, QStringLiteral("kestrelbox-print: %1\n").arg(QString::fromUtf8(e.what())));
     }

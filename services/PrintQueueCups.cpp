@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <cups/cups.h>
 
@@ -15,25 +16,67 @@ namespace {
 
 constexpr int CupsPrinterStopped = 5; // IPP printer-state "stopped"
 
+// The spooler answered: a name it does not know is no trouble of the connection.
+bool schedulerAnswered() {
+    const ipp_status_t status = cupsLastError();
+    return status <= IPP_STATUS_OK_CONFLICTING || status == IPP_STATUS_ERROR_NOT_FOUND ||
+           (status >= IPP_STATUS_ERROR_BAD_REQUEST && status < IPP_STATUS_ERROR_INTERNAL &&
+            status != IPP_STATUS_ERROR_SERVICE_UNAVAILABLE);
+}
+
+// The keywords of a multi-valued option as libcups gives it ("media-empty-error,offline-report");
+// "none" says nothing.
+std::vector<std::string> keywords(const char* value) {
+    std::vector<std::string> words;
+    if (!value)
+        return words;
+    std::string word;
+    for (const char* c = value;; ++c) {
+        if (*c == ',' || *c == '\0') {
+            if (!word.empty() && word != "none")
+                words.push_back(word);
+            word.clear();
+            if (!*c)
+                break;
+        } else {
+            word += *c;
+        }
+    }
+    return words;
+}
+
+// libcups answers a named instance with the queue itself even when nobody defined that instance
+// (lpoptions -p queue/instance): only the list of destinations tells.
+bool instanceDefined(const std::string& queue, const std::string& instance) {
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    const bool found = cupsGetDest(queue.c_str(), instance.c_str(), count, dests) != nullptr;
+    cupsFreeDests(count, dests);
+    return found;
+}
+
 } // namespace
 
 QueueState cupsQueryQueue(const std::string& name) {
     QueueState state;
-    if (name.empty())
-        return state;
-    // A queue name may carry an instance after a slash ("queue/instance").
+    // A queue name may carry an instance after a slash ("queue/instance"); an empty instance is none.
     const std::size_t slash = name.find('/');
     const std::string queue = name.substr(0, slash);
     const std::string instance = slash == std::string::npos ? std::string() : name.substr(slash + 1);
-    cups_dest_t* dest =
-        cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), instance.empty() ? nullptr : instance.c_str());
-    if (!dest)
+    if (slash != std::string::npos && instance.empty())
         return state;
-    state.exists = true;
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.empty() ? nullptr : queue.c_str(),
+                                         instance.empty() ? nullptr : instance.c_str());
+    if (!dest) {
+        state.reachable = schedulerAnswered();
+        return state;
+    }
+    state.exists = instance.empty() || instanceDefined(queue, instance);
     if (const char* value = cupsGetOption("printer-state", dest->num_options, dest->options))
         state.stopped = std::atoi(value) == CupsPrinterStopped;
     if (const char* value = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options))
         state.acceptingJobs = std::strcmp(value, "false") != 0 && std::strcmp(value, "0") != 0;
+    state.reasons = keywords(cupsGetOption("printer-state-reasons", dest->num_options, dest->options));
     cupsFreeDests(1, dest);
     return state;
 }
@@ -49,8 +92,9 @@ std::string lastCupsError(const char* step) {
     return std::string(step) + "（" + (text && *text ? text : ippErrorString(cupsLastError())) + "）";
 }
 
-// The job's state as the scheduler reports it, or 0 when it cannot be asked.
-int jobState(const std::string& queue, int jobId) {
+// The job's state as the scheduler reports it: 0 when the scheduler does not know the job, -1 when
+// it could not be asked; its state reasons into `reasons` when given.
+int jobState(const std::string& queue, int jobId, std::vector<std::string>* reasons = nullptr) {
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
                      "/printers/%s", queue.c_str());
@@ -58,12 +102,19 @@ int jobState(const std::string& queue, int jobId) {
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "job-state");
+    static const char* const wanted[] = {"job-state", "job-state-reasons"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    int state = 0;
+    int state = schedulerAnswered() ? 0 : -1;
     if (response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING) {
         if (ipp_attribute_t* attr = ippFindAttribute(response, "job-state", IPP_TAG_ENUM))
             state = ippGetInteger(attr, 0);
+        if (ipp_attribute_t* attr = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD);
+            attr && reasons) {
+            for (int i = 0; i < ippGetCount(attr); ++i)
+                if (const char* word = ippGetString(attr, i, nullptr); word && std::strcmp(word, "none") != 0)
+                    reasons->push_back(word);
+        }
     }
     ippDelete(response);
     return state;
@@ -106,7 +157,7 @@ SpoolResult cupsSubmitDocument(const std::string& queue, const std::string& titl
     // The upload may succeed and the scheduler still drop the job at once (a spool file it could not
     // write): only a job that is still there, not cancelled or aborted, holds the sheet.
     const int state = jobState(name, job);
-    if (state == 0)
+    if (state <= 0)
         return fail(lastCupsError("ジョブが見つかりません"));
     if (state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED)
         return fail(state == IPP_JSTATE_CANCELED ? "ジョブが取り消されました" : "ジョブが中止されました");
@@ -114,25 +165,37 @@ SpoolResult cupsSubmitDocument(const std::string& queue, const std::string& titl
     return result;
 }
 
-JobState cupsQueryJob(const std::string& queue, int jobId) {
-    switch (jobState(queue.substr(0, queue.find('/')), jobId)) {
+JobStatus cupsQueryJob(const std::string& queue, int jobId) {
+    JobStatus status;
+    switch (jobState(queue.substr(0, queue.find('/')), jobId, &status.reasons)) {
     case IPP_JSTATE_PENDING:
-        return JobState::Pending;
+        status.state = JobState::Pending;
+        break;
     case IPP_JSTATE_HELD:
-        return JobState::Held;
+        status.state = JobState::Held;
+        break;
     case IPP_JSTATE_PROCESSING:
-        return JobState::Processing;
+        status.state = JobState::Processing;
+        break;
     case IPP_JSTATE_STOPPED:
-        return JobState::Stopped;
+        status.state = JobState::Stopped;
+        break;
     case IPP_JSTATE_CANCELED:
-        return JobState::Cancelled;
+        status.state = JobState::Cancelled;
+        break;
     case IPP_JSTATE_ABORTED:
-        return JobState::Aborted;
+        status.state = JobState::Aborted;
+        break;
     case IPP_JSTATE_COMPLETED:
-        return JobState::Completed;
+        status.state = JobState::Completed;
+        break;
     default:
-        return JobState::Unknown;
+        // The scheduler keeps the jobs it ran (its job history): one that it no longer knows, or
+        // that it could not be asked about, may or may not have printed.
+        status.state = JobState::Lost;
+        break;
     }
+    return status;
 }
 
 } // namespace kb
@@ -150,6 +213,6 @@ kbSubmitDocument(const std::string* queue, const std::string* title, const kb::S
 }
 
 extern "C" __attribute__((visibility("default"))) void kbQueryJob(const std::string* queue, int jobId,
-                                                                  kb::JobState* out) {
+                                                                  kb::JobStatus* out) {
     *out = kb::cupsQueryJob(*queue, jobId);
 }

@@ -14,7 +14,7 @@ namespace {
 using QueryFunction = void (*)(const std::string*, QueueState*);
 using SubmitFunction = void (*)(const std::string*, const std::string*, const SpoolOptions*,
                                 const std::string*, SpoolResult*);
-using JobFunction = void (*)(const std::string*, int, JobState*);
+using JobFunction = void (*)(const std::string*, int, JobStatus*);
 
 struct CupsModule {
     QueryFunction query = nullptr;
@@ -69,10 +69,10 @@ SpoolResult submitDocument(const std::string& queue, const std::string& title, c
 
 namespace kb {
 
-JobState queryJob(const std::string& queue, int jobId) {
-    JobState state = JobState::Unknown;
-    cups().job(&queue, jobId, &state);
-    return state;
+JobStatus queryJob(const std::string& queue, int jobId) {
+    JobStatus status;
+    cups().job(&queue, jobId, &status);
+    return status;
 }
 
 } // namespace kb

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kb {
@@ -43,6 +44,15 @@ QueueState queueStateFromPrinter(std::uint32_t status, std::uint32_t attributes)
     // A printer being deleted takes no new job. (Holding mismatched documents, ENABLE_DEVQ, holds only
     // some jobs and is left to the spooler's own message.)
     state.acceptingJobs = (status & PRINTER_STATUS_PENDING_DELETION) == 0;
+    // In the words CUPS uses, so that both platforms' reasons read the same to the user.
+    const std::pair<std::uint32_t, const char*> reasons[] = {
+        {PRINTER_STATUS_PAUSED, "paused"},          {PRINTER_STATUS_OFFLINE, "offline"},
+        {PRINTER_STATUS_PAPER_OUT, "media-empty"},  {PRINTER_STATUS_PAPER_JAM, "media-jam"},
+        {PRINTER_STATUS_DOOR_OPEN, "door-open"},    {PRINTER_STATUS_NO_TONER, "toner-empty"},
+        {PRINTER_STATUS_USER_INTERVENTION, "user-intervention"}, {PRINTER_STATUS_ERROR, "error"}};
+    for (const auto& [bit, word] : reasons)
+        if (status & bit)
+            state.reasons.emplace_back(word);
     return state;
 }
 
@@ -52,8 +62,12 @@ QueueState queryQueue(const std::string& name) {
         return {};
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
     HANDLE raw = nullptr;
-    if (!::OpenPrinterW(wide.data(), &raw, &access))
-        return {};
+    if (!::OpenPrinterW(wide.data(), &raw, &access)) {
+        // The spooler service stopped, or the printer's server away, is no unknown name.
+        QueueState state;
+        state.reachable = ::GetLastError() != RPC_S_SERVER_UNAVAILABLE;
+        return state;
+    }
     const PrinterHandle printer(raw);
     DWORD needed = 0;
     ::GetPrinterW(raw, 2, nullptr, 0, &needed);
@@ -74,12 +88,17 @@ QueueState queryQueue(const std::string& name) {
 
 namespace kb {
 
-JobState queryJob(const std::string& queue, int jobId) {
+JobStatus queryJob(const std::string& queue, int jobId) {
+    JobStatus result;
     std::wstring wide = wideFromUtf8(queue);
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
     HANDLE raw = nullptr;
-    if (wide.empty() || !::OpenPrinterW(wide.data(), &raw, &access))
-        return JobState::Unknown;
+    // The spooler cannot be asked (its service stopped, the printer's server away): whether the job
+    // printed cannot be told.
+    if (wide.empty() || !::OpenPrinterW(wide.data(), &raw, &access)) {
+        result.state = JobState::Lost;
+        return result;
+    }
     const PrinterHandle printer(raw);
     DWORD needed = 0;
     ::GetJobW(raw, static_cast<DWORD>(jobId), 1, nullptr, 0, &needed);
@@ -87,22 +106,29 @@ JobState queryJob(const std::string& queue, int jobId) {
     // The spooler forgets a printed job unless the queue keeps printed documents.
     if (needed == 0 || !::GetJobW(raw, static_cast<DWORD>(jobId), 1, reinterpret_cast<LPBYTE>(buffer.data()),
                                   needed, &needed))
-        return JobState::Unknown;
+        return result;
     const DWORD status = reinterpret_cast<const JOB_INFO_1W*>(buffer.data())->Status;
+    if (status & JOB_STATUS_PAPEROUT)
+        result.reasons.push_back("media-empty");
+    if (status & JOB_STATUS_OFFLINE)
+        result.reasons.push_back("offline");
+    if (status & JOB_STATUS_USER_INTERVENTION)
+        result.reasons.push_back("user-intervention");
     if (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE))
-        return JobState::Completed;
-    if (status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED))
-        return JobState::Cancelled;
-    if (status & JOB_STATUS_BLOCKED_DEVQ)
-        return JobState::Aborted; // the driver cannot print it
-    if (status & JOB_STATUS_ERROR)
-        return JobState::Stopped;
-    if (status & JOB_STATUS_PAUSED)
-        return JobState::Held;
-    if (status & JOB_STATUS_PRINTING)
-        return JobState::Processing;
-    // Spooling, waiting, offline, out of paper: it prints once the printer can.
-    return JobState::Pending;
+        result.state = JobState::Completed;
+    else if (status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED))
+        result.state = JobState::Cancelled;
+    else if (status & JOB_STATUS_BLOCKED_DEVQ)
+        result.state = JobState::Aborted; // the driver cannot print it
+    else if (status & JOB_STATUS_ERROR)
+        result.state = JobState::Stopped;
+    else if (status & JOB_STATUS_PAUSED)
+        result.state = JobState::Held;
+    else if (status & JOB_STATUS_PRINTING)
+        result.state = JobState::Processing;
+    else // spooling, waiting, offline, out of paper: it prints once the printer can
+        result.state = JobState::Pending;
+    return result;
 }
 
 } // namespace kb

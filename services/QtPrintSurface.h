@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "print/PrintRules.h"
+#include "print/PrintRun.h"
 
 class QBuffer;
 class QPdfWriter;
@@ -21,7 +21,7 @@ namespace kb {
 
 class OutputFile;
 
-class QtPrintSurface final : public PrintSurface {
+class QtPrintSurface final : public RunSurface {
   public:
     // `printer` is the print dialog's choice: the queue or the file, the paper, the resolution and
     // the job options.
@@ -41,12 +41,12 @@ class QtPrintSurface final : public PrintSurface {
 
     // Ends what is still open. A file keeps all sheets of a run as pages of one document and is
     // written here; false when it could not be, and the file that was there before is kept.
-    bool finish();
+    bool finish() override;
 
     // Why the last document or the file failed, in words for the user.
     QString failure() const { return m_failure; }
     // The paper as the labels will be placed on it, for the check that every label fits.
-    Paper paper() const;
+    Paper paper() const override;
     QString paperName() const;
     // The printer as the user knows it: the queue's name, or the file the PDF goes to.
     QString printerLabel() const;
@@ -54,7 +54,9 @@ class QtPrintSurface final : public PrintSurface {
     // did not name.
     const std::vector<int>& jobIds() const { return m_jobs; }
     // True when the run goes into a PDF file rather than to a print queue.
-    bool toFile() const { return m_toFile; }
+    bool toFile() const override { return m_toFile; }
+    int lastJob() const override { return m_jobs.empty() ? 0 : m_jobs.back(); }
+    std::string failureText() const override { return m_failure.toStdString(); }
 
     // The face the text prints in: the default unless it cannot show Japanese.
     static QFont printFace();

@@ -17,6 +17,8 @@ std::string ioErrorText(int code) {
         return "オープンしたファイルが多すぎます";
     case 5:
         return "ファイルへのアクセスが拒否されました";
+    case 19:
+        return "書き込み禁止のディスクです（読み取り専用のファイルシステム）";
     case 100:
         return "ファイルの末尾以降を読み込みました";
     case 101:
@@ -42,9 +44,10 @@ int ioErrorCodeFromErrno(int errnoValue) {
         return 4;
     case EACCES:
     case EPERM:
-    case EROFS:
     case EISDIR:
         return 5;
+    case EROFS:
+        return 19;
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
@@ -57,7 +60,7 @@ int ioErrorCodeFromErrno(int errnoValue) {
     // read as something it is not (EIO is 5 on Linux, and is no refused access): those become the
     // classic "I/O device error".
     constexpr int ioDeviceError = 1117;
-    for (const int tableCode : {2, 3, 4, 5, 100, 101, 106})
+    for (const int tableCode : {2, 3, 4, 5, 19, 100, 101, 106})
         if (errnoValue == tableCode)
             return ioDeviceError;
     return errnoValue;

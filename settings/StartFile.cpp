@@ -289,6 +289,10 @@ void StartFile::shortWrite(const StartValues& values) {
     m_ops.replaceWhole(m_path, valueLines(values), m_lock);
 }
 
+void StartFile::checkStorable() {
+    m_ops.replaceWhole(m_path, m_ops.readStart(m_path), m_lock);
+}
+
 void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values) {
     switch (kind) {
     case 1:

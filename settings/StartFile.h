@@ -76,6 +76,11 @@ class StartFile {
     // Three lines: StartPosition, SavedOffsetDown, SavedOffsetRight.
     void shortWrite(const StartValues& values);
 
+    // Whether a store would succeed, found out by making one: the file's own bytes written back the
+    // way every write is made (the replace beside it, or the rewrite in place), so that nothing
+    // changes. Throws Error / IoError as the store would.
+    void checkStorable();
+
     // Kind 1, 2, 3 sets StartPosition, SavedOffsetDown, SavedOffsetRight to value (other kinds set
     // nothing), then writes five lines: the three values, an empty line and "0".
     void SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values);

@@ -162,7 +162,8 @@ TEST(StartFileErrors, Texts) {
         EXPECT_EQ(error.code(), code);
     }
     const std::pair<int, int> codes[] = {{ENOENT, 2}, {ENAMETOOLONG, 3}, {EINVAL, 3},        {ENOTDIR, 3},
-                                         {ENFILE, 4}, {EPERM, 5},        {ETXTBSY, ETXTBSY}, {EFBIG, EFBIG}};
+                                         {ENFILE, 4}, {EPERM, 5},        {ETXTBSY, ETXTBSY}, {EFBIG, EFBIG},
+                                         {EROFS, 19}};
     for (const auto& [errnoValue, code] : codes)
         EXPECT_EQ(kb::ioErrorCodeFromErrno(errnoValue), code) << errnoValue;
 }
@@ -186,6 +187,10 @@ TEST(StartFileOnDisk, ReadAndWrite) {
     writeBytes(path, "01\r\n02\r\n03\r\nold text\r\n1\r\nsix\r\nseven\r\n");
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     const fs::perms perms = fs::status(path).permissions(); // as the system keeps them
+    // The check before a print run writes the file back as it is.
+    file.checkStorable();
+    EXPECT_EQ(readBytes(path), "01\r\n02\r\n03\r\nold text\r\n1\r\nsix\r\nseven\r\n");
+    EXPECT_EQ(fs::status(path).permissions(), perms);
     file.SaveStartFile(1, 8, values);
     EXPECT_EQ(readBytes(path), "08\r\n10\r\n10\r\n\r\n0\r\n");
     file.SaveStartFile(2, -1, values);
@@ -251,8 +256,9 @@ class FailingCalls : public kb::SystemCalls {
 
 } // namespace
 
-// Each step of a write failing in turn (with the short and the five-line write), and a failing read:
-// the error's text, the old file byte for byte, no temporary file left.
+// Each step of a write failing in turn (with the short and the five-line write, and the check a print
+// run makes before its first sheet), and a failing read: the error's text, the old file byte for byte,
+// no temporary file left.
 TEST(StartFileOnDisk, FailedStepLeavesOldFileWhole) {
     struct Case {
         Step step;
@@ -260,20 +266,24 @@ TEST(StartFileOnDisk, FailedStepLeavesOldFileWhole) {
         std::string text;
     };
     const Case cases[] = {
-        {Step::CreateTemp, EROFS, "ファイルへのアクセスが拒否されました"},
+        {Step::CreateTemp, EROFS, "書き込み禁止のディスクです（読み取り専用のファイルシステム）"},
         {Step::CreateTemp, EMFILE, "オープンしたファイルが多すぎます"},
         {Step::Write, ENOSPC, "ディスクがいっぱいです"},
         {Step::Write, EIO, "I/O エラー (1117)"},
         {Step::Flush, EIO, "I/O エラー (1117)"},
         {Step::Close, QuotaExceeded, "ディスクがいっぱいです"},
-        {Step::Rename, EROFS, "ファイルへのアクセスが拒否されました"},
+        {Step::Rename, EROFS, "書き込み禁止のディスクです（読み取り専用のファイルシステム）"},
         {Step::Rename, EXDEV, "I/O エラー (" + std::to_string(EXDEV) + ")"},
         {Step::Read, EACCES, "ファイルへのアクセスが拒否されました"},
     };
     const std::string old = "07\r\n09\r\n11\r\n\r\n0\r\nkept\r\n";
     for (const auto& c : cases) {
-        for (const bool fiveLines : {false, true}) {
-            const std::string label = std::to_string(static_cast<int>(c.step)) + "/" + c.text;
+        for (const int mode : {0, 1, 2}) { // short write, five-line write, the check
+            const bool fiveLines = mode == 1;
+            if (mode == 2 && c.step == Step::Read)
+                continue;
+            const std::string label =
+                std::to_string(static_cast<int>(c.step)) + "/" + std::to_string(mode) + "/" + c.text;
             TempFolder folder;
             const fs::path path = folder.file("StartFile.txt");
             writeBytes(path, old);
@@ -286,6 +296,8 @@ TEST(StartFileOnDisk, FailedStepLeavesOldFileWhole) {
                     file.read(values);
                 else if (fiveLines)
                     file.SaveStartFile(1, 4, values);
+                else if (mode == 2)
+                    file.checkStorable();
                 else
                     file.shortWrite(values);
                 ADD_FAILURE() << label << ": no error";

@@ -34,7 +34,7 @@ struct CommandRun {
         args.prepend(QStringLiteral("--start-file=") + f.startFilePath());
         const kb::cli::Environment env{f.clock, f.folder, [this](const QString& t) { out += t; },
                                        [this](const QString& t) { err += t; }};
-        return kb::cli::runCommand(args, env);
+        return kb::cli::runCommand(kb::cli::parseArguments(args), env);
     }
     kbtest::WindowFixture f;
     QString out, err;

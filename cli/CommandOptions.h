@@ -1,0 +1,49 @@
+// kestrelbox-print's arguments: the option table, the parser and the usage text. The parser is our
+// own rather than QCommandLineParser because --date takes an optional value (--date alone is today,
+// --date=XMAS the edited field), which QCommandLineParser cannot express: its options either always
+// or never take one. Label lines that begin with "-" follow "--".
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kb::cli {
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    bool quiet = false;
+    bool list = false;
+    bool noWait = false; // return once the scheduler holds every sheet, without watching the jobs
+    std::optional<std::int32_t> waitTimeout{}; // seconds to wait for the printer at most
+    std::string line1{}; // Shift-JIS
+    std::string line2{};
+    bool hasLine2 = false;
+    bool date = false;
+    std::optional<std::string> dateText{}; // the date field as edited (Shift-JIS, upper case)
+    bool numbering = false;
+    std::int32_t firstNumber = 1;
+    std::int32_t count = 1;
+    std::optional<std::int32_t> start{};
+    std::optional<std::int32_t> offsetDownIndex{}; // offset list indexes: 10 is no shift
+    std::optional<std::int32_t> offsetRightIndex{};
+    std::uint32_t textColour = 0x00000000; // 0x00BBGGRR
+    std::uint32_t backColour = 0x00FFFFFF;
+    QString printer{};
+    QString output{};
+    QString startFile{};
+};
+
+struct Parsed {
+    Options options;
+    QString error; // empty: the arguments are accepted
+};
+
+// args without the program name.
+Parsed parseArguments(const QStringList& args);
+
+QString usageText();
+
+} // namespace kb::cli

@@ -1,0 +1,217 @@
+#include "print/PrintRun.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "settings/Error.h"
+#include "settings/StartFile.h"
+
+namespace kb {
+
+StartFileStore::StartFileStore(StartFile& file, StartValues& values, std::int32_t offsetDownIndex,
+                               std::int32_t offsetRightIndex)
+    : m_file(file), m_values(values), m_down(offsetDownIndex), m_right(offsetRightIndex) {}
+
+void StartFileStore::check() {
+    m_file.checkStorable();
+}
+
+void StartFileStore::taken(const TakenSheet& sheet) {
+    // The offsets of the run go with every position it stores, as they do after a whole run.
+    m_values.SavedOffsetDown = m_down;
+    m_values.SavedOffsetRight = m_right;
+    m_file.SaveStartFile(1, sheet.stretch.next, m_values);
+}
+
+PrintRun::PrintRun(RunSurface& surface, RunQueue* queue, RunStore* store, Pause& pause,
+                   std::function<int()> stopRequest)
+    : m_surface(surface), m_queue(queue), m_store(store), m_pause(pause), m_stopRequest(std::move(stopRequest)) {}
+
+RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ranges) {
+    RunAccount account;
+    account.ranges = ranges;
+    account.next = job.startPosition;
+    const std::size_t total = ranges.size();
+
+    // Before the first sheet: whatever would refuse the run refuses it while nothing is sent.
+    if (m_queue) {
+        account.queue = m_queue->state();
+        const QueueState& q = account.queue;
+        if (!q.reachable || !q.exists || q.stopped || !q.acceptingJobs) {
+            account.end = RunEnd::QueueRefused;
+            return account;
+        }
+    }
+    // Every label must land on the paper: one beyond its edge would be lost with its number while the
+    // run looked printed.
+    account.offPaper = positionsOffPaper(m_surface.paper(), job.offsetRightIndex, job.offsetDownIndex, ranges);
+    if (!account.offPaper.empty()) {
+        account.end = RunEnd::OffPaper;
+        return account;
+    }
+    // A position that could not be stored afterwards would let the next run print over these labels.
+    if (m_store) {
+        try {
+            m_store->check();
+        } catch (const Error& e) {
+            account.end = RunEnd::NotStorable;
+            account.why = e.what();
+            return account;
+        }
+    }
+
+    const auto sheetOf = [&](std::size_t i) {
+        return TakenSheet{i, ranges[i], i < account.jobs.size() ? account.jobs[i] : 0,
+                          stretchOf(ranges, i, i + 1, job.firstNumber, job.startPosition)};
+    };
+    const auto store = [&](std::size_t i) {
+        if (!m_store)
+            return true;
+        try {
+            m_store->taken(sheetOf(i));
+        } catch (const Error& e) {
+            account.end = RunEnd::NotStored;
+            account.why = e.what();
+            return false;
+        }
+        account.stored = i + 1;
+        account.next = sheetOf(i).stretch.next;
+        return true;
+    };
+
+    const bool toFile = m_surface.toFile();
+    for (std::size_t i = 0; i < total; ++i) {
+        const SheetRange& r = ranges[i];
+        if (!PrintSheet(m_surface, m_pause, job, r.sheet, r.first, r.last)) {
+            account.end = toFile ? RunEnd::FileNotWritten : RunEnd::SheetRefused;
+            account.why = m_surface.failureText();
+            return account;
+        }
+        if (!toFile) {
+            account.jobs.push_back(m_surface.lastJob());
+            account.taken = i + 1;
+            // On disk before the next sheet is sent.
+            if (!store(i))
+                return account;
+        }
+        if (progress)
+            progress(i + 1, total);
+        if (i + 1 < total) {
+            if (const int signal = m_stopRequest()) {
+                account.end = RunEnd::Stopped;
+                account.signal = signal;
+                return account;
+            }
+        }
+    }
+    if (toFile) {
+        // A file holds every sheet of the run or none: none of them counts until it is written whole.
+        if (!m_surface.finish()) {
+            account.end = RunEnd::FileNotWritten;
+            account.why = m_surface.failureText();
+            return account;
+        }
+        account.taken = total;
+        for (std::size_t i = 0; i < total; ++i)
+            if (!store(i))
+                return account;
+    }
+    account.end = RunEnd::Printed;
+    return account;
+}
+
+RunStretch stretchOf(const RunAccount& account, std::size_t from, std::size_t to, std::int32_t firstNumber,
+                     std::int32_t startPosition) {
+    return stretchOf(account.ranges, from, to, firstNumber, startPosition);
+}
+
+// ---- the watch ----
+
+JobWatch::JobWatch(std::vector<int> jobs)
+    : m_jobs(std::move(jobs)), m_states(m_jobs.size(), JobStatus{JobState::Pending, {}}),
+      m_silentSince(m_jobs.size(), -1), m_lost(m_jobs.size(), false), m_heldTold(m_jobs.size(), false) {}
+
+namespace {
+
+// The spooler's own bookkeeping ("cups-waiting-for-job-completed") says nothing to the user.
+std::vector<std::string> userReasons(std::vector<std::string> reasons) {
+    std::erase_if(reasons, [](const std::string& r) { return r.rfind("cups-", 0) == 0; });
+    std::sort(reasons.begin(), reasons.end());
+    return reasons;
+}
+
+} // namespace
+
+WatchNews JobWatch::poll(RunQueue& queue, std::int64_t nowMs) {
+    WatchNews news;
+    bool waiting = false;
+    for (std::size_t i = 0; i < m_jobs.size(); ++i) {
+        if (jobOver(m_states[i].state) || m_lost[i])
+            continue;
+        if (m_jobs[i] == 0) {
+            // The spooler never named this sheet's job: there is nothing to follow.
+            m_states[i] = JobStatus{JobState::Unknown, {}};
+            continue;
+        }
+        JobStatus now = queue.job(m_jobs[i]);
+        if (now.state == JobState::Lost) {
+            // Unanswered: the spooler may be restarting. The job keeps its last known state until it
+            // has been silent too long.
+            if (m_silentSince[i] < 0)
+                m_silentSince[i] = nowMs;
+            if (nowMs - m_silentSince[i] >= LostAfterMs) {
+                m_lost[i] = true;
+                m_states[i].state = JobState::Lost;
+                news.lost.push_back(i);
+            }
+            continue;
+        }
+        m_silentSince[i] = -1;
+        m_states[i] = std::move(now);
+        if (jobFailed(m_states[i].state))
+            news.failed.push_back(i);
+        if (m_states[i].state == JobState::Held && !m_heldTold[i]) {
+            m_heldTold[i] = true;
+            news.held.push_back(i);
+        }
+        if (!jobOver(m_states[i].state))
+            waiting = true;
+    }
+    if (waiting) {
+        // A printer stopped, out of paper or off keeps every job waiting: told once, and again only
+        // when what it reports changes.
+        QueueState printer = queue.state();
+        printer.reasons = userReasons(std::move(printer.reasons));
+        const bool trouble = printer.reachable && (printer.stopped || !printer.reasons.empty());
+        const bool changed = trouble != m_printerTroubleTold || printer.stopped != m_printerTold.stopped ||
+                             printer.reasons != m_printerTold.reasons;
+        if (printer.reachable && changed) {
+            news.printerChanged = trouble;
+            news.printer = printer;
+            m_printerTold = printer;
+            m_printerTroubleTold = trouble;
+        }
+    }
+    return news;
+}
+
+bool JobWatch::over() const {
+    return done() == m_jobs.size();
+}
+
+std::size_t JobWatch::done() const {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < m_jobs.size(); ++i)
+        n += jobOver(m_states[i].state) || m_lost[i] ? 1 : 0;
+    return n;
+}
+
+std::vector<std::size_t> JobWatch::open() const {
+    std::vector<std::size_t> sheets;
+    for (std::size_t i = 0; i < m_jobs.size(); ++i)
+        if (!jobOver(m_states[i].state) && !m_lost[i])
+            sheets.push_back(i);
+    return sheets;
+}
+
+} // namespace kb
