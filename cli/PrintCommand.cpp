@@ -158,9 +158,8 @@ int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run
         // user would otherwise wait without knowing why.
         for (std::size_t i : news.held) {
             const QString why = reasonWords(watch.status(i).reasons);
-            env.err(QStringLiteral("kestrelbox-print: printer \"%1\": %2 is held%3; it prints once released\n")
-                        .arg(queueName, describe(o, run, i, i + 1, startPosition) + QLatin1Char(' ') +
-                                            QLatin1Char('(') + jobText(i) + QLatin1Char(')'),
+            env.err(QStringLiteral("kestrelbox-print: printer \"%1\": %2, %3, is held%4; it prints once released\n")
+                        .arg(queueName, describe(o, run, i, i + 1, startPosition), jobText(i),
                              why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why)));
         }
         if (news.printerChanged) {

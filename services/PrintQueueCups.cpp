@@ -24,6 +24,16 @@ bool schedulerAnswered() {
             status != IPP_STATUS_ERROR_SERVICE_UNAVAILABLE);
 }
 
+// libcups reports a scheduler it cannot reach as a missing queue ("No default destination"): only a
+// connection of our own tells the two apart.
+bool schedulerReachable() {
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 3000, nullptr);
+    if (!http)
+        return false;
+    httpClose(http);
+    return true;
+}
+
 // The keywords of a multi-valued option as libcups gives it ("media-empty-error,offline-report");
 // "none" says nothing.
 std::vector<std::string> keywords(const char* value) {
@@ -68,7 +78,7 @@ QueueState cupsQueryQueue(const std::string& name) {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.empty() ? nullptr : queue.c_str(),
                                          instance.empty() ? nullptr : instance.c_str());
     if (!dest) {
-        state.reachable = schedulerAnswered();
+        state.reachable = schedulerReachable();
         return state;
     }
     state.exists = instance.empty() || instanceDefined(queue, instance);

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The print run kept on disk sheet by sheet and followed to the end, through kestrelbox-print and a
+# private CUPS queue. kill -9 in the middle of a long run leaves the start file at the position after
+# the sheets the queue took. A start file on a read-only file system is refused before anything is
+# sent (status 6, the reason named; root only, which may mount one). A first job that the printer
+# aborts and a second that prints, then the reprint the message advises: it prints at the next free
+# position and never moves the start file back. A held job with --wait-timeout ends with status 9 and
+# says that it is held, also under -q. A queue instance that nobody defined is refused like a missing
+# queue. The scheduler stopped during the wait ends the command with status 9, not 0, and a command
+# started then says that the print system cannot be reached.
+# Usage: run_test.sh EXECUTABLE [ARTEFACT_DIR] (kestrelbox-print lies beside EXECUTABLE)
+source "$(dirname "$0")/lib.sh"
+kb_setup run "$1" "${2:-}"
+cp "$(dirname "$1")/kestrelbox-print" "$KB_INSTALL/kestrelbox-print"
+CLI=$KB_INSTALL/kestrelbox-print
+kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
+first_line() { head -c 2 "$KB_START_FILE"; }
+cli() { # cli ARGS...: status in rc, standard error in err
+    rc=0
+    env -u DISPLAY "$CLI" "$@" 2>"$KB_ROOT/cli.err" >/dev/null || rc=$?
+    err=$(cat "$KB_ROOT/cli.err")
+}
+
+# ---- kill -9 in the middle of 3000 labels: the start file names the position after the queued sheets ----
+kb_write_start_file '07\r\n10\r\n10\r\n'
+env -u DISPLAY "$CLI" --count=3000 --number=1 --no-wait HELLO ABC >/dev/null 2>"$KB_ROOT/k.err" &
+k=$!
+kb_wait_for 30 kb_have_jobs 3 || kb_fail "the long run sent too little"
+kill -KILL "$k"
+wait "$k" 2>/dev/null || true
+kb_check "kill -9 after $(kb_job_count) sheets: position 01 stored (the first sheet ended at 30), not 07" \
+    [ "$(first_line)" = 01 ]
+kb_check "kill -9: the start file keeps its five lines" \
+    [ "$(od -An -c "$KB_START_FILE" | tr -d ' \n')" = '01\r\n10\r\n10\r\n\r\n0\r\n' ]
+sleep 1 # the scheduler prints what it holds
+jobs_before=$(kb_job_count)
+
+# ---- A start file on a read-only file system: nothing sent, the reason named ----
+if ((EUID == 0)) && mkdir -p "$KB_ROOT/ro" && mount -t tmpfs -o size=64k tmpfs "$KB_ROOT/ro" 2>/dev/null; then
+    KB_MOUNTS+=("$KB_ROOT/ro")
+    printf '05\r\n10\r\n10\r\n' >"$KB_ROOT/ro/StartFile.txt"
+    mount -o remount,ro "$KB_ROOT/ro"
+    cli --start-file="$KB_ROOT/ro/StartFile.txt" HELLO
+    kb_check "read-only file system: status 6 (got $rc: $err)" [ "$rc" -eq 6 ]
+    kb_check "read-only file system: the file and the reason named" \
+        grep -q "start file $KB_ROOT/ro/StartFile.txt cannot be written: .*読み取り専用" <<<"$err"
+    sleep 0.5
+    kb_check "read-only file system: nothing sent" [ "$(kb_job_count)" -eq "$jobs_before" ]
+else
+    kb_log "SKIPPED: the read-only file system case needs root to mount a tmpfs (running as $(id -un))"
+fi
+
+# ---- A first job aborted, a second printed, then the advised reprint ----
+lpadmin -p kbtest -o printer-error-policy=abort-job
+kb_write_start_file '29\r\n10\r\n10\r\n'
+touch "$KB_PRINT_OUT/.fail-next"
+cli --count=4 --number=1 HELLO ABC
+kb_check "first job aborted: status 8 (got $rc: $err)" [ "$rc" -eq 8 ]
+kb_check "first job aborted: its sheet named" grep -q 'sheet 1 (positions 29-30, serials 1-2) did not print' <<<"$err"
+advice=$(grep -o 'the same arguments with --count=[0-9]* --number=[0-9]*' <<<"$err" | sed 's/.* with //')
+kb_check "first job aborted: the advice prints the two labels at the next free position ($advice)" \
+    [ "$advice" = "--count=2 --number=1" ]
+kb_check "first job aborted: the start file holds 03, after the second sheet" [ "$(first_line)" = 03 ]
+jobs_before=$(kb_job_count)
+# shellcheck disable=SC2086 # the advice is two options
+cli $advice HELLO ABC
+kb_check "the reprint: status 0 (got $rc: $err)" [ "$rc" -eq 0 ]
+kb_check "the reprint printed at 03-04 and stored 05: the start file never went back" [ "$(first_line)" = 05 ]
+kb_wait_for 10 kb_have_jobs $((jobs_before + 1)) || kb_fail "the reprint's sheet did not arrive"
+kb_check "the reprint carries serials 1 and 2" \
+    [ "$(pdftotext "$(kb_jobs_out | tail -n1)" - | grep -ow 'ABC-[0-9]*' | sort | tr '\n' ' ')" = "ABC-1 ABC-2 " ]
+
+# ---- A held job: --wait-timeout ends the wait, says held, even with -q ----
+lpadmin -p kbtest -o job-hold-until-default=indefinite
+cli -q --wait-timeout=2 HELLO
+kb_check "held job: status 9 (got $rc: $err)" [ "$rc" -eq 9 ]
+kb_check "held job: said to be held under -q" grep -q 'sheet 1 (positions 5), job [0-9]*, is held (held until released)' <<<"$err"
+kb_check "held job: named as still queued" grep -q 'not known whether printed: sheet 1 (positions 5) (job [0-9]* still queued after 2 s)' <<<"$err"
+kb_check "held job: the position after it stored" [ "$(first_line)" = 06 ]
+cancel -a kbtest
+lpadmin -p kbtest -o job-hold-until-default=no-hold
+
+# ---- Instances nobody defined: refused like a missing queue ----
+for name in kbtest/nosuch kbtest/; do
+    cli --printer="$name" HELLO
+    kb_check "printer $name: status 3 (got $rc: $err)" [ "$rc" -eq 3 ]
+    kb_check "printer $name: reported missing" grep -q '見つかりません' <<<"$err"
+done
+
+# ---- The printer stopped, then the scheduler gone during the wait: not known whether printed ----
+lpadmin -p kbtest -o job-hold-until-default=indefinite
+env -u DISPLAY "$CLI" -q --count=1 HELLO >/dev/null 2>"$KB_ROOT/s.err" &
+s=$!
+kb_wait_for 10 grep -q 'is held' "$KB_ROOT/s.err" || kb_fail "the held job was not told: $(cat "$KB_ROOT/s.err")"
+cupsdisable kbtest
+kb_wait_for 10 grep -q 'printer "kbtest" is stopped' "$KB_ROOT/s.err" ||
+    kb_fail "the stopped printer was not told: $(cat "$KB_ROOT/s.err")"
+kb_stop_cups
+rc=0
+wait "$s" || rc=$?
+err=$(cat "$KB_ROOT/s.err")
+kb_check "scheduler gone during the wait: status 9 (got $rc: $err)" [ "$rc" -eq 9 ]
+kb_check "scheduler gone: the sheet named, not known whether printed" \
+    grep -q 'not known whether printed: sheet 1 (positions 6) (job [0-9]*: the print system can no longer be asked' <<<"$err"
+cli HELLO
+kb_check "no scheduler: status 3 (got $rc: $err)" [ "$rc" -eq 3 ]
+kb_check "no scheduler: says the print system cannot be reached" grep -q '印刷システム' <<<"$err"
+kb_log "run test passed"
