@@ -401,11 +401,13 @@ int runCommand(const Parsed& parsed, const Environment& env) {
 
     // What the scheduler holds is on its way to the paper, and the start file already names the
     // position after it: the rest is to say what was printed and what not.
-    const QString rest = a.taken < total ? QStringLiteral("; not printed: %1; to print the rest at the next "
-                                                          "free position, the same arguments with %2")
-                                               .arg(describe(o, a, a.taken, total, startPosition),
-                                                    againArguments(o, a, a.taken, total, startPosition))
-                                         : QString();
+    const QString notPrinted =
+        a.taken < total ? QStringLiteral("; not printed: %1").arg(describe(o, a, a.taken, total, startPosition))
+                        : QString();
+    const QString advice = a.taken < total ? QStringLiteral("; to print the rest at the next free position, the "
+                                                            "same arguments with %1")
+                                                 .arg(againArguments(o, a, a.taken, total, startPosition))
+                                           : QString();
     const QString printedPart = a.taken ? describe(o, a, 0, a.taken, startPosition) : QString();
     if (a.end == RunEnd::NotStored)
         return fail(NotStored,
@@ -413,7 +415,7 @@ int runCommand(const Parsed& parsed, const Environment& env) {
                             .arg(printedPart)
                             .arg(stretchOf(a, 0, a.taken, o.firstNumber, startPosition).next)
                             .arg(path, why) +
-                        rest);
+                        notPrinted + advice);
     lock.release();
     if (a.end == RunEnd::SheetRefused || a.end == RunEnd::Stopped) {
         const Status status = a.end == RunEnd::Stopped ? static_cast<Status>(StoppedBase + a.signal) : NotPrinted;
@@ -425,10 +427,8 @@ int runCommand(const Parsed& parsed, const Environment& env) {
                                                               .arg(why);
         if (a.taken == 0)
             return fail(status, report + QStringLiteral(" (nothing printed; nothing stored)"));
-        return fail(status, report + QStringLiteral("; printed: %1; the start file holds position %2")
-                                         .arg(printedPart)
-                                         .arg(a.next) +
-                                rest);
+        return fail(status, report + QStringLiteral("; printed: %1").arg(printedPart) + notPrinted +
+                                QStringLiteral("; the start file holds position %1").arg(a.next) + advice);
     }
     if (o.noWait)
         return Printed;
