@@ -143,7 +143,8 @@ QString errorBoxText(const QString& message) {
 
 Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
     : QWidget(parent), entry(services.clock), m_services(services),
-      m_startFile(QFile::encodeName(services.appFolder + QStringLiteral("StartFile.txt")).toStdString()) {
+      m_startFile(QFile::encodeName(services.appFolder + QStringLiteral("StartFile.txt")).toStdString()),
+      m_log(services.appFolder) {
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(QStringLiteral("Main"));
     setWindowIcon(QIcon(QPixmap::fromImage(picture("icon"))));

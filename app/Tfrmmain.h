@@ -15,6 +15,7 @@
 #include "print/PrintRules.h"
 #include "print/PrintRun.h"
 #include "services/PrintQueue.h"
+#include "services/PrintLogFile.h"
 #include "services/PrinterCheck.h"
 #include "settings/StartFile.h"
 
@@ -197,13 +198,20 @@ class Tfrmmain : public QWidget {
         std::int32_t firstNumber = 1;
         bool numbering = false;
         std::int32_t storedNext = 1; // the start position the run stored
+        std::vector<LedgerRow> rows;  // the ledger's queued row of each sheet
     };
+    // Asks before a numbered run prints labels the ledger holds as printed; false: the user said No.
+    bool confirmRepeat();
+    // Tells once a session that the ledger cannot be written.
+    void tellLedgerProblem();
 
     Services m_services;
     StartFile m_startFile;
     StartFileLock m_lock;
     bool m_readUnheld = false; // the values were read while another run held the file
     QTimer* m_lockRetry = nullptr;
+    PrintLogFile m_log;
+    bool m_ledgerTold = false;
     std::vector<WatchedRun> m_watched;
     QElapsedTimer m_watchClock;
     QTimer* m_jobTimer = nullptr;

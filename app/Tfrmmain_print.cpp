@@ -1,4 +1,5 @@
 // "Print": the print dialog, the run over as many sheets as it needs, and what follows a run.
+#include <QDateTime>
 #include <QDir>
 #include <QListWidget>
 #include <QPrinter>
@@ -11,6 +12,7 @@
 #include "app/Tfrmmain.h"
 #include "print/PrintRules.h"
 #include "print/PrintRun.h"
+#include "services/Codec.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
 #include "settings/Error.h"
@@ -87,6 +89,10 @@ bool Tfrmmain::PrintRun() {
     std::unique_ptr<QPrinter> printer = m_services.dialogs.choosePrinter(this);
     if (!printer)
         return false;
+    const bool toFile = printer->outputFormat() == QPrinter::PdfFormat;
+    // Labels for the printer only: a file is no label on paper, and the ledger keeps none of it.
+    if (!toFile && !confirmRepeat())
+        return false;
     SheetCount = 1;
     const std::int32_t runStart = start.StartPosition;
     const bool numbering = numberedLabel.where != NumberedLine::None;
@@ -102,7 +108,6 @@ bool Tfrmmain::PrintRun() {
     job.label = numberedLabel;
 
     QtPrintSurface surface(*printer);
-    const bool toFile = printer->outputFormat() == QPrinter::PdfFormat;
     // A queue that would hold or lose the job, or a name that would silently print elsewhere, is
     // reported before anything is sent, and nothing of the run changes.
     SpoolerQueue queue(printer->printerName());
@@ -112,15 +117,18 @@ bool Tfrmmain::PrintRun() {
     const int right = ListBox6->currentRow();
     StartFileStore store(m_startFile, start, down >= 0 ? down : OffsetDownIndex,
                          right >= 0 ? right : OffsetRightIndex);
-    kb::PrintRun run(surface, toFile ? nullptr : &queue, &store, m_services.pause);
+    LoggedStore logged(store, m_log, LedgerRun{QStringLiteral("window"), printer->printerName(), &job, numbering});
+    kb::PrintRun run(surface, toFile ? nullptr : &queue, toFile ? static_cast<RunStore*>(&store) : &logged,
+                     m_services.pause);
     const RunAccount a = run.run(job, splitRun(runStart, entry.SampleCount * entry.LabelsPerSample));
+    tellLedgerProblem();
 
     if (!a.jobs.empty()) {
         // The sheets the print queue took are watched until each has printed or failed.
         m_watched.push_back(WatchedRun{printer->printerName(), queue, JobWatch(a.jobs),
                                        std::vector<SheetRange>(a.ranges.begin(), a.ranges.begin() +
                                                                                      static_cast<std::ptrdiff_t>(a.taken)),
-                                       runStart, entry.FirstNumber, numbering, a.next});
+                                       runStart, entry.FirstNumber, numbering, a.next, logged.rows()});
         m_jobTimer->start();
     }
     const QString why = QString::fromStdString(a.why);
@@ -181,6 +189,37 @@ bool Tfrmmain::PrintRun() {
                     .toStdString());
 }
 
+bool Tfrmmain::confirmRepeat() {
+    if (numberedLabel.where == NumberedLine::None)
+        return true; // the same plain label printed every day is no mistake
+    const std::int32_t first = entry.FirstNumber;
+    const std::int32_t last = first + entry.SampleCount * entry.LabelsPerSample - 1;
+    const auto repeat = firstRepeat(ledgerSheets(m_log.readAll()), first, last, [&](std::int32_t serial) {
+        const LabelLines l = numberedLabel.linesFor(serial);
+        return LabelText{fromSjis(l.line1).toStdString(), fromSjis(l.line2).toStdString()};
+    });
+    if (!repeat)
+        return true;
+    const LedgerRow& r = repeat->sheet.row;
+    const QDateTime when = QDateTime::fromString(QString::fromStdString(r.time), Qt::ISODate);
+    return m_services.dialogs.ask(
+        this, QStringLiteral("このラベルは印刷済みです：「%1 %2」（番号 %3）は %4 にプリンター「%5」で"
+                             "印刷されました（位置 %6）。\n\n同じ番号のラベルをもう一度印刷しますか？")
+                  .arg(QString::fromStdString(repeat->label.line1), QString::fromStdString(repeat->label.line2))
+                  .arg(repeat->serial)
+                  .arg(when.isValid() ? when.toString(QStringLiteral("yyyy/MM/dd HH:mm")) : QString::fromStdString(r.time),
+                       QString::fromStdString(r.printer), QString::fromStdString(r.positions)));
+}
+
+void Tfrmmain::tellLedgerProblem() {
+    if (m_ledgerTold || m_log.problem().isEmpty())
+        return;
+    m_ledgerTold = true;
+    m_services.dialogs.message(this, QStringLiteral("印刷記録 %1 に書き込めないため、記録は残りません（%2）。"
+                                                    "印刷はそのまま続けます。")
+                                         .arg(QDir::toNativeSeparators(m_log.path()), m_log.problem()));
+}
+
 void Tfrmmain::cmdPrint2Click() {
     FlagScope busy(m_busy);
     // Another run may hold the start file, or may have moved the position since the map was drawn.
@@ -215,10 +254,14 @@ void Tfrmmain::watchJobs() {
     std::vector<Tell> tells;
     for (WatchedRun& run : m_watched) {
         const WatchNews news = run.watch.poll(run.queue, m_watchClock.elapsed());
+        for (std::size_t i : news.ended)
+            if (i < run.rows.size())
+                m_log.append(endedRow(run.rows[i], run.watch.status(i)));
         if (!news.failed.empty() || !news.lost.empty())
             tells.push_back(Tell{run.queueName, news.failed, news.lost, run});
     }
     std::erase_if(m_watched, [](const WatchedRun& run) { return run.watch.over(); });
+    tellLedgerProblem();
     if (m_watched.empty())
         m_jobTimer->stop();
 

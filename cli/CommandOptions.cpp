@@ -19,6 +19,8 @@ constexpr std::int32_t MaxFirstNumber = 999999;
 constexpr std::int32_t MaxCount = 10000;
 constexpr int MaxOffsetSteps = 10; // +-5 mm in half-millimetre steps
 constexpr std::int32_t MaxWaitSeconds = 7 * 24 * 3600;
+constexpr std::int32_t DefaultHistory = 20;
+constexpr std::int32_t MaxHistory = 1000000;
 // The window's date field holds at most this many Shift-JIS bytes.
 constexpr qsizetype DateFieldBytes = 14;
 
@@ -43,6 +45,8 @@ constexpr OptionSpec LongOptions[] = {
     {"list", Value::None},
     {"no-wait", Value::None},
     {"wait-timeout", Value::Required},
+    {"history", Value::Optional},
+    {"again", Value::None},
     {"start-file", Value::Required},
     {"quiet", Value::None},
     {"help", Value::None},
@@ -168,6 +172,10 @@ void applyOption(Options& o, const QString& name, const std::optional<QString>& 
         o.list = true;
     } else if (name == QLatin1String("no-wait")) {
         o.noWait = true;
+    } else if (name == QLatin1String("history")) {
+        o.history = value ? integerIn(what, v, 1, MaxHistory) : DefaultHistory;
+    } else if (name == QLatin1String("again")) {
+        o.again = true;
     } else if (name == QLatin1String("wait-timeout")) {
         o.waitTimeout = integerIn(what, v, 1, MaxWaitSeconds);
     } else if (name == QLatin1String("quiet")) {
@@ -222,6 +230,11 @@ void parseInto(Options& o, const QStringList& args) {
     }
     if (o.help || o.version)
         return;
+    if (o.history) {
+        if (!lines.isEmpty())
+            throw Refusal{QStringLiteral("--history shows the ledger: \"%1\" is not needed").arg(lines[0])};
+        return;
+    }
     if (lines.isEmpty())
         throw Refusal{QStringLiteral("LINE1 is missing: the label's first line")};
     if (lines.size() > 2)
@@ -272,6 +285,9 @@ QString usageText() {
         "                       printer to print them\n"
         "  --wait-timeout=SECONDS  wait at most this long for the printer (default: until every sheet\n"
         "                       has printed or failed); the sheets still queued are named\n"
+        "  --history[=N]        show the last N sheets printed (default 20) from the ledger PrintLog.csv\n"
+        "                       beside the start file: time, printer, positions, labels, state\n"
+        "  --again              print numbered labels even when the ledger says they were printed\n"
         "  --start-file=PATH    default: StartFile.txt beside the executable\n"
         "  -q, --quiet          nothing on standard error but errors (no progress, no \"wrote\")\n"
         "  -h, --help           this text\n"
@@ -286,7 +302,10 @@ QString usageText() {
         "has printed every sheet (unless --no-wait), and says once when a job is held or the printer\n"
         "stops or reports trouble (out of paper, off), even with -q. Ctrl-C stops it after the sheet in\n"
         "progress; what was printed is stored and named. Labels that did not print are printed again with\n"
-        "the --count and --number the message gives, at the next free position.\n"
+        "the --count and --number the message gives, at the next free position. Every sheet the queue\n"
+        "takes is written to the ledger PrintLog.csv beside the start file (and its end once known);\n"
+        "a numbered run that would print a label the ledger holds (both lines, serial and date as on\n"
+        "paper; failed sheets aside) is refused unless --again.\n"
         "\n"
         "Exit status: 0 printed; 1 no Shift-JIS codec, standard output not written, or an unexpected\n"
         "error; 2 an argument refused; 3 the queue is missing, stopped or refuses jobs, or the print\n"
@@ -295,7 +314,8 @@ QString usageText() {
         "refused a sheet, or the file could not be written); 6 the start file is missing, unreadable or\n"
         "cannot be written (nothing sent); 7 printed, but the next position could not be stored; 8 the\n"
         "printer took a sheet but its job was stopped, cancelled or aborted; 9 not known whether every\n"
-        "sheet printed (the print system could no longer be asked, or --wait-timeout passed); 128 + N\n"
+        "sheet printed (the print system could no longer be asked, or --wait-timeout passed); 10 a label\n"
+        "of this numbered run was printed before (nothing sent; --again prints it); 128 + N\n"
         "stopped by signal N (130 for Ctrl-C).\n");
 }
 

@@ -18,6 +18,8 @@ struct Options {
     bool list = false;
     bool noWait = false; // return once the scheduler holds every sheet, without watching the jobs
     std::optional<std::int32_t> waitTimeout{}; // seconds to wait for the printer at most
+    std::optional<std::int32_t> history{};     // show the ledger's last N sheets instead of printing
+    bool again = false;                        // print numbered labels the ledger says were printed
     std::string line1{}; // Shift-JIS
     std::string line2{};
     bool hasLine2 = false;

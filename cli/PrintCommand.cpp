@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -10,6 +11,7 @@
 
 #include "print/PrintRun.h"
 #include "services/Codec.h"
+#include "services/PrintLogFile.h"
 #include "services/PrintQueue.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
@@ -143,8 +145,8 @@ int takeStartFile(StartFileLock& lock, const QString& path, const Environment& e
 // Waits until the printer has printed every sheet the queue took, or some ended without printing, or
 // can no longer be followed, or the user's limit is reached.
 int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run, const Options& o,
-                std::int32_t startPosition, const Environment& env,
-                const std::function<int(Status, const QString&)>& fail) {
+                std::int32_t startPosition, PrintLogFile& log, const std::vector<LedgerRow>& rows,
+                const Environment& env, const std::function<int(Status, const QString&)>& fail) {
     JobWatch watch(run.jobs);
     QElapsedTimer clock;
     clock.start();
@@ -154,6 +156,9 @@ int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run
     const auto jobText = [&](std::size_t i) { return QStringLiteral("job %1").arg(run.jobs[i]); };
     for (;;) {
         const WatchNews news = watch.poll(queue, clock.elapsed());
+        for (std::size_t i : news.ended)
+            if (i < rows.size())
+                log.append(endedRow(rows[i], watch.status(i)));
         // What keeps the printer from printing is told at once and once, also under -q: a script's
         // user would otherwise wait without knowing why.
         for (std::size_t i : news.held) {
@@ -282,6 +287,16 @@ int runCommand(const Parsed& parsed, const Environment& env) {
 
     const QString path =
         o.startFile.isEmpty() ? env.exeFolder + QStringLiteral("/StartFile.txt") : o.startFile;
+    PrintLogFile log(QFileInfo(path).absolutePath());
+    if (o.history) {
+        const std::vector<LedgerSheet> sheets = ledgerSheets(log.readAll());
+        if (sheets.empty() && !o.quiet)
+            env.err(QStringLiteral("kestrelbox-print: the ledger %1 holds no sheet yet\n").arg(log.path()));
+        const std::size_t n = std::min<std::size_t>(sheets.size(), std::size_t(*o.history));
+        for (std::size_t i = sheets.size() - n; i < sheets.size(); ++i)
+            env.out(QString::fromStdString(historyLine(sheets[i])) + QLatin1Char('\n'));
+        return Printed;
+    }
     StartFile startFile(QFile::encodeName(path).toStdString());
     // A run that prints holds the start file from reading its position to storing the next one, so
     // that no other run, of the window or of this command, starts from the same value.
@@ -314,6 +329,30 @@ int runCommand(const Parsed& parsed, const Environment& env) {
         forEachLabel(o, label, startPosition,
                      [&](const ListedLabel& l) { env.out(listLine(l) + QLatin1Char('\n')); });
         return Printed;
+    }
+
+    // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
+    // Read now, under the hold, so that no run adds rows in between.
+    if (toQueue && o.numbering && !o.again) {
+        const auto repeat = firstRepeat(ledgerSheets(log.readAll()), o.firstNumber, o.firstNumber + o.count - 1,
+                                        [&](std::int32_t serial) {
+                                            const LabelLines l = label.linesFor(serial);
+                                            return LabelText{fromSjis(l.line1).toStdString(),
+                                                             fromSjis(l.line2).toStdString()};
+                                        });
+        if (repeat) {
+            const LedgerRow& r = repeat->sheet.row;
+            return fail(AlreadyPrinted,
+                        QStringLiteral("the label \"%1 / %2\" (serial %3) was printed on %4 on printer \"%5\" "
+                                       "(job %6, positions %7, %8, as the ledger %9 says); nothing printed; "
+                                       "--again prints it anyway")
+                            .arg(QString::fromStdString(repeat->label.line1),
+                                 QString::fromStdString(repeat->label.line2))
+                            .arg(repeat->serial)
+                            .arg(QString::fromStdString(r.time), QString::fromStdString(r.printer),
+                                 QString::fromStdString(r.job), QString::fromStdString(r.positions),
+                                 QString::fromStdString(repeat->sheet.state), log.path()));
+        }
     }
 
     QPrinter printer(QPrinter::HighResolution);
@@ -355,13 +394,20 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     StartFileStore store(startFile, saved, o.offsetDownIndex.value_or(saved.SavedOffsetDown),
                          o.offsetRightIndex.value_or(saved.SavedOffsetRight));
     SpoolerQueue spooler(queue, known);
+    LoggedStore logged(store, log, LedgerRun{QStringLiteral("command"), queue, &job, o.numbering});
     NoPause pause;
-    PrintRun run(surface, toQueue ? &spooler : nullptr, toQueue ? &store : nullptr, pause, env.stopRequest);
+    PrintRun run(surface, toQueue ? &spooler : nullptr, toQueue ? &logged : nullptr, pause, env.stopRequest);
     run.progress = [&](std::size_t done, std::size_t total) {
         if (total > 1 && !o.quiet)
             env.err(QStringLiteral("sheet %1 of %2\n").arg(done).arg(total));
     };
     const RunAccount a = run.run(job, splitWholeRun(startPosition, o.count));
+    // Said once, whatever else the run ends with: without the ledger no repeat can be caught.
+    const auto tellLedger = [&] {
+        env.err(QStringLiteral("kestrelbox-print: no ledger is kept: %1: %2\n").arg(log.path(), log.problem()));
+    };
+    if (!log.problem().isEmpty())
+        tellLedger();
     const std::size_t total = a.ranges.size();
     const QString why = QString::fromStdString(a.why);
     const QString stopped =
@@ -432,7 +478,11 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     }
     if (o.noWait)
         return Printed;
-    return waitForJobs(spooler, surface.printerLabel(), a, o, startPosition, env, fail);
+    const bool told = !log.problem().isEmpty();
+    const int status = waitForJobs(spooler, surface.printerLabel(), a, o, startPosition, log, logged.rows(), env, fail);
+    if (!told && !log.problem().isEmpty())
+        tellLedger();
+    return status;
 }
 
 } // namespace kb::cli

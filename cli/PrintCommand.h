@@ -30,6 +30,7 @@ enum Status : int {
     JobFailed = 8,      // the scheduler took a sheet, then its job was stopped, cancelled or aborted
     NotKnown = 9,       // whether a sheet printed is not known: the scheduler could no longer be asked, or
                         // --wait-timeout passed while it was still queued
+    AlreadyPrinted = 10, // a label of the numbered run is in the ledger as printed: nothing sent
     // A stop request (Ctrl-C, a kill, a closed terminal) ends the command with 128 + the signal.
     StoppedBase = 128,
 };

@@ -151,6 +151,7 @@ WatchNews JobWatch::poll(RunQueue& queue, std::int64_t nowMs) {
         if (m_jobs[i] == 0) {
             // The spooler never named this sheet's job: there is nothing to follow.
             m_states[i] = JobStatus{JobState::Unknown, {}};
+            news.ended.push_back(i);
             continue;
         }
         JobStatus now = queue.job(m_jobs[i]);
@@ -163,6 +164,7 @@ WatchNews JobWatch::poll(RunQueue& queue, std::int64_t nowMs) {
                 m_lost[i] = true;
                 m_states[i].state = JobState::Lost;
                 news.lost.push_back(i);
+                news.ended.push_back(i);
             }
             continue;
         }
@@ -176,6 +178,8 @@ WatchNews JobWatch::poll(RunQueue& queue, std::int64_t nowMs) {
         }
         if (!jobOver(m_states[i].state))
             waiting = true;
+        else
+            news.ended.push_back(i);
     }
     if (waiting) {
         // A printer stopped, out of paper or off keeps every job waiting: told once, and again only

@@ -124,6 +124,7 @@ RunStretch stretchOf(const RunAccount& account, std::size_t from, std::size_t to
 
 // What one look at a run's jobs found that had not been found before.
 struct WatchNews {
+    std::vector<std::size_t> ended;  // sheets whose job is now over: printed, failed, forgotten or lost
     std::vector<std::size_t> failed; // sheets whose job ended without printing
     std::vector<std::size_t> lost;   // sheets whose job can no longer be followed: printed or not is unknown
     std::vector<std::size_t> held;   // sheets whose job the spooler now holds

@@ -254,10 +254,12 @@ TEST(PrintRunRules, JobWatch) {
             queue.answers[int(j) + 1] = row.answers[j];
         }
         JobWatch watch(jobs);
+        std::size_t ended = 0;
         for (int look = 0; look < row.looks; ++look) {
             SCOPED_TRACE(look);
             queue.queue = row.printer[std::min<std::size_t>(look, row.printer.size() - 1)];
             const WatchNews news = watch.poll(queue, look * 1000);
+            ended += news.ended.size();
             EXPECT_EQ(news.failed, row.failed[look]);
             EXPECT_EQ(news.lost, row.lost[look]);
             EXPECT_EQ(news.held, row.heldNews[look]);
@@ -267,6 +269,8 @@ TEST(PrintRunRules, JobWatch) {
             }
         }
         EXPECT_EQ(watch.over(), row.over);
+        // Every job's end is reported once: the ledger writes one row for it.
+        EXPECT_EQ(ended, watch.done());
     }
     JobWatch unnamed({0});
     FakeQueue queue;

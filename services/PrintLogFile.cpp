@@ -1,0 +1,145 @@
+#include "services/PrintLogFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "services/Codec.h"
+#include "services/OutputFile.h"
+
+namespace kb {
+
+namespace {
+
+constexpr char Bom[] = "\xEF\xBB\xBF";
+
+QByteArray readWhole(const QString& path) {
+    QFile file(path);
+    // Only a regular file: a named pipe or a device at the name must not hang or flood the check.
+    if (!outputfile::refusal(path).isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+} // namespace
+
+PrintLogFile::PrintLogFile(const QString& folder)
+    : m_path(QDir(folder).filePath(QStringLiteral("PrintLog.csv"))),
+      m_older(QDir(folder).filePath(QStringLiteral("PrintLog.1.csv"))) {}
+
+bool PrintLogFile::fail(const QString& why) {
+    m_problem = why;
+    return false;
+}
+
+bool PrintLogFile::append(const LedgerRow& row) {
+    if (!m_problem.isEmpty())
+        return false;
+    // Never through a link, into a pipe or onto a device: the ledger is a file of this folder.
+    if (const QString refused = outputfile::refusal(m_path); !refused.isEmpty())
+        return fail(refused);
+    if (QFileInfo(m_path).size() >= RotateAt) {
+        QFile::remove(m_older);
+        if (!QFile::rename(m_path, m_older))
+            return fail(QStringLiteral("%1 → %2").arg(m_path, m_older));
+    }
+    QFile file(m_path);
+    const bool fresh = !file.exists() || QFileInfo(m_path).size() == 0;
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+        return fail(file.errorString());
+    QByteArray bytes;
+    if (fresh) {
+        // Excel reads UTF-8 only with the mark; the header names the columns for any reader.
+        bytes = Bom;
+        bytes += QByteArray::fromStdString(csvRecord(ledgerColumns()));
+    } else if (file.size() > 0 && file.seek(file.size() - 1) && file.read(1) != "\n") {
+        // A row that a crash cut short ends here, so that this one starts a record of its own.
+        bytes = "\r\n";
+    }
+    bytes += QByteArray::fromStdString(csvRecord(row));
+    // One write of the whole row: other runs append to the same file.
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return fail(file.errorString());
+    file.close();
+    QString why;
+    if (!outputfile::flushToDisk(m_path, why))
+        return fail(why);
+    return true;
+}
+
+std::vector<LedgerRow> PrintLogFile::readAll() const {
+    std::vector<LedgerRow> rows = ledgerRows(readWhole(m_older).toStdString());
+    std::vector<LedgerRow> current = ledgerRows(readWhole(m_path).toStdString());
+    rows.insert(rows.end(), std::make_move_iterator(current.begin()), std::make_move_iterator(current.end()));
+    return rows;
+}
+
+QString ledgerTime() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+LedgerRow queuedRow(const LedgerRun& run, const TakenSheet& sheet) {
+    LedgerRow row;
+    row.time = ledgerTime().toStdString();
+    row.program = run.program.toStdString();
+    row.printer = run.printer.toStdString();
+    row.job = std::to_string(sheet.job);
+    row.sheet = std::to_string(sheet.range.sheet);
+    row.positions = sheet.range.first == sheet.range.last
+                        ? std::to_string(sheet.range.first)
+                        : std::to_string(sheet.range.first) + "-" + std::to_string(sheet.range.last);
+    const LabelLines first = run.job->label.linesFor(sheet.stretch.firstSerial);
+    const LabelLines last = run.job->label.linesFor(sheet.stretch.lastSerial);
+    row.firstLine1 = fromSjis(first.line1).toStdString();
+    row.firstLine2 = fromSjis(first.line2).toStdString();
+    row.lastLine1 = fromSjis(last.line1).toStdString();
+    row.lastLine2 = fromSjis(last.line2).toStdString();
+    if (run.numbering) {
+        row.firstSerial = std::to_string(sheet.stretch.firstSerial);
+        row.lastSerial = std::to_string(sheet.stretch.lastSerial);
+    }
+    row.state = "queued";
+    return row;
+}
+
+LedgerRow endedRow(const LedgerRow& queued, const JobStatus& status) {
+    LedgerRow row = queued;
+    row.time = ledgerTime().toStdString();
+    row.detail.clear();
+    switch (status.state) {
+    case JobState::Completed:
+        row.state = "printed";
+        break;
+    case JobState::Stopped:
+        row.state = "failed";
+        row.detail = "stopped";
+        break;
+    case JobState::Cancelled:
+        row.state = "failed";
+        row.detail = "cancelled";
+        break;
+    case JobState::Aborted:
+        row.state = "failed";
+        row.detail = "aborted";
+        break;
+    case JobState::Lost:
+        row.state = "unknown";
+        row.detail = "the print system could not be asked";
+        break;
+    default:
+        row.state = "unknown";
+        row.detail = "the print system no longer knows the job";
+        break;
+    }
+    return row;
+}
+
+void LoggedStore::taken(const TakenSheet& sheet) {
+    m_rows.push_back(queuedRow(m_run, sheet));
+    m_log.append(m_rows.back());
+    m_inner.taken(sheet);
+}
+
+} // namespace kb

@@ -1,0 +1,123 @@
+// The ledger's rules: its CSV records, reading them back, the final state of each sheet, the history
+// line, and the check for labels printed before.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "print/PrintLog.h"
+
+using namespace kb;
+
+namespace {
+
+LedgerRow row(std::string job, std::string state, std::string first = "1", std::string last = "6",
+              std::string line2 = "ABC-", std::string detail = "") {
+    LedgerRow r;
+    r.time = "2026-12-09T10:00:00+09:00";
+    r.program = "command";
+    r.printer = "kbtest";
+    r.job = std::move(job);
+    r.sheet = "1";
+    r.positions = "9-14";
+    r.firstLine1 = r.lastLine1 = "HELLO";
+    r.firstLine2 = first.empty() ? line2 : line2 + first;
+    r.lastLine2 = last.empty() ? line2 : line2 + last;
+    r.firstSerial = first;
+    r.lastSerial = last;
+    r.state = std::move(state);
+    r.detail = std::move(detail);
+    return r;
+}
+
+} // namespace
+
+// Fields that need quotes get them (quotes doubled), the record ends in CR LF, and the text reads
+// back field for field: commas, quotes, line breaks and Japanese in label lines.
+TEST(PrintLog, CsvRecordsRoundTrip) {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"a", "b", ""}, "a,b,\r\n"},
+        {{"1,2", "x"}, "\"1,2\",x\r\n"},
+        {{"say \"hi\""}, "\"say \"\"hi\"\"\"\r\n"},
+        {{"two\r\nlines", "z"}, "\"two\r\nlines\",z\r\n"},
+        {{"lf\nonly"}, "\"lf\nonly\"\r\n"},
+        {{"検体", "ﾗﾍﾞﾙ-1"}, "検体,ﾗﾍﾞﾙ-1\r\n"},
+    };
+    for (const auto& [fields, text] : rows) {
+        EXPECT_EQ(csvRecord(fields), text);
+        const auto back = parseCsv("\xEF\xBB\xBF" + text);
+        ASSERT_EQ(back.size(), 1u) << text;
+        EXPECT_EQ(back[0], fields) << text;
+    }
+    // A record that a crash cut short (no line end) is no record; one before it stays.
+    EXPECT_EQ(parseCsv("a,b\r\nc,\"d"), (std::vector<std::vector<std::string>>{{"a", "b"}}));
+    EXPECT_EQ(parseCsv("a,b\r\nc,d"), (std::vector<std::vector<std::string>>{{"a", "b"}}));
+    // Blank lines are no records.
+    EXPECT_EQ(parseCsv("\r\n\r\na\r\n").size(), 1u);
+}
+
+// The header and records of another width are skipped; each sheet ends with the state of its job's
+// later row, matched by printer and job; a job the spooler never named keeps its queued state.
+TEST(PrintLog, SheetsTakeTheirJobsEnd) {
+    std::string text = csvRecord(ledgerColumns());
+    const LedgerRow rows[] = {row("11", "queued"), row("12", "queued"), row("0", "queued"),
+                              row("11", "printed"), row("12", "failed", "1", "6", "ABC-", "aborted"),
+                              row("0", "printed")};
+    for (const LedgerRow& r : rows)
+        text += csvRecord(r);
+    text += "too,few,fields\r\n";
+    const std::vector<LedgerRow> read = ledgerRows(text);
+    ASSERT_EQ(read.size(), 6u);
+    EXPECT_EQ(read[4].detail, "aborted");
+    const std::vector<LedgerSheet> sheets = ledgerSheets(read);
+    ASSERT_EQ(sheets.size(), 3u);
+    EXPECT_EQ(sheets[0].state, "printed");
+    EXPECT_EQ(sheets[1].state, "failed");
+    EXPECT_EQ(sheets[1].detail, "aborted");
+    EXPECT_EQ(sheets[2].state, "queued");
+    EXPECT_EQ(historyLine(sheets[1]),
+              "2026-12-09T10:00:00+09:00  kbtest  positions 9-14  HELLO / ABC-1 – HELLO / ABC-6  failed (aborted)");
+    EXPECT_EQ(historyLine(LedgerSheet{row("13", "queued", "", "", "ABC"), "queued", ""}),
+              "2026-12-09T10:00:00+09:00  kbtest  positions 9-14  HELLO / ABC  queued");
+}
+
+// A numbered run of serials first..last against sheets printed before: the first repeated label,
+// when the lines are the same as on paper (stem, date, number); failed sheets and other labels aside.
+TEST(PrintLog, FirstRepeat) {
+    const auto abc = [](std::int32_t n) { return LabelText{"HELLO", "ABC-" + std::to_string(n)}; };
+    const auto dated = [](std::int32_t n) { return LabelText{"HELLO", "ABC-" + std::to_string(n) + " 26/12/09"}; };
+    struct Row {
+        const char* name;
+        std::vector<LedgerSheet> sheets;
+        std::int32_t first, last;
+        std::function<LabelText(std::int32_t)> labels;
+        std::int32_t repeated; // 0: none
+    };
+    const auto sheet = [](LedgerRow r, std::string state) { return LedgerSheet{r, state, ""}; };
+    const Row rows[] = {
+        {"same labels", {sheet(row("1", "queued"), "printed")}, 1, 6, abc, 1},
+        {"still queued counts", {sheet(row("1", "queued"), "queued")}, 4, 9, abc, 4},
+        {"unknown counts", {sheet(row("1", "queued"), "unknown")}, 6, 8, abc, 6},
+        {"after them", {sheet(row("1", "queued"), "printed")}, 7, 12, abc, 0},
+        {"failed does not count", {sheet(row("1", "queued"), "failed")}, 1, 6, abc, 0},
+        {"the date differs", {sheet(row("1", "queued"), "printed")}, 1, 6, dated, 0},
+        {"another stem", {sheet(row("1", "queued", "1", "6", "XYZ-"), "printed")}, 1, 6, abc, 0},
+        {"unnumbered sheets", {sheet(row("1", "queued", "", "", "ABC"), "printed")}, 1, 6, abc, 0},
+        // Of two sheets, the lowest repeated serial is named, with its sheet.
+        {"two sheets",
+         {sheet(row("1", "queued", "20", "25"), "printed"), sheet(row("2", "queued", "3", "8"), "printed")},
+         5,
+         30,
+         abc,
+         5},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const auto repeat = firstRepeat(r.sheets, r.first, r.last, r.labels);
+        ASSERT_EQ(repeat.has_value(), r.repeated != 0);
+        if (repeat) {
+            EXPECT_EQ(repeat->serial, r.repeated);
+            EXPECT_EQ(repeat->label, r.labels(r.repeated));
+        }
+    }
+}
