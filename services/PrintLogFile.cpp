@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdlib>
 
 #include "services/Codec.h"
 #include "services/OutputFile.h"
@@ -77,7 +78,14 @@ std::vector<LedgerRow> PrintLogFile::readAll() const {
 
 QString ledgerTime() {
     const QDateTime now = QDateTime::currentDateTime();
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
+    // The offset always as +HH:MM (Qt writes Z for UTC), so that every row reads the same way.
+    const int offset = now.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 LedgerRow queuedRow(const LedgerRun& run, const TakenSheet& sheet) {

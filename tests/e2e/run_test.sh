@@ -2,7 +2,9 @@
 # The print run kept on disk sheet by sheet and followed to the end, through kestrelbox-print and a
 # private CUPS queue. kill -9 in the middle of a long run leaves the start file at the position after
 # the sheets the queue took. A start file on a read-only file system is refused before anything is
-# sent (status 6, the reason named; root only, which may mount one). A first job that the printer
+# sent (status 6, the reason named; root only, which may mount one). The ledger beside it names every
+# sheet the queue took and how its job ended, read back with a CSV reader; --history shows the last;
+# the same numbers again are refused (status 10) and --again prints them. A first job that the printer
 # aborts and a second that prints, then the reprint the message advises: it prints at the next free
 # position and never moves the start file back. A held job with --wait-timeout ends with status 9 and
 # says that it is held, also under -q. A queue instance that nobody defined is refused like a missing
@@ -15,6 +17,20 @@ cp "$(dirname "$1")/kestrelbox-print" "$KB_INSTALL/kestrelbox-print"
 CLI=$KB_INSTALL/kestrelbox-print
 kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
 first_line() { head -c 2 "$KB_START_FILE"; }
+LEDGER=$KB_INSTALL/PrintLog.csv
+# ledger_rows: every row as a CSV reader sees it, re-joined with commas, after checking its width.
+ledger_rows() {
+    python3 - "$LEDGER" <<'PY'
+import csv, sys
+with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
+    rows = list(csv.reader(f))
+header = rows[0]
+assert header[:4] == ['time', 'program', 'printer', 'job'], header
+for r in rows[1:]:
+    assert len(r) == len(header), r
+    print(','.join(r[1:]))
+PY
+}
 cli() { # cli ARGS...: status in rc, standard error in err
     rc=0
     env -u DISPLAY "$CLI" "$@" 2>"$KB_ROOT/cli.err" >/dev/null || rc=$?
@@ -23,7 +39,7 @@ cli() { # cli ARGS...: status in rc, standard error in err
 
 # ---- kill -9 in the middle of 3000 labels: the start file names the position after the queued sheets ----
 kb_write_start_file '07\r\n10\r\n10\r\n'
-env -u DISPLAY "$CLI" --count=3000 --number=1 --no-wait HELLO ABC >/dev/null 2>"$KB_ROOT/k.err" &
+env -u DISPLAY "$CLI" --count=3000 --number=1 --no-wait KILL ABC >/dev/null 2>"$KB_ROOT/k.err" &
 k=$!
 kb_wait_for 30 kb_have_jobs 3 || kb_fail "the long run sent too little"
 kill -KILL "$k"
@@ -34,6 +50,10 @@ kb_check "kill -9: the start file keeps its five lines" \
     [ "$(od -An -c "$KB_START_FILE" | tr -d ' \n')" = '01\r\n10\r\n10\r\n\r\n0\r\n' ]
 sleep 1 # the scheduler prints what it holds
 jobs_before=$(kb_job_count)
+# The ledger names at least every sheet the start file counts as used: a row for each job but perhaps
+# the one the kill met between the queue taking it and its row.
+kb_check "kill -9: the ledger has a row for each of the $jobs_before sheets the queue took (but the last)" \
+    [ "$(ledger_rows | grep -c ',KILL,ABC-.*,queued,')" -ge $((jobs_before - 1)) ]
 
 # ---- A start file on a read-only file system: nothing sent, the reason named ----
 if ((EUID == 0)) && mkdir -p "$KB_ROOT/ro" && mount -t tmpfs -o size=64k tmpfs "$KB_ROOT/ro" 2>/dev/null; then
@@ -70,13 +90,35 @@ kb_wait_for 10 kb_have_jobs $((jobs_before + 1)) || kb_fail "the reprint's sheet
 kb_check "the reprint carries serials 1 and 2" \
     [ "$(pdftotext "$(kb_jobs_out | tail -n1)" - | grep -ow 'ABC-[0-9]*' | sort | tr '\n' ' ')" = "ABC-1 ABC-2 " ]
 
+# ---- The ledger of those runs, --history, and the same numbers again ----
+rows=$(ledger_rows)
+kb_log "ledger rows of HELLO:"$'\n'"$(grep HELLO <<<"$rows")"
+kb_check "ledger: the aborted sheet's rows, queued then failed, with the printer and its serials" \
+    grep -qz 'command,kbtest,[0-9]*,1,29-30,HELLO,ABC-1,HELLO,ABC-2,1,2,queued,.*command,kbtest,[0-9]*,1,29-30,HELLO,ABC-1,HELLO,ABC-2,1,2,failed,aborted' <<<"$rows"
+kb_check "ledger: the second sheet printed" grep -q 'command,kbtest,[0-9]*,2,1-2,HELLO,ABC-3,HELLO,ABC-4,3,4,printed,' <<<"$rows"
+kb_check "ledger: the reprint at 3-4 printed" grep -q 'command,kbtest,[0-9]*,1,3-4,HELLO,ABC-1,HELLO,ABC-2,1,2,printed,' <<<"$rows"
+history=$(env -u DISPLAY "$CLI" --history=3)
+kb_log "--history=3:"$'\n'"$history"
+kb_check "--history=3: three lines, the last the reprint, printed" \
+    [ "$(wc -l <<<"$history")" -eq 3 -a -n "$(tail -n1 <<<"$history" | grep 'kbtest  positions 3-4  HELLO / ABC-1 – HELLO / ABC-2  printed')" ]
+jobs_before=$(kb_job_count)
+cli --count=3 --number=2 HELLO ABC
+kb_check "the same numbers again: status 10 (got $rc: $err)" [ "$rc" -eq 10 ]
+kb_check "the same numbers again: the first such label named, with when and where" \
+    grep -q 'the label "HELLO / ABC-2" (serial 2) was printed on 20[0-9-]*T[0-9:]*[-+][0-9][0-9]:[0-9][0-9] on printer "kbtest"' <<<"$err"
+kb_check "the same numbers again: the start file kept (05)" [ "$(first_line)" = 05 ]
+cli --again --count=3 --number=2 HELLO ABC
+kb_check "--again prints them: status 0 (got $rc: $err)" [ "$rc" -eq 0 ]
+kb_check "--again: the start file advanced to 08" [ "$(first_line)" = 08 ]
+kb_wait_for 10 kb_have_jobs $((jobs_before + 1)) || kb_fail "--again sent nothing"
+
 # ---- A held job: --wait-timeout ends the wait, says held, even with -q ----
 lpadmin -p kbtest -o job-hold-until-default=indefinite
 cli -q --wait-timeout=2 HELLO
 kb_check "held job: status 9 (got $rc: $err)" [ "$rc" -eq 9 ]
-kb_check "held job: said to be held under -q" grep -q 'sheet 1 (positions 5), job [0-9]*, is held (held until released)' <<<"$err"
-kb_check "held job: named as still queued" grep -q 'not known whether printed: sheet 1 (positions 5) (job [0-9]* still queued after 2 s)' <<<"$err"
-kb_check "held job: the position after it stored" [ "$(first_line)" = 06 ]
+kb_check "held job: said to be held under -q" grep -q 'sheet 1 (positions 8), job [0-9]*, is held (held until released)' <<<"$err"
+kb_check "held job: named as still queued" grep -q 'not known whether printed: sheet 1 (positions 8) (job [0-9]* still queued after 2 s)' <<<"$err"
+kb_check "held job: the position after it stored" [ "$(first_line)" = 09 ]
 cancel -a kbtest
 lpadmin -p kbtest -o job-hold-until-default=no-hold
 
@@ -101,7 +143,9 @@ wait "$s" || rc=$?
 err=$(cat "$KB_ROOT/s.err")
 kb_check "scheduler gone during the wait: status 9 (got $rc: $err)" [ "$rc" -eq 9 ]
 kb_check "scheduler gone: the sheet named, not known whether printed" \
-    grep -q 'not known whether printed: sheet 1 (positions 6) (job [0-9]*: the print system can no longer be asked' <<<"$err"
+    grep -q 'not known whether printed: sheet 1 (positions 9) (job [0-9]*: the print system can no longer be asked' <<<"$err"
+kb_check "ledger: the scheduler gone, the sheet's end unknown" \
+    grep -q 'command,kbtest,[0-9]*,1,9,HELLO,,HELLO,,,,unknown,the print system could not be asked' <<<"$(ledger_rows)"
 cli HELLO
 kb_check "no scheduler: status 3 (got $rc: $err)" [ "$rc" -eq 3 ]
 kb_check "no scheduler: says the print system cannot be reached" grep -q '印刷システム' <<<"$err"

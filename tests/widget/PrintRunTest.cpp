@@ -308,8 +308,8 @@ void run(const char* program, const QStringList& args) {
 // The test starts the scheduler with the end-to-end harness and runs itself again inside it.
 TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
     if (qEnvironmentVariableIsEmpty("KB_QUEUE_CHILD")) {
-        const QString lib =
-            QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../e2e/lib.sh");
+        // From the source tree, wherever the test runs (__FILE__ may be relative to the build folder).
+        const QString lib = QStringLiteral(KB_E2E_LIB);
         if (QStandardPaths::findExecutable(QStringLiteral("cupsd"), {QStringLiteral("/usr/sbin")})
                 .isEmpty() ||
             !QFile::exists(lib))
@@ -387,6 +387,42 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
     EXPECT_TRUE(f.pause.waits.empty());
     QTest::qWait(300);
     EXPECT_EQ(jobs(), 1);
+
+    // A numbered run the ledger holds as printed: the window asks first; No (the default) sends
+    // nothing and changes nothing; Yes prints it again.
+    run("lpadmin", {QStringLiteral("-p"), dialogs.queue, QStringLiteral("-o"), QStringLiteral("job-k-limit=0")});
+    QTest::mouseClick(w.cmdExit, Qt::LeftButton);
+    QTest::mouseClick(w.CheckBox3, Qt::LeftButton); // "Number", from 1
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    dialogs.errors.clear();
+    QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
+    ASSERT_TRUE(dialogs.errors.empty()) << dialogs.errors.front().toStdString();
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return jobs() == 2; }, 20000)) << jobs() << " jobs";
+    const QString ledger = f.folder + QStringLiteral("PrintLog.csv");
+    EXPECT_TRUE(QFile::exists(ledger));
+    QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
+    const auto numbered = f.readStartFile();
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        dialogs.questions.clear();
+        dialogs.answer = yes;
+        f.pause.waits.clear();
+        QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
+        ASSERT_EQ(dialogs.questions.size(), 1u);
+        EXPECT_TRUE(dialogs.questions.front().contains(QStringLiteral("ABC-1")) &&
+                    dialogs.questions.front().contains(QStringLiteral("kbtest")))
+            << dialogs.questions.front().toStdString();
+        if (!yes) {
+            EXPECT_EQ(f.readStartFile(), numbered);
+            EXPECT_TRUE(f.pause.waits.empty());
+            EXPECT_TRUE(w.pnlRect->isVisible());
+            QTest::qWait(300);
+            EXPECT_EQ(jobs(), 2);
+        } else {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return jobs() == 3; }, 20000)) << jobs() << " jobs";
+        }
+    }
 
     // A queue removed after the dialog closed: Qt would print on the default queue instead.
     QPrinter chosen(QPrinter::HighResolution);
