@@ -194,7 +194,7 @@ bool Tfrmmain::confirmRepeat() {
         return true; // the same plain label printed every day is no mistake
     const std::int32_t first = entry.FirstNumber;
     const std::int32_t last = first + entry.SampleCount * entry.LabelsPerSample - 1;
-    const auto repeat = firstRepeat(ledgerSheets(m_log.readAll()), first, last, [&](std::int32_t serial) {
+    const auto repeat = m_log.firstRepeat(first, last, [&](std::int32_t serial) {
         const LabelLines l = numberedLabel.linesFor(serial);
         return LabelText{fromSjis(l.line1).toStdString(), fromSjis(l.line2).toStdString()};
     });

@@ -334,8 +334,7 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
     // Read now, under the hold, so that no run adds rows in between.
     if (toQueue && o.numbering && !o.again) {
-        const auto repeat = firstRepeat(ledgerSheets(log.readAll()), o.firstNumber, o.firstNumber + o.count - 1,
-                                        [&](std::int32_t serial) {
+        const auto repeat = log.firstRepeat(o.firstNumber, o.firstNumber + o.count - 1, [&](std::int32_t serial) {
                                             const LabelLines l = label.linesFor(serial);
                                             return LabelText{fromSjis(l.line1).toStdString(),
                                                              fromSjis(l.line2).toStdString()};

@@ -20,7 +20,7 @@ std::vector<std::string> fieldsOf(const LedgerRow& r) {
             r.firstLine2, r.lastLine1, r.lastLine2, r.firstSerial, r.lastSerial, r.state, r.detail};
 }
 
-std::optional<std::int32_t> number(const std::string& text) {
+std::optional<std::int32_t> number(std::string_view text) {
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
@@ -57,71 +57,116 @@ std::string csvRecord(const LedgerRow& row) {
     return csvRecord(fieldsOf(row));
 }
 
-std::vector<std::vector<std::string>> parseCsv(std::string_view text) {
+namespace {
+
+// Calls `record` with the fields of each whole record, as views that live until it returns: into the
+// text itself, or, for a quoted field with doubled quotes, into a buffer of their own. Reading a long
+// ledger so costs no allocation per field.
+template <typename F> void forEachRecord(std::string_view text, F&& record) {
     if (text.starts_with(Bom))
         text.remove_prefix(Bom.size());
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    std::string field;
-    bool quoted = false;     // inside a quoted field
-    bool anything = false;   // the record has begun
+    std::vector<std::string_view> fields;
+    std::vector<std::string> unquoted; // the fields that needed their quotes undoubled
+    std::size_t count = 0, buffers = 0;
     std::size_t i = 0;
-    const auto endRecord = [&] {
-        record.push_back(std::move(field));
-        field.clear();
-        records.push_back(std::move(record));
-        record.clear();
-        anything = false;
+    const std::size_t n = text.size();
+    const auto fieldEnd = [&](std::size_t from) {
+        while (from < n && text[from] != ',' && text[from] != '\r' && text[from] != '\n')
+            ++from;
+        return from;
     };
-    while (i < text.size()) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"') {
-                if (i + 1 < text.size() && text[i + 1] == '"') {
-                    field += '"';
-                    i += 2;
-                    continue;
-                }
-                quoted = false;
-            } else {
-                field += c;
-            }
+    while (i < n) {
+        // Blank lines are no records.
+        if (count == 0 && (text[i] == '\r' || text[i] == '\n')) {
             ++i;
             continue;
         }
-        if (c == '"') {
-            quoted = true;
-            anything = true;
-        } else if (c == ',') {
-            record.push_back(std::move(field));
-            field.clear();
-            anything = true;
-        } else if (c == '\r' || c == '\n') {
-            if (anything || !field.empty())
-                endRecord();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
+        std::string_view field;
+        if (text[i] == '"') {
+            // Quoted: up to the quote that no second quote follows; doubled quotes are one.
+            const std::size_t open = ++i;
+            std::string* own = nullptr;
+            for (;;) {
+                const std::size_t q = text.find('"', i);
+                if (q == std::string_view::npos)
+                    return; // cut short by a crash: not a whole record
+                if (q + 1 < n && text[q + 1] == '"') {
+                    if (!own) {
+                        if (buffers == unquoted.size())
+                            unquoted.emplace_back();
+                        own = &unquoted[buffers++];
+                        own->assign(text.substr(open, q - open));
+                    } else {
+                        own->append(text.substr(i, q - i));
+                    }
+                    *own += '"';
+                    i = q + 2;
+                    continue;
+                }
+                if (own)
+                    own->append(text.substr(i, q - i));
+                field = own ? std::string_view(*own) : text.substr(open, q - open);
+                i = q + 1;
+                break;
+            }
+            // Anything written after the closing quote is dropped with it: such a field is not ours.
+            i = fieldEnd(i);
         } else {
-            field += c;
-            anything = true;
+            const std::size_t end = fieldEnd(i);
+            field = text.substr(i, end - i);
+            i = end;
         }
+        if (count == fields.size())
+            fields.emplace_back();
+        fields[count++] = field;
+        if (i >= n)
+            return; // a last record without its line end was cut by a crash
+        if (text[i] == ',') {
+            if (++i >= n)
+                return;
+            continue;
+        }
+        // A line end closes the record.
+        if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n')
+            ++i;
         ++i;
+        record(fields, count);
+        count = 0;
+        buffers = 0;
     }
-    // A last record without its line end was cut by a crash: it is not a whole row.
+}
+
+constexpr std::size_t Columns = 14;
+enum Column : std::size_t { Time, Program, Printer, Job, Sheet, Positions, FirstLine1, FirstLine2, LastLine1,
+                            LastLine2, FirstSerial, LastSerial, State, Detail };
+
+bool isHeader(const std::vector<std::string_view>& f) {
+    return f[Time] == "time" && f[Program] == "program";
+}
+
+LedgerRow rowOf(const std::vector<std::string_view>& f) {
+    const auto s = [&](Column c) { return std::string(f[c]); };
+    return LedgerRow{s(Time),      s(Program),    s(Printer),     s(Job),        s(Sheet),
+                     s(Positions), s(FirstLine1), s(FirstLine2),  s(LastLine1),  s(LastLine2),
+                     s(FirstSerial), s(LastSerial), s(State),     s(Detail)};
+}
+
+} // namespace
+
+std::vector<std::vector<std::string>> parseCsv(std::string_view text) {
+    std::vector<std::vector<std::string>> records;
+    forEachRecord(text, [&](const std::vector<std::string_view>& fields, std::size_t count) {
+        records.emplace_back(fields.begin(), fields.begin() + static_cast<std::ptrdiff_t>(count));
+    });
     return records;
 }
 
 std::vector<LedgerRow> ledgerRows(std::string_view text) {
     std::vector<LedgerRow> rows;
-    const std::size_t width = ledgerColumns().size();
-    for (std::vector<std::string>& f : parseCsv(text)) {
-        if (f.size() != width || f == ledgerColumns())
-            continue;
-        rows.push_back(LedgerRow{std::move(f[0]), std::move(f[1]), std::move(f[2]), std::move(f[3]),
-                                 std::move(f[4]), std::move(f[5]), std::move(f[6]), std::move(f[7]),
-                                 std::move(f[8]), std::move(f[9]), std::move(f[10]), std::move(f[11]),
-                                 std::move(f[12]), std::move(f[13])});
-    }
+    forEachRecord(text, [&](const std::vector<std::string_view>& f, std::size_t count) {
+        if (count == Columns && !isHeader(f))
+            rows.push_back(rowOf(f));
+    });
     return rows;
 }
 
@@ -129,8 +174,10 @@ std::vector<LedgerSheet> ledgerSheets(const std::vector<LedgerRow>& rows) {
     std::vector<LedgerSheet> sheets;
     // The later row of a job names the queued row by printer and job.
     std::unordered_map<std::string, std::size_t> byJob;
+    byJob.reserve(rows.size());
+    std::string key;
     for (const LedgerRow& r : rows) {
-        const std::string key = r.printer + '\n' + r.job;
+        key.assign(r.printer).append(1, '\n').append(r.job);
         if (r.state == "queued") {
             if (r.job != "0")
                 byJob[key] = sheets.size();
@@ -157,24 +204,63 @@ std::string historyLine(const LedgerSheet& s) {
     return line;
 }
 
-std::optional<Repeat> firstRepeat(const std::vector<LedgerSheet>& sheets, std::int32_t first, std::int32_t last,
+std::optional<Repeat> firstRepeat(const std::vector<std::string_view>& ledgers, std::int32_t first,
+                                  std::int32_t last,
                                   const std::function<LabelText(std::int32_t serial)>& labelFor) {
+    // Each serial's label is made once: the sheets that overlap the run share their serial numbers.
+    std::unordered_map<std::int32_t, LabelText> made;
+    const auto label = [&](std::int32_t serial) -> const LabelText& {
+        auto it = made.find(serial);
+        if (it == made.end())
+            it = made.emplace(serial, labelFor(serial)).first;
+        return it->second;
+    };
+    // The queued sheets holding one of this run's labels, by printer and job, with the state their
+    // job ended in: a later row of the same job may still say it failed.
+    struct Candidate {
+        std::int32_t serial; // the first of this run's serials on the sheet
+        LedgerRow row;
+        std::string state, detail;
+    };
+    std::vector<Candidate> candidates;
+    std::unordered_map<std::string, std::size_t> byJob;
+    std::string key;
+    for (const std::string_view text : ledgers) {
+        forEachRecord(text, [&](const std::vector<std::string_view>& f, std::size_t count) {
+            if (count != Columns)
+                return;
+            key.assign(f[Printer]).append(1, '\n').append(f[Job]);
+            if (f[State] != "queued") {
+                if (const auto it = byJob.find(key); it != byJob.end()) {
+                    candidates[it->second].state = f[State];
+                    candidates[it->second].detail = f[Detail];
+                }
+                return;
+            }
+            const auto a = number(f[FirstSerial]), b = number(f[LastSerial]);
+            if (!a || !b || *a > *b)
+                return;
+            const std::int32_t from = std::max(*a, first), to = std::min(*b, last);
+            if (from > to)
+                return;
+            // The sheet's labels are this run's labels when its first and last are what this run
+            // would print for their serial numbers: the same lines, stem, date and number.
+            const LabelText& firstLabel = label(*a);
+            if (firstLabel.line1 != f[FirstLine1] || firstLabel.line2 != f[FirstLine2])
+                return;
+            const LabelText& lastLabel = label(*b);
+            if (lastLabel.line1 != f[LastLine1] || lastLabel.line2 != f[LastLine2])
+                return;
+            if (f[Job] != "0")
+                byJob[key] = candidates.size();
+            candidates.push_back(Candidate{from, rowOf(f), "queued", ""});
+        });
+    }
     std::optional<Repeat> found;
-    for (const LedgerSheet& s : sheets) {
-        if (s.state == "failed")
+    for (Candidate& c : candidates) {
+        if (c.state == "failed" || (found && found->serial <= c.serial))
             continue;
-        const auto a = number(s.row.firstSerial), b = number(s.row.lastSerial);
-        if (!a || !b || *a > *b)
-            continue;
-        const std::int32_t from = std::max(*a, first), to = std::min(*b, last);
-        if (from > to || (found && found->serial <= from))
-            continue;
-        // The sheet's labels are this run's labels when its first and last are what this run would
-        // print for their serial numbers: the same lines, stem, date and number.
-        if (labelFor(*a) != LabelText{s.row.firstLine1, s.row.firstLine2} ||
-            labelFor(*b) != LabelText{s.row.lastLine1, s.row.lastLine2})
-            continue;
-        found = Repeat{from, labelFor(from), s};
+        found = Repeat{c.serial, label(c.serial), LedgerSheet{std::move(c.row), std::move(c.state), std::move(c.detail)}};
     }
     return found;
 }

@@ -60,13 +60,16 @@ struct LabelText {
 };
 
 // The first label of a numbered run (serials first..last, each label given by `labelFor`) that the
-// ledger's sheets already hold, both lines as on paper; sheets whose job failed do not count.
+// ledgers' sheets already hold, both lines as on paper; sheets whose job failed do not count. The
+// ledgers are the files' texts, oldest first: read as they are, without making every row, since the
+// check runs before each numbered print over what may be thousands of sheets.
 struct Repeat {
     std::int32_t serial = 0;
     LabelText label;
     LedgerSheet sheet; // where and when it was printed
 };
-std::optional<Repeat> firstRepeat(const std::vector<LedgerSheet>& sheets, std::int32_t first, std::int32_t last,
+std::optional<Repeat> firstRepeat(const std::vector<std::string_view>& ledgers, std::int32_t first,
+                                  std::int32_t last,
                                   const std::function<LabelText(std::int32_t serial)>& labelFor);
 
 } // namespace kb

@@ -3,6 +3,8 @@
 // counts as used. A ledger that cannot be written never stops a run; the run says once why.
 #pragma once
 #include <QString>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "print/PrintLog.h"
@@ -26,6 +28,9 @@ class PrintLogFile {
 
     // Every row of the older file, then of the current one; missing files hold none.
     std::vector<LedgerRow> readAll() const;
+    // The first label of a numbered run that the ledger holds as printed (see firstRepeat).
+    std::optional<Repeat> firstRepeat(std::int32_t first, std::int32_t last,
+                                      const std::function<LabelText(std::int32_t serial)>& labelFor) const;
 
   private:
     bool fail(const QString& why);

@@ -88,12 +88,20 @@ TEST(PrintLog, FirstRepeat) {
     const auto dated = [](std::int32_t n) { return LabelText{"HELLO", "ABC-" + std::to_string(n) + " 26/12/09"}; };
     struct Row {
         const char* name;
-        std::vector<LedgerSheet> sheets;
+        std::vector<std::string> sheets;
         std::int32_t first, last;
         std::function<LabelText(std::int32_t)> labels;
         std::int32_t repeated; // 0: none
     };
-    const auto sheet = [](LedgerRow r, std::string state) { return LedgerSheet{r, state, ""}; };
+    // A sheet as the ledger holds it: its queued row, then its job's end (none while queued).
+    const auto sheet = [](LedgerRow r, std::string state) {
+        std::string text = csvRecord(r);
+        if (state != "queued") {
+            r.state = state;
+            text += csvRecord(r);
+        }
+        return text;
+    };
     const Row rows[] = {
         {"same labels", {sheet(row("1", "queued"), "printed")}, 1, 6, abc, 1},
         {"still queued counts", {sheet(row("1", "queued"), "queued")}, 4, 9, abc, 4},
@@ -103,6 +111,13 @@ TEST(PrintLog, FirstRepeat) {
         {"the date differs", {sheet(row("1", "queued"), "printed")}, 1, 6, dated, 0},
         {"another stem", {sheet(row("1", "queued", "1", "6", "XYZ-"), "printed")}, 1, 6, abc, 0},
         {"unnumbered sheets", {sheet(row("1", "queued", "", "", "ABC"), "printed")}, 1, 6, abc, 0},
+        // A stem with a comma and quotes: read back from its quoted field.
+        {"quoted stem",
+         {sheet(row("1", "queued", "1", "6", "A,\"B\"-"), "printed")},
+         2,
+         3,
+         [](std::int32_t n) { return LabelText{"HELLO", "A,\"B\"-" + std::to_string(n)}; },
+         2},
         // Of two sheets, the lowest repeated serial is named, with its sheet.
         {"two sheets",
          {sheet(row("1", "queued", "20", "25"), "printed"), sheet(row("2", "queued", "3", "8"), "printed")},
@@ -113,11 +128,16 @@ TEST(PrintLog, FirstRepeat) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        const auto repeat = firstRepeat(r.sheets, r.first, r.last, r.labels);
+        // The sheets in two ledgers, older and current, as the files hold them.
+        std::string older = csvRecord(ledgerColumns()), current = "\xEF\xBB\xBF" + csvRecord(ledgerColumns());
+        for (std::size_t i = 0; i < r.sheets.size(); ++i)
+            (i == 0 ? older : current) += r.sheets[i];
+        const auto repeat = firstRepeat({older, current}, r.first, r.last, r.labels);
         ASSERT_EQ(repeat.has_value(), r.repeated != 0);
         if (repeat) {
             EXPECT_EQ(repeat->serial, r.repeated);
             EXPECT_EQ(repeat->label, r.labels(r.repeated));
+            EXPECT_EQ(repeat->sheet.row.printer, "kbtest");
         }
     }
 }
