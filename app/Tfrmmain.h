@@ -14,8 +14,8 @@
 #include "content/EntryModel.h"
 #include "print/PrintRules.h"
 #include "print/PrintRun.h"
-#include "services/PrintQueue.h"
 #include "services/PrintLogFile.h"
+#include "services/PrintQueue.h"
 #include "services/PrinterCheck.h"
 #include "settings/StartFile.h"
 
@@ -198,7 +198,7 @@ class Tfrmmain : public QWidget {
         std::int32_t firstNumber = 1;
         bool numbering = false;
         std::int32_t storedNext = 1; // the start position the run stored
-        std::vector<LedgerRow> rows;  // the ledger's queued row of each sheet
+        std::vector<LedgerRow> rows; // the ledger's queued row of each sheet
     };
     // Asks before a numbered run prints labels the ledger holds as printed; false: the user said No.
     bool confirmRepeat();

@@ -117,7 +117,8 @@ bool Tfrmmain::PrintRun() {
     const int right = ListBox6->currentRow();
     StartFileStore store(m_startFile, start, down >= 0 ? down : OffsetDownIndex,
                          right >= 0 ? right : OffsetRightIndex);
-    LoggedStore logged(store, m_log, LedgerRun{QStringLiteral("window"), printer->printerName(), &job, numbering});
+    LoggedStore logged(store, m_log,
+                       LedgerRun{QStringLiteral("window"), printer->printerName(), &job, numbering});
     kb::PrintRun run(surface, toFile ? nullptr : &queue, toFile ? static_cast<RunStore*>(&store) : &logged,
                      m_services.pause);
     const RunAccount a = run.run(job, splitRun(runStart, entry.SampleCount * entry.LabelsPerSample));
@@ -125,10 +126,11 @@ bool Tfrmmain::PrintRun() {
 
     if (!a.jobs.empty()) {
         // The sheets the print queue took are watched until each has printed or failed.
-        m_watched.push_back(WatchedRun{printer->printerName(), queue, JobWatch(a.jobs),
-                                       std::vector<SheetRange>(a.ranges.begin(), a.ranges.begin() +
-                                                                                     static_cast<std::ptrdiff_t>(a.taken)),
-                                       runStart, entry.FirstNumber, numbering, a.next, logged.rows()});
+        m_watched.push_back(
+            WatchedRun{printer->printerName(), queue, JobWatch(a.jobs),
+                       std::vector<SheetRange>(a.ranges.begin(),
+                                               a.ranges.begin() + static_cast<std::ptrdiff_t>(a.taken)),
+                       runStart, entry.FirstNumber, numbering, a.next, logged.rows()});
         m_jobTimer->start();
     }
     const QString why = QString::fromStdString(a.why);
@@ -148,10 +150,11 @@ bool Tfrmmain::PrintRun() {
                         .arg(surface.paperName(), positionList(a.offPaper))
                         .toStdString());
     case RunEnd::NotStorable:
-        throw Error(QStringLiteral("印刷できません。スタートファイル「%1」に次の開始位置を保存できません：%2。"
-                                   "保存できないと次の印刷が同じ位置に重なるため、何も印刷していません")
-                        .arg(QDir::toNativeSeparators(QString::fromStdString(m_startFile.path())), why)
-                        .toStdString());
+        throw Error(
+            QStringLiteral("印刷できません。スタートファイル「%1」に次の開始位置を保存できません：%2。"
+                           "保存できないと次の印刷が同じ位置に重なるため、何も印刷していません")
+                .arg(QDir::toNativeSeparators(QString::fromStdString(m_startFile.path())), why)
+                .toStdString());
     case RunEnd::FileNotWritten:
         // A file holds the whole run or nothing of it.
         throw Error(QStringLiteral("印刷できませんでした。ファイル「%1」に書き込めませんでした：%2。"
@@ -177,8 +180,9 @@ bool Tfrmmain::PrintRun() {
                         .toStdString() +
                     notPrinted.toStdString());
     }
-    const QString refused = QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした：%2。%3")
-                                .arg(surface.printerLabel(), why, sheetsPrinted(static_cast<int>(a.taken)));
+    const QString refused =
+        QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした：%2。%3")
+            .arg(surface.printerLabel(), why, sheetsPrinted(static_cast<int>(a.taken)));
     if (a.taken == 0)
         throw Error(refused.toStdString());
     // The sheets the print queue took are on their way to the paper, and the start file already names
@@ -203,12 +207,14 @@ bool Tfrmmain::confirmRepeat() {
     const LedgerRow& r = repeat->sheet.row;
     const QDateTime when = QDateTime::fromString(QString::fromStdString(r.time), Qt::ISODate);
     return m_services.dialogs.ask(
-        this, QStringLiteral("このラベルは印刷済みです：「%1 %2」（番号 %3）は %4 にプリンター「%5」で"
-                             "印刷されました（位置 %6）。\n\n同じ番号のラベルをもう一度印刷しますか？")
-                  .arg(QString::fromStdString(repeat->label.line1), QString::fromStdString(repeat->label.line2))
-                  .arg(repeat->serial)
-                  .arg(when.isValid() ? when.toString(QStringLiteral("yyyy/MM/dd HH:mm")) : QString::fromStdString(r.time),
-                       QString::fromStdString(r.printer), QString::fromStdString(r.positions)));
+        this,
+        QStringLiteral("このラベルは印刷済みです：「%1 %2」（番号 %3）は %4 にプリンター「%5」で"
+                       "印刷されました（位置 %6）。\n\n同じ番号のラベルをもう一度印刷しますか？")
+            .arg(QString::fromStdString(repeat->label.line1), QString::fromStdString(repeat->label.line2))
+            .arg(repeat->serial)
+            .arg(when.isValid() ? when.toString(QStringLiteral("yyyy/MM/dd HH:mm"))
+                                : QString::fromStdString(r.time),
+                 QString::fromStdString(r.printer), QString::fromStdString(r.positions)));
 }
 
 void Tfrmmain::tellLedgerProblem() {

@@ -20,8 +20,20 @@ void fillLedger(const QString& folder) {
         QByteArray text = "\xEF\xBB\xBF";
         text += QByteArray::fromStdString(kb::csvRecord(kb::ledgerColumns()));
         for (int job = 1; text.size() < kb::PrintLogFile::RotateAt - 400; ++job) {
-            kb::LedgerRow row{"2026-12-09T10:00:00+09:00", "command", "kbtest", std::to_string(job), "1", "1-30",
-                              "検体番号", "ABC-1 26/12/08", "検体番号", "ABC-30 26/12/08", "1", "30", "queued", ""};
+            kb::LedgerRow row{"2026-12-09T10:00:00+09:00",
+                              "command",
+                              "kbtest",
+                              std::to_string(job),
+                              "1",
+                              "1-30",
+                              "検体番号",
+                              "ABC-1 26/12/08",
+                              "検体番号",
+                              "ABC-30 26/12/08",
+                              "1",
+                              "30",
+                              "queued",
+                              ""};
             text += QByteArray::fromStdString(kb::csvRecord(row));
             row.state = "printed";
             text += QByteArray::fromStdString(kb::csvRecord(row));

@@ -20,7 +20,7 @@ struct Options {
     std::optional<std::int32_t> waitTimeout{}; // seconds to wait for the printer at most
     std::optional<std::int32_t> history{};     // show the ledger's last N sheets instead of printing
     bool again = false;                        // print numbered labels the ledger says were printed
-    std::string line1{}; // Shift-JIS
+    std::string line1{};                       // Shift-JIS
     std::string line2{};
     bool hasLine2 = false;
     bool date = false;

@@ -163,7 +163,8 @@ int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run
         // user would otherwise wait without knowing why.
         for (std::size_t i : news.held) {
             const QString why = reasonWords(watch.status(i).reasons);
-            env.err(QStringLiteral("kestrelbox-print: printer \"%1\": %2, %3, is held%4; it prints once released\n")
+            env.err(QStringLiteral(
+                        "kestrelbox-print: printer \"%1\": %2, %3, is held%4; it prints once released\n")
                         .arg(queueName, describe(o, run, i, i + 1, startPosition), jobText(i),
                              why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why)));
         }
@@ -191,7 +192,9 @@ int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run
             break;
         const std::size_t ended = watch.done();
         if (ended != shown && !o.quiet)
-            env.err(QStringLiteral("waiting for the printer: %1 of %2 jobs done\n").arg(ended).arg(run.jobs.size()));
+            env.err(QStringLiteral("waiting for the printer: %1 of %2 jobs done\n")
+                        .arg(ended)
+                        .arg(run.jobs.size()));
         shown = ended;
         if (const int signal = env.stopRequest())
             return fail(static_cast<Status>(StoppedBase + signal),
@@ -265,7 +268,6 @@ QString listLine(const ListedLabel& l) {
              fromSjis(l.lines.line2));
 }
 
-
 int runCommand(const Parsed& parsed, const Environment& env) {
     const auto fail = [&](Status status, const QString& message) {
         env.err(QStringLiteral("kestrelbox-print: ") + message + QLatin1Char('\n'));
@@ -334,23 +336,24 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
     // Read now, under the hold, so that no run adds rows in between.
     if (toQueue && o.numbering && !o.again) {
-        const auto repeat = log.firstRepeat(o.firstNumber, o.firstNumber + o.count - 1, [&](std::int32_t serial) {
-                                            const LabelLines l = label.linesFor(serial);
-                                            return LabelText{fromSjis(l.line1).toStdString(),
-                                                             fromSjis(l.line2).toStdString()};
-                                        });
+        const auto repeat =
+            log.firstRepeat(o.firstNumber, o.firstNumber + o.count - 1, [&](std::int32_t serial) {
+                const LabelLines l = label.linesFor(serial);
+                return LabelText{fromSjis(l.line1).toStdString(), fromSjis(l.line2).toStdString()};
+            });
         if (repeat) {
             const LedgerRow& r = repeat->sheet.row;
-            return fail(AlreadyPrinted,
-                        QStringLiteral("the label \"%1 / %2\" (serial %3) was printed on %4 on printer \"%5\" "
-                                       "(job %6, positions %7, %8, as the ledger %9 says); nothing printed; "
-                                       "--again prints it anyway")
-                            .arg(QString::fromStdString(repeat->label.line1),
-                                 QString::fromStdString(repeat->label.line2))
-                            .arg(repeat->serial)
-                            .arg(QString::fromStdString(r.time), QString::fromStdString(r.printer),
-                                 QString::fromStdString(r.job), QString::fromStdString(r.positions),
-                                 QString::fromStdString(repeat->sheet.state), log.path()));
+            return fail(
+                AlreadyPrinted,
+                QStringLiteral("the label \"%1 / %2\" (serial %3) was printed on %4 on printer \"%5\" "
+                               "(job %6, positions %7, %8, as the ledger %9 says); nothing printed; "
+                               "--again prints it anyway")
+                    .arg(QString::fromStdString(repeat->label.line1),
+                         QString::fromStdString(repeat->label.line2))
+                    .arg(repeat->serial)
+                    .arg(QString::fromStdString(r.time), QString::fromStdString(r.printer),
+                         QString::fromStdString(r.job), QString::fromStdString(r.positions),
+                         QString::fromStdString(repeat->sheet.state), log.path()));
         }
     }
 
@@ -403,7 +406,8 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     const RunAccount a = run.run(job, splitWholeRun(startPosition, o.count));
     // Said once, whatever else the run ends with: without the ledger no repeat can be caught.
     const auto tellLedger = [&] {
-        env.err(QStringLiteral("kestrelbox-print: no ledger is kept: %1: %2\n").arg(log.path(), log.problem()));
+        env.err(
+            QStringLiteral("kestrelbox-print: no ledger is kept: %1: %2\n").arg(log.path(), log.problem()));
     };
     if (!log.problem().isEmpty())
         tellLedger();
@@ -414,7 +418,8 @@ int runCommand(const Parsed& parsed, const Environment& env) {
 
     switch (a.end) {
     case RunEnd::QueueRefused:
-        return fail(QueueProblem, QStringLiteral("printer \"%1\": %2").arg(queue, queueProblem(queue, a.queue)));
+        return fail(QueueProblem,
+                    QStringLiteral("printer \"%1\": %2").arg(queue, queueProblem(queue, a.queue)));
     case RunEnd::OffPaper: {
         QStringList names;
         for (std::int32_t p : a.offPaper)
@@ -424,16 +429,18 @@ int runCommand(const Parsed& parsed, const Environment& env) {
                                     .arg(target, names.join(QStringLiteral(", ")), surface.paperName()));
     }
     case RunEnd::NotStorable:
-        return fail(NoStartFile, QStringLiteral("start file %1 cannot be written: %2; nothing printed, since the "
-                                                "next run would print over these labels")
-                                     .arg(path, why));
+        return fail(NoStartFile,
+                    QStringLiteral("start file %1 cannot be written: %2; nothing printed, since the "
+                                   "next run would print over these labels")
+                        .arg(path, why));
     default:
         break;
     }
     if (!toQueue) {
         // A file holds every sheet or none: none of them counts until it is written whole.
         if (a.end == RunEnd::Stopped)
-            return fail(static_cast<Status>(StoppedBase + a.signal), stopped + QStringLiteral(": nothing written"));
+            return fail(static_cast<Status>(StoppedBase + a.signal),
+                        stopped + QStringLiteral(": nothing written"));
         if (a.end == RunEnd::FileNotWritten)
             return fail(NotPrinted, QStringLiteral("%1 not written: %2").arg(target, why));
         // A label line taken for an option can turn into a file name (-ops): say what was written.
@@ -447,12 +454,14 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     // What the scheduler holds is on its way to the paper, and the start file already names the
     // position after it: the rest is to say what was printed and what not.
     const QString notPrinted =
-        a.taken < total ? QStringLiteral("; not printed: %1").arg(describe(o, a, a.taken, total, startPosition))
-                        : QString();
-    const QString advice = a.taken < total ? QStringLiteral("; to print the rest at the next free position, the "
-                                                            "same arguments with %1")
-                                                 .arg(againArguments(o, a, a.taken, total, startPosition))
-                                           : QString();
+        a.taken < total
+            ? QStringLiteral("; not printed: %1").arg(describe(o, a, a.taken, total, startPosition))
+            : QString();
+    const QString advice = a.taken < total
+                               ? QStringLiteral("; to print the rest at the next free position, the "
+                                                "same arguments with %1")
+                                     .arg(againArguments(o, a, a.taken, total, startPosition))
+                               : QString();
     const QString printedPart = a.taken ? describe(o, a, 0, a.taken, startPosition) : QString();
     if (a.end == RunEnd::NotStored)
         return fail(NotStored,
@@ -463,13 +472,15 @@ int runCommand(const Parsed& parsed, const Environment& env) {
                         notPrinted + advice);
     lock.release();
     if (a.end == RunEnd::SheetRefused || a.end == RunEnd::Stopped) {
-        const Status status = a.end == RunEnd::Stopped ? static_cast<Status>(StoppedBase + a.signal) : NotPrinted;
-        const QString report = a.end == RunEnd::Stopped ? stopped
-                                                        : QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4")
-                                                              .arg(surface.printerLabel())
-                                                              .arg(a.taken + 1)
-                                                              .arg(total)
-                                                              .arg(why);
+        const Status status =
+            a.end == RunEnd::Stopped ? static_cast<Status>(StoppedBase + a.signal) : NotPrinted;
+        const QString report = a.end == RunEnd::Stopped
+                                   ? stopped
+                                   : QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4")
+                                         .arg(surface.printerLabel())
+                                         .arg(a.taken + 1)
+                                         .arg(total)
+                                         .arg(why);
         if (a.taken == 0)
             return fail(status, report + QStringLiteral(" (nothing printed; nothing stored)"));
         return fail(status, report + QStringLiteral("; printed: %1").arg(printedPart) + notPrinted +
@@ -478,7 +489,8 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     if (o.noWait)
         return Printed;
     const bool told = !log.problem().isEmpty();
-    const int status = waitForJobs(spooler, surface.printerLabel(), a, o, startPosition, log, logged.rows(), env, fail);
+    const int status =
+        waitForJobs(spooler, surface.printerLabel(), a, o, startPosition, log, logged.rows(), env, fail);
     if (!told && !log.problem().isEmpty())
         tellLedger();
     return status;

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "content/Composition.h"
 #include "cli/CommandOptions.h"
+#include "content/Composition.h"
 #include "content/EntryModel.h"
 
 namespace kb::cli {
@@ -20,16 +20,16 @@ namespace kb::cli {
 // What the command ends with; the README lists them for scripts.
 enum Status : int {
     Printed = 0,
-    Failed = 1,         // no Shift-JIS conversion, standard output not written, or an unexpected error
-    BadArguments = 2,   // an argument refused: nothing printed or stored
-    QueueProblem = 3,   // the queue is missing, stopped or refuses jobs: nothing sent or stored
-    StartFileInUse = 4, // the window holds the start file, or another run still did after the wait
-    NotPrinted = 5,     // a label off the paper, the printer refused a sheet, or the file was not written
-    NoStartFile = 6,    // the start file is missing, cannot be read, or cannot be written: nothing sent
-    NotStored = 7,      // the labels were printed, but the next position could not be stored
-    JobFailed = 8,      // the scheduler took a sheet, then its job was stopped, cancelled or aborted
-    NotKnown = 9,       // whether a sheet printed is not known: the scheduler could no longer be asked, or
-                        // --wait-timeout passed while it was still queued
+    Failed = 1,          // no Shift-JIS conversion, standard output not written, or an unexpected error
+    BadArguments = 2,    // an argument refused: nothing printed or stored
+    QueueProblem = 3,    // the queue is missing, stopped or refuses jobs: nothing sent or stored
+    StartFileInUse = 4,  // the window holds the start file, or another run still did after the wait
+    NotPrinted = 5,      // a label off the paper, the printer refused a sheet, or the file was not written
+    NoStartFile = 6,     // the start file is missing, cannot be read, or cannot be written: nothing sent
+    NotStored = 7,       // the labels were printed, but the next position could not be stored
+    JobFailed = 8,       // the scheduler took a sheet, then its job was stopped, cancelled or aborted
+    NotKnown = 9,        // whether a sheet printed is not known: the scheduler could no longer be asked, or
+                         // --wait-timeout passed while it was still queued
     AlreadyPrinted = 10, // a label of the numbered run is in the ledger as printed: nothing sent
     // A stop request (Ctrl-C, a kill, a closed terminal) ends the command with 128 + the signal.
     StoppedBase = 128,

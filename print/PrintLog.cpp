@@ -8,16 +8,16 @@ namespace kb {
 
 const std::vector<std::string>& ledgerColumns() {
     static const std::vector<std::string> columns{
-        "time",        "program",     "printer",    "job",       "sheet",        "positions", "first_line1",
-        "first_line2", "last_line1",  "last_line2", "first_serial", "last_serial", "state",     "detail"};
+        "time",        "program",    "printer",    "job",          "sheet",       "positions", "first_line1",
+        "first_line2", "last_line1", "last_line2", "first_serial", "last_serial", "state",     "detail"};
     return columns;
 }
 
 namespace {
 
 std::vector<std::string> fieldsOf(const LedgerRow& r) {
-    return {r.time,      r.program,   r.printer,     r.job,        r.sheet, r.positions, r.firstLine1,
-            r.firstLine2, r.lastLine1, r.lastLine2, r.firstSerial, r.lastSerial, r.state, r.detail};
+    return {r.time,       r.program,   r.printer,   r.job,         r.sheet,      r.positions, r.firstLine1,
+            r.firstLine2, r.lastLine1, r.lastLine2, r.firstSerial, r.lastSerial, r.state,     r.detail};
 }
 
 std::optional<std::int32_t> number(std::string_view text) {
@@ -137,8 +137,22 @@ template <typename F> void forEachRecord(std::string_view text, F&& record) {
 }
 
 constexpr std::size_t Columns = 14;
-enum Column : std::size_t { Time, Program, Printer, Job, Sheet, Positions, FirstLine1, FirstLine2, LastLine1,
-                            LastLine2, FirstSerial, LastSerial, State, Detail };
+enum Column : std::size_t {
+    Time,
+    Program,
+    Printer,
+    Job,
+    Sheet,
+    Positions,
+    FirstLine1,
+    FirstLine2,
+    LastLine1,
+    LastLine2,
+    FirstSerial,
+    LastSerial,
+    State,
+    Detail
+};
 
 bool isHeader(const std::vector<std::string_view>& f) {
     return f[Time] == "time" && f[Program] == "program";
@@ -146,9 +160,9 @@ bool isHeader(const std::vector<std::string_view>& f) {
 
 LedgerRow rowOf(const std::vector<std::string_view>& f) {
     const auto s = [&](Column c) { return std::string(f[c]); };
-    return LedgerRow{s(Time),      s(Program),    s(Printer),     s(Job),        s(Sheet),
-                     s(Positions), s(FirstLine1), s(FirstLine2),  s(LastLine1),  s(LastLine2),
-                     s(FirstSerial), s(LastSerial), s(State),     s(Detail)};
+    return LedgerRow{s(Time),        s(Program),    s(Printer),    s(Job),       s(Sheet),
+                     s(Positions),   s(FirstLine1), s(FirstLine2), s(LastLine1), s(LastLine2),
+                     s(FirstSerial), s(LastSerial), s(State),      s(Detail)};
 }
 
 } // namespace
@@ -194,8 +208,8 @@ std::vector<LedgerSheet> ledgerSheets(const std::vector<LedgerRow>& rows) {
 
 std::string historyLine(const LedgerSheet& s) {
     const LedgerRow& r = s.row;
-    std::string line = r.time + "  " + r.printer + "  positions " + r.positions + "  " + r.firstLine1 + " / " +
-                       r.firstLine2;
+    std::string line =
+        r.time + "  " + r.printer + "  positions " + r.positions + "  " + r.firstLine1 + " / " + r.firstLine2;
     if (r.firstLine1 != r.lastLine1 || r.firstLine2 != r.lastLine2)
         line += " – " + r.lastLine1 + " / " + r.lastLine2;
     line += "  " + s.state;
@@ -260,7 +274,8 @@ std::optional<Repeat> firstRepeat(const std::vector<std::string_view>& ledgers, 
     for (Candidate& c : candidates) {
         if (c.state == "failed" || (found && found->serial <= c.serial))
             continue;
-        found = Repeat{c.serial, label(c.serial), LedgerSheet{std::move(c.row), std::move(c.state), std::move(c.detail)}};
+        found = Repeat{c.serial, label(c.serial),
+                       LedgerSheet{std::move(c.row), std::move(c.state), std::move(c.detail)}};
     }
     return found;
 }

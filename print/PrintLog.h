@@ -17,12 +17,12 @@ struct LedgerRow {
     std::string time;    // local time with its UTC offset: 2026-12-09T13:05:12+09:00
     std::string program; // "window" or "command"
     std::string printer;
-    std::string job; // the spooler's job number ("0": none named)
-    std::string sheet;     // the sheet's number in its run, from 1
-    std::string positions; // "25-30"
+    std::string job;                                          // the spooler's job number ("0": none named)
+    std::string sheet;                                        // the sheet's number in its run, from 1
+    std::string positions;                                    // "25-30"
     std::string firstLine1, firstLine2, lastLine1, lastLine2; // the sheet's first and last label as printed
     std::string firstSerial, lastSerial;                      // empty when the run is not numbered
-    std::string state;  // queued, printed, failed or unknown
+    std::string state;                                        // queued, printed, failed or unknown
     std::string detail; // for failed: aborted, cancelled or stopped; for unknown: why
 };
 

@@ -25,7 +25,8 @@ void StartFileStore::taken(const TakenSheet& sheet) {
 
 PrintRun::PrintRun(RunSurface& surface, RunQueue* queue, RunStore* store, Pause& pause,
                    std::function<int()> stopRequest)
-    : m_surface(surface), m_queue(queue), m_store(store), m_pause(pause), m_stopRequest(std::move(stopRequest)) {}
+    : m_surface(surface), m_queue(queue), m_store(store), m_pause(pause),
+      m_stopRequest(std::move(stopRequest)) {}
 
 RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ranges) {
     RunAccount account;
@@ -44,7 +45,8 @@ RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ran
     }
     // Every label must land on the paper: one beyond its edge would be lost with its number while the
     // run looked printed.
-    account.offPaper = positionsOffPaper(m_surface.paper(), job.offsetRightIndex, job.offsetDownIndex, ranges);
+    account.offPaper =
+        positionsOffPaper(m_surface.paper(), job.offsetRightIndex, job.offsetDownIndex, ranges);
     if (!account.offPaper.empty()) {
         account.end = RunEnd::OffPaper;
         return account;

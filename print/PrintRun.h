@@ -102,8 +102,9 @@ class PrintRun {
   public:
     // `queue`: null for a file; `store`: null when the run stores nothing (a file of the command).
     // `stopRequest` is asked after each sheet but the last: 0 goes on, a signal stops the run.
-    PrintRun(RunSurface& surface, RunQueue* queue, RunStore* store, Pause& pause,
-             std::function<int()> stopRequest = [] { return 0; });
+    PrintRun(
+        RunSurface& surface, RunQueue* queue, RunStore* store, Pause& pause,
+        std::function<int()> stopRequest = [] { return 0; });
 
     // Called after each sheet the queue took (done of total).
     std::function<void(std::size_t done, std::size_t total)> progress;

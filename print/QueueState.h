@@ -8,7 +8,7 @@ namespace kb {
 
 // `exists` false when the name is unknown to the spooler.
 struct QueueState {
-    bool reachable = true;     // false: the spooler itself could not be asked (not running, no answer)
+    bool reachable = true; // false: the spooler itself could not be asked (not running, no answer)
     bool exists = false;
     bool stopped = false;      // paused by its administrator, or halted by an error: jobs wait
     bool acceptingJobs = true; // false: new jobs are refused (or, on some spoolers, silently lost)

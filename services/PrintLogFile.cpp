@@ -76,8 +76,9 @@ std::vector<LedgerRow> PrintLogFile::readAll() const {
     return rows;
 }
 
-std::optional<Repeat> PrintLogFile::firstRepeat(std::int32_t first, std::int32_t last,
-                                               const std::function<LabelText(std::int32_t serial)>& labelFor) const {
+std::optional<Repeat>
+PrintLogFile::firstRepeat(std::int32_t first, std::int32_t last,
+                          const std::function<LabelText(std::int32_t serial)>& labelFor) const {
     const QByteArray older = readWhole(m_older), current = readWhole(m_path);
     return kb::firstRepeat({std::string_view(older.constData(), std::size_t(older.size())),
                             std::string_view(current.constData(), std::size_t(current.size()))},

@@ -59,7 +59,8 @@ LedgerRow endedRow(const LedgerRow& queued, const JobStatus& status);
 // A run's store that writes each sheet's ledger row, then stores its position.
 class LoggedStore final : public RunStore {
   public:
-    LoggedStore(RunStore& inner, PrintLogFile& log, LedgerRun run) : m_inner(inner), m_log(log), m_run(std::move(run)) {}
+    LoggedStore(RunStore& inner, PrintLogFile& log, LedgerRun run)
+        : m_inner(inner), m_log(log), m_run(std::move(run)) {}
     void check() override { m_inner.check(); }
     void taken(const TakenSheet& sheet) override;
     // The queued rows written (or meant to be), one a sheet taken, in order.

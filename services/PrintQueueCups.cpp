@@ -27,7 +27,8 @@ bool schedulerAnswered() {
 // libcups reports a scheduler it cannot reach as a missing queue ("No default destination"): only a
 // connection of our own tells the two apart.
 bool schedulerReachable() {
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 3000, nullptr);
+    http_t* http =
+        httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 3000, nullptr);
     if (!http)
         return false;
     httpClose(http);

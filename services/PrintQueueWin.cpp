@@ -46,10 +46,14 @@ QueueState queueStateFromPrinter(std::uint32_t status, std::uint32_t attributes)
     state.acceptingJobs = (status & PRINTER_STATUS_PENDING_DELETION) == 0;
     // In the words CUPS uses, so that both platforms' reasons read the same to the user.
     const std::pair<std::uint32_t, const char*> reasons[] = {
-        {PRINTER_STATUS_PAUSED, "paused"},          {PRINTER_STATUS_OFFLINE, "offline"},
-        {PRINTER_STATUS_PAPER_OUT, "media-empty"},  {PRINTER_STATUS_PAPER_JAM, "media-jam"},
-        {PRINTER_STATUS_DOOR_OPEN, "door-open"},    {PRINTER_STATUS_NO_TONER, "toner-empty"},
-        {PRINTER_STATUS_USER_INTERVENTION, "user-intervention"}, {PRINTER_STATUS_ERROR, "error"}};
+        {PRINTER_STATUS_PAUSED, "paused"},
+        {PRINTER_STATUS_OFFLINE, "offline"},
+        {PRINTER_STATUS_PAPER_OUT, "media-empty"},
+        {PRINTER_STATUS_PAPER_JAM, "media-jam"},
+        {PRINTER_STATUS_DOOR_OPEN, "door-open"},
+        {PRINTER_STATUS_NO_TONER, "toner-empty"},
+        {PRINTER_STATUS_USER_INTERVENTION, "user-intervention"},
+        {PRINTER_STATUS_ERROR, "error"}};
     for (const auto& [bit, word] : reasons)
         if (status & bit)
             state.reasons.emplace_back(word);

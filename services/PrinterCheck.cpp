@@ -6,7 +6,8 @@ namespace kb {
 
 QString queueProblem(const QString& printerName, const QueueState& state) {
     if (!state.reachable)
-        return QStringLiteral("印刷システム（スプーラー）に接続できません。印刷システムが動いているか確かめてください");
+        return QStringLiteral(
+            "印刷システム（スプーラー）に接続できません。印刷システムが動いているか確かめてください");
     if (printerName.isEmpty())
         return QStringLiteral("プリンターが選択されていません");
     if (!state.exists)

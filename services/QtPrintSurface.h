@@ -1,8 +1,9 @@
 // The print surface of the running program, painting from the printable area's top-left corner at
 // the printer's resolution. A file gets each sheet as its next page and counts only once it is safely
-// written whole (see OutputFile: never through a link, never over a pipe or a device). A print queue gets one job per sheet: on CUPS a PDF of our own that counts as printed
-// only once the scheduler holds it whole (QtPrintSurfaceCups.cpp); on Windows the sheet is painted
-// through the printer's own driver and counts once the spooler took the document (QtPrintSurfaceWin.cpp).
+// written whole (see OutputFile: never through a link, never over a pipe or a device). A print queue gets one
+// job per sheet: on CUPS a PDF of our own that counts as printed only once the scheduler holds it whole
+// (QtPrintSurfaceCups.cpp); on Windows the sheet is painted through the printer's own driver and counts once
+// the spooler took the document (QtPrintSurfaceWin.cpp).
 #pragma once
 #include <QFont>
 #include <QPageLayout>

@@ -60,8 +60,11 @@ TEST(PrintLog, CsvRecordsRoundTrip) {
 // later row, matched by printer and job; a job the spooler never named keeps its queued state.
 TEST(PrintLog, SheetsTakeTheirJobsEnd) {
     std::string text = csvRecord(ledgerColumns());
-    const LedgerRow rows[] = {row("11", "queued"), row("12", "queued"), row("0", "queued"),
-                              row("11", "printed"), row("12", "failed", "1", "6", "ABC-", "aborted"),
+    const LedgerRow rows[] = {row("11", "queued"),
+                              row("12", "queued"),
+                              row("0", "queued"),
+                              row("11", "printed"),
+                              row("12", "failed", "1", "6", "ABC-", "aborted"),
                               row("0", "printed")};
     for (const LedgerRow& r : rows)
         text += csvRecord(r);
@@ -75,8 +78,9 @@ TEST(PrintLog, SheetsTakeTheirJobsEnd) {
     EXPECT_EQ(sheets[1].state, "failed");
     EXPECT_EQ(sheets[1].detail, "aborted");
     EXPECT_EQ(sheets[2].state, "queued");
-    EXPECT_EQ(historyLine(sheets[1]),
-              "2026-12-09T10:00:00+09:00  kbtest  positions 9-14  HELLO / ABC-1 – HELLO / ABC-6  failed (aborted)");
+    EXPECT_EQ(
+        historyLine(sheets[1]),
+        "2026-12-09T10:00:00+09:00  kbtest  positions 9-14  HELLO / ABC-1 – HELLO / ABC-6  failed (aborted)");
     EXPECT_EQ(historyLine(LedgerSheet{row("13", "queued", "", "", "ABC"), "queued", ""}),
               "2026-12-09T10:00:00+09:00  kbtest  positions 9-14  HELLO / ABC  queued");
 }
@@ -85,7 +89,9 @@ TEST(PrintLog, SheetsTakeTheirJobsEnd) {
 // when the lines are the same as on paper (stem, date, number); failed sheets and other labels aside.
 TEST(PrintLog, FirstRepeat) {
     const auto abc = [](std::int32_t n) { return LabelText{"HELLO", "ABC-" + std::to_string(n)}; };
-    const auto dated = [](std::int32_t n) { return LabelText{"HELLO", "ABC-" + std::to_string(n) + " 26/12/09"}; };
+    const auto dated = [](std::int32_t n) {
+        return LabelText{"HELLO", "ABC-" + std::to_string(n) + " 26/12/09"};
+    };
     struct Row {
         const char* name;
         std::vector<std::string> sheets;
@@ -116,7 +122,9 @@ TEST(PrintLog, FirstRepeat) {
          {sheet(row("1", "queued", "1", "6", "A,\"B\"-"), "printed")},
          2,
          3,
-         [](std::int32_t n) { return LabelText{"HELLO", "A,\"B\"-" + std::to_string(n)}; },
+         [](std::int32_t n) {
+             return LabelText{"HELLO", "A,\"B\"-" + std::to_string(n)};
+         },
          2},
         // Of two sheets, the lowest repeated serial is named, with its sheet.
         {"two sheets",

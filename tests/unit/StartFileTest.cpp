@@ -161,9 +161,9 @@ TEST(StartFileErrors, Texts) {
         EXPECT_EQ(error.what(), text);
         EXPECT_EQ(error.code(), code);
     }
-    const std::pair<int, int> codes[] = {{ENOENT, 2}, {ENAMETOOLONG, 3}, {EINVAL, 3},        {ENOTDIR, 3},
-                                         {ENFILE, 4}, {EPERM, 5},        {ETXTBSY, ETXTBSY}, {EFBIG, EFBIG},
-                                         {EROFS, 19}};
+    const std::pair<int, int> codes[] = {{ENOENT, 2},        {ENAMETOOLONG, 3}, {EINVAL, 3},
+                                         {ENOTDIR, 3},       {ENFILE, 4},       {EPERM, 5},
+                                         {ETXTBSY, ETXTBSY}, {EFBIG, EFBIG},    {EROFS, 19}};
     for (const auto& [errnoValue, code] : codes)
         EXPECT_EQ(kb::ioErrorCodeFromErrno(errnoValue), code) << errnoValue;
 }

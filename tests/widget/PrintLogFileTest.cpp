@@ -34,7 +34,8 @@ TEST(PrintLogFile, RowsRotationAndFailure) {
     ASSERT_TRUE(log.append(queued));
     ASSERT_TRUE(log.append(kb::endedRow(queued, kb::JobStatus{kb::JobState::Aborted, {}})));
     const QByteArray text = bytesOf(log.path());
-    EXPECT_TRUE(text.startsWith("\xEF\xBB\xBFtime,program,printer,job,sheet,positions,")) << text.toStdString();
+    EXPECT_TRUE(text.startsWith("\xEF\xBB\xBFtime,program,printer,job,sheet,positions,"))
+        << text.toStdString();
     EXPECT_EQ(text.count("\r\n"), 3);
     EXPECT_TRUE(text.contains(",\"A,B-1\",")) << text.toStdString();
     const std::vector<kb::LedgerRow> rows = log.readAll();

@@ -390,7 +390,8 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
 
     // A numbered run the ledger holds as printed: the window asks first; No (the default) sends
     // nothing and changes nothing; Yes prints it again.
-    run("lpadmin", {QStringLiteral("-p"), dialogs.queue, QStringLiteral("-o"), QStringLiteral("job-k-limit=0")});
+    run("lpadmin",
+        {QStringLiteral("-p"), dialogs.queue, QStringLiteral("-o"), QStringLiteral("job-k-limit=0")});
     QTest::mouseClick(w.cmdExit, Qt::LeftButton);
     QTest::mouseClick(w.CheckBox3, Qt::LeftButton); // "Number", from 1
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
