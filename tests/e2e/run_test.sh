@@ -4,7 +4,8 @@
 # the sheets the queue took. A start file on a read-only file system is refused before anything is
 # sent (status 6, the reason named; root only, which may mount one). The ledger beside it names every
 # sheet the queue took and how its job ended, read back with a CSV reader; --history shows the last;
-# the same numbers again are refused (status 10) and --again prints them. A first job that the printer
+# the same numbers again are refused (status 10) and --again prints them; a ledger that cannot be
+# written stops nothing and is told once. A first job that the printer
 # aborts and a second that prints, then the reprint the message advises: it prints at the next free
 # position and never moves the start file back. A held job with --wait-timeout ends with status 9 and
 # says that it is held, also under -q. A queue instance that nobody defined is refused like a missing
@@ -120,7 +121,15 @@ kb_check "held job: said to be held under -q" grep -q 'sheet 1 (positions 8), jo
 kb_check "held job: named as still queued" grep -q 'not known whether printed: sheet 1 (positions 8) (job [0-9]* still queued after 2 s)' <<<"$err"
 kb_check "held job: the position after it stored" [ "$(first_line)" = 09 ]
 cancel -a kbtest
+
+# ---- A ledger that cannot be written never stops a run; it is said once ----
+mkdir -p "$KB_ROOT/other/PrintLog.csv"
+printf '01\r\n10\r\n10\r\n' >"$KB_ROOT/other/StartFile.txt"
 lpadmin -p kbtest -o job-hold-until-default=no-hold
+cli --start-file="$KB_ROOT/other/StartFile.txt" --count=31 HELLO
+kb_check "no ledger: printed all the same (got $rc: $err)" [ "$rc" -eq 0 ]
+kb_check "no ledger: said once, with the file" [ "$(grep -c "no ledger is kept: $KB_ROOT/other/PrintLog.csv" <<<"$err")" -eq 1 ]
+kb_check "no ledger: the position stored" [ "$(head -c 2 "$KB_ROOT/other/StartFile.txt")" = 02 ]
 
 # ---- Instances nobody defined: refused like a missing queue ----
 for name in kbtest/nosuch kbtest/; do
