@@ -2,6 +2,7 @@
 // that never damage the old file.
 #include "settings/StartFile.h"
 #include "settings/Error.h"
+#include "settings/StandardDescriptors.h"
 
 #include <gtest/gtest.h>
 
@@ -714,6 +715,37 @@ TEST(StartFileLock, ReadersNeitherHoldNorPoseAsTheWindow) {
             EXPECT_EQ(info.st_mode & 07777, 0600u) << c.name << ": the hold file's mode";
             EXPECT_EQ(info.st_uid, OwnerUid) << c.name << ": the hold file's owner";
         }
+    }
+}
+#endif
+
+#ifndef _WIN32
+// A program started with standard input, output or error closed: the null device takes each closed
+// number, so the next file opened (the start file) is never one of them.
+TEST(StandardDescriptors, ClosedOnesGoToTheNullDevice) {
+    const struct Case {
+        const char* name;
+        std::vector<int> closed;
+    } cases[] = {{"none closed", {}},          {"input", {0}},          {"output", {1}}, {"error", {2}},
+                 {"output and error", {1, 2}}, {"all three", {0, 1, 2}}};
+    TempFolder folder;
+    const fs::path path = folder.file("StartFile.txt");
+    writeBytes(path, "07\r\n10\r\n10\r\n");
+    for (const Case& c : cases) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (const int fd : c.closed)
+                ::close(fd);
+            kb::keepStandardDescriptors();
+            const int fd = ::open(path.c_str(), O_RDWR);
+            int open = 0;
+            for (int standard = 0; standard <= 2; ++standard)
+                open += ::fcntl(standard, F_GETFD) != -1;
+            ::_exit(fd > 2 && open == 3 ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name;
     }
 }
 #endif
