@@ -749,3 +749,83 @@ TEST(StandardDescriptors, ClosedOnesGoToTheNullDevice) {
     }
 }
 #endif
+
+// Whether the start file still holds what the program last read or wrote there: an editor's save (in
+// place, or a new file renamed over it), a removal and a new file tell; the program's own writes, a
+// write that failed and a save of the same bytes do not.
+TEST(StartFileOnDisk, ChangesOutsideTheProgram) {
+    enum class Step {
+        Nothing,
+        OwnWrite,
+        FailedWrite,
+        InPlace,
+        RenamedOver,
+        SameBytesRenamedOver,
+        Removed,
+        MadeAgain,
+        Folder
+    };
+    const struct Case {
+        const char* name;
+        Step step;
+        bool unchanged;
+    } cases[] = {
+        {"nothing", Step::Nothing, true},
+        {"the program's own write", Step::OwnWrite, true},
+        {"a write that failed", Step::FailedWrite, true},
+        {"edited in place", Step::InPlace, false},
+        {"a new file renamed over it", Step::RenamedOver, false},
+        {"the same bytes renamed over it", Step::SameBytesRenamedOver, true},
+        {"removed", Step::Removed, false},
+        {"removed and made again", Step::MadeAgain, false},
+        {"a folder in its place", Step::Folder, false},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const fs::path path = folder.file("StartFile.txt"), edited = folder.file("StartFile.txt~");
+        const std::string old = "01\r\n10\r\n10\r\n";
+        writeBytes(path, old);
+        kb::StartFile file(path.string());
+        StartValues values;
+        ASSERT_TRUE(file.read(values)) << c.name;
+        switch (c.step) {
+        case Step::Nothing:
+            break;
+        case Step::OwnWrite:
+            file.SaveStartFile(1, 5, values);
+            break;
+        case Step::FailedWrite: {
+            struct Refusing : kb::SystemCalls {
+                int rename(const std::string&, const std::string&) override { return ENOSPC; }
+            } refusing;
+            kb::FileOps ops(refusing);
+            kb::StartFile other(path.string(), ops);
+            ASSERT_TRUE(other.read(values));
+            EXPECT_THROW(other.shortWrite({9, 10, 10}), kb::IoError) << c.name;
+            EXPECT_TRUE(other.unchanged()) << c.name << ": the writer itself";
+            break;
+        }
+        case Step::InPlace:
+            std::ofstream(path, std::ios::binary | std::ios::in) << "05";
+            break;
+        case Step::RenamedOver:
+        case Step::SameBytesRenamedOver:
+            writeBytes(edited, c.step == Step::RenamedOver ? "05\r\n10\r\n10\r\n" : old);
+            fs::rename(edited, path);
+            break;
+        case Step::Removed:
+            fs::remove(path);
+            break;
+        case Step::MadeAgain:
+            fs::remove(path);
+            writeBytes(path, "09\r\n10\r\n10\r\n");
+            break;
+        case Step::Folder:
+            fs::remove(path);
+            fs::create_directory(path);
+            EXPECT_THROW(file.unchanged(), kb::IoError) << c.name;
+            continue;
+        }
+        EXPECT_EQ(file.unchanged(), c.unchanged) << c.name;
+    }
+}
