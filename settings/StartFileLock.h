@@ -43,8 +43,7 @@ class StartFileLock {
     std::string m_path;
     std::string m_holdPath; // POSIX: the file whose lock is the hold (the hold file or the start file)
     Kind m_kind = Kind::Run;
-    std::intptr_t m_handle = -1;  // the locked file (POSIX) or the run's named mutex (Windows)
-    std::intptr_t m_marker = -1;  // Windows: the window's named mutex
+    std::intptr_t m_handle = -1;  // the locked file: descriptor (POSIX) or handle (Windows)
     std::intptr_t m_pending = -1; // POSIX: the new file of a replace under way
 };
 

@@ -457,9 +457,16 @@ TEST(StartFileOnDisk, WritesFollowTheFileAndItsPermissions) {
                                              ".StartFile.txt.kestrelbox-ZZZZZZ"};
     // A user's own files, whatever they look like, and names near the program's own.
     const std::set<std::string> strangers = {
-        "StartFile.txt.bak",    "StartFile.txt.backup",         "StartFile.txt.2024ab",
-        "StartFile.txt.BAK001", ".StartFile.txt.a1B2c3",        ".StartFile.txt.kestrelbox-a1B2c",
-        "Other.txt.a1B2c3",     ".Other.txt.kestrelbox-a1B2c3", ".StartFile.txt.kestrelbox-a1-2c3"};
+        "StartFile.txt.bak",
+        "StartFile.txt.backup",
+        "StartFile.txt.2024ab",
+        "StartFile.txt.BAK001",
+        ".StartFile.txt.a1B2c3",
+        ".StartFile.txt.kestrelbox-a1B2c",
+        "Other.txt.a1B2c3",
+        ".Other.txt.kestrelbox-a1B2c3",
+        ".StartFile.txt.kestrelbox-a1-2c3",
+        ".StartFile.txt.kestrelbox-lock"}; // the hold file stays for good
     const std::string old = "07\r\n09\r\n11\r\n\r\n0\r\n";
     for (const Case& c : cases) {
         TempFolder top;
