@@ -219,6 +219,19 @@ kb_open_print_dialog() {
     echo "$dlg"
 }
 
+# From the entry screen with the text typed: "PrintSet", "Print", Return in the print dialog, and the
+# wait for the run's first document at the queue: kb_print_run NAME
+kb_print_run() {
+    local dlg before
+    click_panel $((576 + 60)) $((304 + 28)) # PrintSet
+    sleep 0.5
+    before=$(kb_job_count)
+    dlg=$(kb_open_print_dialog "$1")
+    kb_focus "$dlg"
+    kb_key Return
+    kb_wait_for 30 kb_have_jobs $((before + 1)) || kb_fail "$1: the window's run sent nothing"
+}
+
 kb_alive() { kill -0 "$1" 2>/dev/null; }
 
 # Mapped top-level windows titled exactly NAME, optionally of one process: kb_windows NAME [PID]

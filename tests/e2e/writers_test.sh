@@ -98,13 +98,7 @@ finish "$e"
 kb_check "the run beside the starting window: status 0 (got $rc: $(cat "$KB_ROOT/e.err"))" [ "$rc" -eq 0 ]
 sleep 1.5 # the window takes the file over within a second
 kb_enter_hello_abc 1
-click_panel $((576 + 60)) $((304 + 28)) # PrintSet
-sleep 0.5
-jobs_before=$(kb_job_count)
-dlg=$(kb_open_print_dialog after-run)
-kb_focus "$dlg"
-kb_key Return
-kb_wait_for 30 kb_have_jobs $((jobs_before + 1)) || kb_fail "the window's run sent nothing"
+kb_print_run after-run
 kb_wait_for 10 grep -q '^27' "$KB_START_FILE" ||
     kb_fail "the window did not print at 26 (start file $(first_line))"
 kb_log "ok: the window printed at position 26 and stored 27"
