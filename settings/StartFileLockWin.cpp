@@ -201,13 +201,13 @@ StartFileLock::Outcome StartFileLock::take(const std::string& path, Kind kind) {
     // Only someone who may write the start file may hold it: it is opened for writing first.
     HANDLE start = INVALID_HANDLE_VALUE;
     const std::wstring startPath = finalPathOf(path, start);
-    HANDLE lock = openHoldFile(startPath, holdPathOf(startPath));
-    if (lock == INVALID_HANDLE_VALUE) {
+    const std::wstring holdPath = holdPathOf(startPath);
+    HANDLE lock = openHoldFile(startPath, holdPath);
+    const bool inStartFile = lock == INVALID_HANDLE_VALUE;
+    if (inStartFile)
         lock = start;
-        start = INVALID_HANDLE_VALUE;
-    } else {
+    else
         ::CloseHandle(start);
-    }
     if (!lockByte(lock, HoldByte, true)) {
         const DWORD error = ::GetLastError();
         const bool window = windowMarked(lock);
@@ -215,6 +215,13 @@ StartFileLock::Outcome StartFileLock::take(const std::string& path, Kind kind) {
         if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING)
             return window ? Outcome::HeldByWindow : Outcome::HeldByRun;
         throwIo(errnoFrom(error));
+    }
+    // A hold file made since the look above (the folder's permissions changed) is the one to hold. No
+    // look the other way: a lock on the start file itself may be any reader's here, where locks carry
+    // no kind that only writers can take.
+    if (inStartFile && ::GetFileAttributesW(holdPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        ::CloseHandle(lock);
+        return take(path, kind);
     }
     if (kind == Kind::Window)
         (void)lockByte(lock, WindowMarkByte, true);
