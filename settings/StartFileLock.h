@@ -33,8 +33,9 @@ class StartFileLock {
     bool confirm();
     void release();
 
-    // The start file's writes call these around a replace: the new file, still open as fd, is taken
-    // before it takes the start file's name, so that the start file is held at every moment.
+    // The start file's writes call these around a replace. Where the start file itself carries the lock
+    // (no hold file could be made), the new file, still open as fd, is taken before it takes the start
+    // file's name, so that the start file is held at every moment; otherwise they do nothing.
     int prepareReplace(int fd);
     void commitReplace();
     void abandonReplace();
