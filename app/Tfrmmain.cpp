@@ -163,52 +163,13 @@ Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
 
 Tfrmmain::~Tfrmmain() = default;
 
-StartFileLock::Outcome Tfrmmain::takeStartFile(bool& moved) {
-    moved = false;
-    if (m_lock.held()) {
-        if (m_lock.confirm())
-            return StartFileLock::Outcome::Taken;
-        // Replaced behind the window's back and taken by another run first.
-        m_lock.release();
-        m_readUnheld = true;
-    }
-    const StartFileLock::Outcome outcome = m_lock.take(m_startFile.path(), StartFileLock::Kind::Window);
-    if (outcome != StartFileLock::Outcome::Taken)
-        return outcome;
-    m_startFile.setLock(&m_lock);
-    m_lockRetry->stop();
-    if (m_readUnheld) {
-        // What the other run stored is where this window goes on from.
-        StartValues now = start;
-        if (m_startFile.read(now)) {
-            moved = now.StartPosition != start.StartPosition;
-            start = now;
-        }
-        m_readUnheld = false;
-        if (moved)
-            UpdateSheetCount();
-    }
-    return outcome;
-}
-
 bool Tfrmmain::holdStartFile() {
-    bool moved = false;
-    const StartFileLock::Outcome outcome = takeStartFile(moved);
-    if (outcome == StartFileLock::Outcome::Taken && !moved)
+    const StartFileHold::State state = m_hold->take();
+    if (state == StartFileHold::State::Held)
         return true;
-    if (outcome == StartFileLock::Outcome::Taken)
-        m_services.dialogs.message(this,
-                                   QStringLiteral("開始位置は、ほかの印刷によって %1 に進みました。"
-                                                  "シートの図を確かめてから、もう一度操作してください。")
-                                       .arg(start.StartPosition));
-    else if (outcome == StartFileLock::Outcome::HeldByWindow)
-        m_services.dialogs.message(
-            this, QStringLiteral("スタートファイルは、ほかの Kestrelbox のウィンドウが使っています。"
-                                 "そちらで印刷するか、そちらを終了してから操作してください。"));
-    else
-        m_services.dialogs.message(
-            this, QStringLiteral("スタートファイルは、ほかの印刷（kestrelbox-print）が使っています。"
-                                 "その印刷が終わってから、もう一度操作してください。"));
+    if (state == StartFileHold::State::Moved || state == StartFileHold::State::ChangedOutside)
+        UpdateSheetCount();
+    m_services.dialogs.message(this, holdMessage(state, start.StartPosition));
     return false;
 }
 
@@ -238,8 +199,8 @@ void Tfrmmain::buildControls() {
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(10);
-    m_lockRetry = new QTimer(this);
-    m_lockRetry->setInterval(1000);
+    m_hold = new StartFileHold(
+        m_startFile, m_lock, start, [this] { return m_busy; }, this);
 
     buildEntryScreen();
     buildSheetScreen();
@@ -352,13 +313,13 @@ void Tfrmmain::connectHandlers() {
     connect(cmdExit, &QToolButton::clicked, this, [this] { guarded([this] { cmdExitClick(); }); });
     connect(cmdEnd, &QToolButton::clicked, this, [this] { guarded([this] { cmdEndClick(); }); });
     connect(Timer2, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
-    connect(m_lockRetry, &QTimer::timeout, this, [this] {
-        // Quietly: the user hears of it only when a click needs the file.
-        bool moved = false;
-        try {
-            takeStartFile(moved);
-        } catch (const Error&) {
-        }
+    connect(m_hold, &StartFileHold::valuesChanged, this, [this](StartFileHold::State why) {
+        guarded([&] {
+            UpdateSheetCount();
+            // What another run stored comes in quietly; a change made outside the program is told once.
+            if (why == StartFileHold::State::ChangedOutside)
+                m_services.dialogs.message(this, holdMessage(why, start.StartPosition));
+        });
     });
     // A button reached with Tab is pressed with Return or Enter as well as with Space.
     for (QAbstractButton* button :
@@ -380,15 +341,7 @@ bool Tfrmmain::FormCreate() {
         // 3. The start file is this window's from now on; while a run of the command holds it, the window
         // starts on what it reads and takes the file (and what the run stored) once the run is over.
         // A file that cannot be locked is reported when a click needs it; a missing one just below.
-        try {
-            bool moved = false;
-            if (takeStartFile(moved) != StartFileLock::Outcome::Taken) {
-                m_readUnheld = true;
-                m_lockRetry->start();
-            }
-        } catch (const IoError&) {
-            m_readUnheld = true;
-        }
+        m_hold->begin();
         // Without a start file the program cannot keep its place on the sheet: say so and close.
         if (!m_startFile.read(start)) {
             m_services.dialogs.message(this, QStringLiteral("スタートファイルがありません。"));

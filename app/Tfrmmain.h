@@ -10,6 +10,7 @@
 
 #include "app/QtPause.h" // the hold after a print run
 #include "app/Services.h"
+#include "app/StartFileHold.h"
 #include "content/Composition.h"
 #include "content/EntryModel.h"
 #include "print/PrintRules.h"
@@ -87,9 +88,9 @@ class Tfrmmain : public QWidget {
     // Printing.
     void cmdPrint2Click();
     bool PrintRun();
-    // The start file is the window's while it runs. Taken at creation, or, when a run of the command
-    // held it then, as soon as that run lets go (what the run stored comes in then). False, after
-    // telling the user, when the window does not hold it: the handler then changes nothing.
+    // The start file is the window's while it runs (StartFileHold). False, after telling the user,
+    // when the window does not hold it, or when it has just brought in a change made elsewhere: the
+    // handler then changes nothing.
     bool holdStartFile();
     // Looks at the jobs of the runs that the print queue took, until each has printed or failed.
     void watchJobs();
@@ -184,9 +185,6 @@ class Tfrmmain : public QWidget {
     void showPreviewModel();
     void chooseColour(QListWidget* list, bool text);
 
-    // Takes the start file when free; on a late take, the values another run stored come in and
-    // `moved` tells whether the start position changed.
-    StartFileLock::Outcome takeStartFile(bool& moved);
 
     // A run whose sheets the print queue took, watched until each job has printed or failed.
     struct WatchedRun {
@@ -208,8 +206,7 @@ class Tfrmmain : public QWidget {
     Services m_services;
     StartFile m_startFile;
     StartFileLock m_lock;
-    bool m_readUnheld = false; // the values were read while another run held the file
-    QTimer* m_lockRetry = nullptr;
+    StartFileHold* m_hold = nullptr;
     PrintLogFile m_log;
     bool m_ledgerTold = false;
     std::vector<WatchedRun> m_watched;

@@ -10,6 +10,7 @@
 #include "app/Tfrmmain.h"
 #include "services/Codec.h"
 #include "services/InstanceGuard.h"
+#include "settings/StandardDescriptors.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ class Application final : public QApplication {
 } // namespace
 
 int main(int argc, char** argv) {
+    kb::keepStandardDescriptors();
     Application app(argc, argv);
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(kb::picture("icon"))));
 

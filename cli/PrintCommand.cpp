@@ -118,6 +118,12 @@ int takeStartFile(StartFileLock& lock, const QString& path, const Environment& e
         }
         if (outcome == StartFileLock::Outcome::Taken)
             return -1;
+        if (outcome == StartFileLock::Outcome::HeldByReader)
+            return fail(StartFileInUse,
+                        QStringLiteral("another user, who may only read the start file %1, keeps it locked, "
+                                       "and its folder has no hold file beside it; nothing printed or stored "
+                                       "(see \"what another local user can do\" in the documentation)")
+                            .arg(path));
         if (outcome == StartFileLock::Outcome::HeldByWindow)
             return fail(StartFileInUse,
                         QStringLiteral("the Kestrelbox window holds the start file %1: print there, "

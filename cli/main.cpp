@@ -10,6 +10,7 @@
 #include "cli/PrintCommand.h"
 #include "cli/StopRequest.h"
 #include "services/LocalClock.h"
+#include "settings/StandardDescriptors.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ void qtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) 
 } // namespace
 
 int main(int argc, char** argv) {
+    kb::keepStandardDescriptors();
     qInstallMessageHandler(qtMessages);
     // Before the application object takes Qt's own options out of argv.
     const QStringList args = kb::cli::commandArguments(argc, argv);

@@ -281,12 +281,29 @@ StartFile::StartFile(std::string path, FileOps& ops) : m_path(std::move(path)), 
 bool StartFile::read(StartValues& values) {
     if (!m_ops.exists(m_path))
         return false;
-    parseStartFile(m_ops.readStart(m_path), values);
+    std::string bytes = m_ops.readStart(m_path);
+    parseStartFile(bytes, values);
+    m_known = std::move(bytes);
+    m_knows = true;
     return true;
 }
 
 void StartFile::shortWrite(const StartValues& values) {
-    m_ops.replaceWhole(m_path, valueLines(values), m_lock);
+    wrote(valueLines(values));
+}
+
+void StartFile::wrote(std::string bytes) {
+    m_ops.replaceWhole(m_path, bytes, m_lock);
+    m_known = std::move(bytes);
+    m_knows = true;
+}
+
+bool StartFile::unchanged() {
+    if (!m_knows)
+        return true;
+    if (!m_ops.exists(m_path))
+        return false;
+    return m_ops.readStart(m_path) == m_known;
 }
 
 void StartFile::checkStorable() {
@@ -308,7 +325,7 @@ void StartFile::SaveStartFile(std::int32_t kind, std::int32_t value, StartValues
         break;
     }
     // Lines 4 and 5 are reserved: an empty line and "0".
-    m_ops.replaceWhole(m_path, valueLines(values) + LineEnd + "0" + LineEnd, m_lock);
+    wrote(valueLines(values) + LineEnd + "0" + LineEnd);
 }
 
 } // namespace kb

@@ -85,10 +85,19 @@ class StartFile {
     // nothing), then writes five lines: the three values, an empty line and "0".
     void SaveStartFile(std::int32_t kind, std::int32_t value, StartValues& values);
 
+    // Whether the file at the path still holds the bytes that this object last read or wrote there:
+    // false once someone changed, replaced or removed it outside the program (an editor saving it);
+    // true before anything was read or written. Throws IoError when what is there cannot be read.
+    bool unchanged();
+
   private:
+    void wrote(std::string bytes);
+
     std::string m_path;
     FileOps& m_ops;
     StartFileLock* m_lock = nullptr;
+    std::string m_known; // what the file held when this object last read or wrote it
+    bool m_knows = false;
 };
 
 } // namespace kb

@@ -1,6 +1,8 @@
 // Who may change the start file: one run at a time, of either front end. A run holds the start file
 // from reading the start position until it has stored the next one; the window holds it for as long
-// as it runs. Two runs never start from one value, whatever their environment or file names.
+// as it runs. Two runs never start from one value, whatever their environment or file names. Only
+// someone who may write the start file can hold it or mark it as the window's: another user who may
+// only read it can neither keep a run waiting nor pose as the window.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,7 +12,9 @@ namespace kb {
 class StartFileLock {
   public:
     enum class Kind { Run, Window };
-    enum class Outcome { Taken, HeldByWindow, HeldByRun };
+    // HeldByReader: someone who may only read the start file keeps it locked; it happens only where no
+    // hold file can be made beside the start file (a folder nobody who prints may write).
+    enum class Outcome { Taken, HeldByWindow, HeldByRun, HeldByReader };
 
     StartFileLock() = default;
     ~StartFileLock();
@@ -24,20 +28,23 @@ class StartFileLock {
     bool held() const { return m_handle != -1; }
     // Whether the file at the path is still the one held: a start file replaced behind the program's
     // back (saved by an editor) is taken again; false when another run has taken the new file first.
+    // Where the hold is kept in a file of its own beside the start file, a replaced start file is still
+    // held; a hold file removed behind the program's back is made and taken again.
     bool confirm();
     void release();
 
-    // The start file's writes call these around a replace: the new file, still open as fd, is taken
-    // before it takes the start file's name, so that the start file is held at every moment.
+    // The start file's writes call these around a replace. Where the start file itself carries the lock
+    // (no hold file could be made), the new file, still open as fd, is taken before it takes the start
+    // file's name, so that the start file is held at every moment; otherwise they do nothing.
     int prepareReplace(int fd);
     void commitReplace();
     void abandonReplace();
 
   private:
     std::string m_path;
+    std::string m_holdPath; // POSIX: the file whose lock is the hold (the hold file or the start file)
     Kind m_kind = Kind::Run;
-    std::intptr_t m_handle = -1;  // the held file (POSIX) or the run's named mutex (Windows)
-    std::intptr_t m_marker = -1;  // Windows: the window's named mutex
+    std::intptr_t m_handle = -1;  // the locked file: descriptor (POSIX) or handle (Windows)
     std::intptr_t m_pending = -1; // POSIX: the new file of a replace under way
 };
 

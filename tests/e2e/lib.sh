@@ -219,6 +219,43 @@ kb_open_print_dialog() {
     echo "$dlg"
 }
 
+# From the entry screen with the text typed: "PrintSet", "Print", Return in the print dialog, and the
+# wait for the run's first document at the queue: kb_print_run NAME
+kb_print_run() {
+    local dlg before
+    click_panel $((576 + 60)) $((304 + 28)) # PrintSet
+    sleep 0.5
+    before=$(kb_job_count)
+    dlg=$(kb_open_print_dialog "$1")
+    kb_focus "$dlg"
+    kb_key Return
+    kb_wait_for 30 kb_sent_or_yes $((before + 1)) || kb_fail "$1: the window's run sent nothing"
+}
+
+# True once the queue holds N jobs. Meanwhile the question a numbered run asks when the ledger holds
+# its labels as printed (a box titled "Kestrelbox" of the program) is answered Yes: the tests that print
+# the same numbers twice mean to.
+kb_sent_or_yes() {
+    kb_have_jobs "$1" && return 0
+    local box
+    box=$(kb_windows Kestrelbox "$pid" | head -n1)
+    if [[ -n $box ]]; then
+        kb_log "a question before the run (the ledger holds its labels): Yes"
+        kb_focus "$box"
+        kb_key alt+y
+    fi
+    return 1
+}
+
+# Answers Yes to the question before a repeated numbered run, which must come within 10 s.
+kb_yes_to_repeat() {
+    local box
+    box=$(kb_wait_window Kestrelbox 10 "$pid") || kb_fail "no question before the repeated numbered run"
+    kb_log "the question before a repeated numbered run: Yes"
+    kb_focus "$box"
+    kb_key alt+y
+}
+
 kb_alive() { kill -0 "$1" 2>/dev/null; }
 
 # Mapped top-level windows titled exactly NAME, optionally of one process: kb_windows NAME [PID]

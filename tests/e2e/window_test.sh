@@ -72,8 +72,8 @@ kb_wait_exit "$main_pid" 10 || kb_fail "program still running 10 s after \"End\"
 kb_check "program ended with code 0 after End (got $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
 kb_check "start file untouched by a session without a print" [ "$(od -c "$KB_START_FILE")" = "$before" ]
 
-# ---- Without a start file ----
-rm -f "$KB_START_FILE"
+# ---- Without a start file (nor the hold file that the session above made beside it) ----
+rm -f "$KB_START_FILE" "$KB_INSTALL/.StartFile.txt.kestrelbox-lock"
 kb_start_app
 pid=$KB_APP_PID
 box=$(kb_wait_window Kestrelbox 20 "$pid") || kb_fail "no message box titled Kestrelbox"

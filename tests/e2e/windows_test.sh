@@ -81,7 +81,7 @@ run_window() {
         kb_wait_exit "$KB_APP_PID" 30 || kb_fail "a second start did not end"
         kb_check "a second start hands over and ends (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
         kb_check "one window Main" [ "$(kb_windows Main | wc -l)" -eq 1 ]
-        # The window holds the start file (a named mutex): a printing run beside it is refused.
+        # The window holds the start file (a lock on its hold file): a printing run beside it is refused.
         cli windows HELLO
         kb_check "a command beside the window: status 4 (${rc[windows]})" [ "${rc[windows]}" = 4 ]
     fi

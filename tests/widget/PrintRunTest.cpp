@@ -210,11 +210,11 @@ TEST_F(PrintRun, CancelledOrFailedRunChangesNothing) {
             EXPECT_TRUE(QFileInfo(linked).isSymLink());
             QFile v(victim);
             EXPECT_TRUE(v.open(QIODevice::ReadOnly) && v.readAll() == "mine");
-            // Nothing left behind: the start file, the victim and the link.
+            // Nothing left behind: the start file, its hold file, the victim and the link.
             EXPECT_EQ(QDir(f->folder)
                           .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)
                           .size(),
-                      3);
+                      4);
         }
         EXPECT_EQ(f->readStartFile(), before);
         EXPECT_EQ(w().start.StartPosition, QByteArray(position).toInt());
