@@ -24,6 +24,7 @@
 #include "app/SheetWidgets.h"
 #include "app/UserSelection.h"
 #include "services/Fonts.h"
+#include "services/SystemPath.h"
 #include "settings/Error.h"
 #include "sheet/SheetRules.h"
 
@@ -143,7 +144,7 @@ QString errorBoxText(const QString& message) {
 
 Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
     : QWidget(parent), entry(services.clock), m_services(services),
-      m_startFile(QFile::encodeName(services.appFolder + QStringLiteral("StartFile.txt")).toStdString()) {
+      m_startFile(systemPath(services.appFolder + QStringLiteral("StartFile.txt"))) {
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(QStringLiteral("Main"));
     setWindowIcon(QIcon(QPixmap::fromImage(picture("icon"))));

@@ -1,6 +1,7 @@
 #include "cli/PrintCommand.h"
 
 #include <QColor>
+#include <QDir>
 #include <QFile>
 #include <QPageSize>
 #include <QPrinter>
@@ -18,6 +19,7 @@
 #include "services/PrintQueue.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
+#include "services/SystemPath.h"
 #include "settings/Error.h"
 #include "settings/StartFile.h"
 #include "sheet/SheetRules.h"
@@ -287,7 +289,7 @@ int takeStartFile(StartFileLock& lock, const QString& path, const Environment& e
     for (int i = 0;; ++i) {
         StartFileLock::Outcome outcome = StartFileLock::Outcome::Taken;
         try {
-            outcome = lock.take(QFile::encodeName(path).toStdString(), StartFileLock::Kind::Run);
+            outcome = lock.take(systemPath(path), StartFileLock::Kind::Run);
         } catch (const IoError& e) {
             if (e.code() == 2)
                 return fail(NoStartFile,
@@ -480,9 +482,9 @@ int runCommand(const QStringList& args, const Environment& env) {
         return Printed;
     }
 
-    const QString path =
-        o.startFile.isEmpty() ? env.exeFolder + QStringLiteral("/StartFile.txt") : o.startFile;
-    StartFile startFile(QFile::encodeName(path).toStdString());
+    const QString path = QDir::toNativeSeparators(
+        o.startFile.isEmpty() ? env.exeFolder + QStringLiteral("/StartFile.txt") : o.startFile);
+    StartFile startFile(systemPath(path));
     // A run that prints holds the start file from reading its position to storing the next one, so
     // that no other run, of the window or of this command, starts from the same value.
     const bool toQueue = !o.list && o.output.isEmpty();
@@ -589,7 +591,8 @@ int runCommand(const QStringList& args, const Environment& env) {
         if (!o.quiet)
             env.err(QStringLiteral("wrote %1 %2 to %3\n")
                         .arg(total)
-                        .arg(total == 1 ? QStringLiteral("sheet") : QStringLiteral("sheets"), o.output));
+                        .arg(total == 1 ? QStringLiteral("sheet") : QStringLiteral("sheets"),
+                             QDir::toNativeSeparators(o.output)));
         return Printed;
     }
 

@@ -7,6 +7,7 @@
 #include "settings/StartFileLock.h"
 
 #include "settings/Error.h"
+#include "settings/WidePathWin.h"
 
 #include <windows.h>
 
@@ -21,21 +22,6 @@ namespace {
 
 [[noreturn]] void throwIo(int error) {
     throw IoError(ioErrorCodeFromErrno(error));
-}
-
-std::wstring wide(const std::string& path) {
-    const int length = static_cast<int>(path.size());
-    UINT codePage = CP_UTF8;
-    int size = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
-    if (size <= 0) {
-        codePage = CP_ACP; // as the start file's own calls read a path that is not UTF-8
-        size = ::MultiByteToWideChar(codePage, 0, path.data(), length, nullptr, 0);
-    }
-    std::wstring out(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0)
-        ::MultiByteToWideChar(codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, path.data(), length,
-                              out.data(), size);
-    return out;
 }
 
 int errnoFrom(DWORD error) {
@@ -53,7 +39,7 @@ int errnoFrom(DWORD error) {
 
 // The names of the two objects for the file at path: a hash of its final path, upper-cased.
 std::wstring objectKey(const std::string& path) {
-    const std::wstring name = wide(path);
+    const std::wstring name = widePath(path);
     HANDLE file = ::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
