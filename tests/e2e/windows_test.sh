@@ -289,6 +289,6 @@ import -window "$box" "$KB_ARTEFACTS/windows-no-start-file.png"
 kb_focus "$box"
 kb_key Return
 kb_wait_exit "$pid" 10 || kb_fail "the program still runs after its message"
-kb_check "the program ended by itself (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
+kb_check "the program ended by itself with the start file's status 6 (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 6 ]
 kb_check "still no start file" [ ! -e "$WIN/StartFile.txt" ]
 kb_log "Windows test passed"
