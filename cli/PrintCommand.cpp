@@ -56,6 +56,7 @@ constexpr OptionSpec LongOptions[] = {
     {"no-wait", Value::None},
     {"start-file", Value::Required},
     {"quiet", Value::None},
+    {"utf8", Value::None},
     {"help", Value::None},
     {"version", Value::None},
 };
@@ -181,6 +182,8 @@ void applyOption(Options& o, const QString& name, const std::optional<QString>& 
         o.noWait = true;
     } else if (name == QLatin1String("quiet")) {
         o.quiet = true;
+    } else if (name == QLatin1String("utf8")) {
+        o.utf8 = true;
     } else if (name == QLatin1String("help")) {
         o.help = true;
     } else if (name == QLatin1String("version")) {
@@ -443,6 +446,7 @@ QString usageText() {
         "                       printer to print them\n"
         "  --start-file=PATH    default: StartFile.txt beside the executable\n"
         "  -q, --quiet          nothing on standard error but errors (no progress, no \"wrote\")\n"
+        "  --utf8               on Windows, output to a file or a pipe in UTF-8 (default: the code page)\n"
         "  -h, --help           this text\n"
         "  --version            the version\n"
         "  --                   every argument after it is a label line, even one that begins with\n"

@@ -37,6 +37,7 @@ struct Options {
     bool quiet = false;
     bool list = false;
     bool noWait = false; // return once the scheduler holds every sheet, without watching the jobs
+    bool utf8 = false;   // files and pipes in UTF-8 rather than the system's code page (Windows)
     std::string line1{}; // Shift-JIS
     std::string line2{};
     bool hasLine2 = false;

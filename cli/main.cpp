@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "cli/CommandLine.h"
+#include "cli/ConsoleOutput.h"
 #include "cli/PrintCommand.h"
 #include "cli/StopRequest.h"
 #include "services/LocalClock.h"
@@ -18,10 +19,8 @@ namespace {
 int outputError = 0;
 
 void write(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    const auto size = static_cast<std::size_t>(bytes.size());
-    if (std::fwrite(bytes.constData(), 1, size, stream) != size && stream == stdout && !outputError)
-        outputError = errno ? errno : EIO;
+    if (const int error = kb::cli::writeText(stream, text); error && stream == stdout && !outputError)
+        outputError = error;
 }
 
 // Standard output written whole, up to the last byte; otherwise why not.
@@ -53,6 +52,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", KB_COMMAND_PLATFORM);
     QGuiApplication app(argc, argv);
     kb::cli::watchStopRequests();
+    // The output's code page is known before the first line is written, whatever else the arguments hold.
+    kb::cli::setUtf8Output(kb::cli::parseArguments(args).options.utf8);
     const kb::cli::Environment env{kb::platformClock(), QCoreApplication::applicationDirPath(),
                                    [](const QString& text) { write(stdout, text); },
                                    [](const QString& text) { write(stderr, text); }, kb::cli::stopRequest};
