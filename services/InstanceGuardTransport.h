@@ -18,7 +18,7 @@ constexpr int WriteTimeoutMs = 2000;
 // to end under Wine) takes the connection but never answers: after this time the later start runs as
 // the first instead of ending without a window.
 inline const QByteArray RestoreAnswer = QByteArrayLiteral("ok\n");
-constexpr int AnswerTimeoutMs = 1500;
+constexpr int AnswerTimeoutMs = 2500;
 
 // True when what a caller sent asks for the main window; a caller that only looks sends nothing.
 inline bool asksToRestore(const QByteArray& received) {

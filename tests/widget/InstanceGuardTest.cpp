@@ -107,7 +107,7 @@ TEST_F(InstanceGuardTest, ASilentCopyIsTakenOver) {
     waited.start();
     // No event loop runs during the call: the first copy never answers.
     EXPECT_EQ(next.start(exe), Result::Registered);
-    EXPECT_LT(waited.elapsed(), 4000) << "the wait for an answer is short";
+    EXPECT_LT(waited.elapsed(), 5000) << "the wait for an answer is short";
     closing.reset();
     EXPECT_TRUE(QFile::exists(InstanceGuard::serverName(exe))) << "the silent copy's end removed the new one";
     EXPECT_EQ(startElsewhere(exe), Result::HandedOver);
