@@ -361,13 +361,14 @@ expected="kestrelbox-print: start file Z:${dir//\//\\}\\StartFile.txt: スター
 kb_check "the message names it with backslashes, é as ?" \
     cmp -s <(printf '%s\r\n' "${expected//é/?}" | iconv -f UTF-8 -t CP932) "$KB_ROOT/err-windows"
 # In a console (a terminal behind Wine's console) the text goes as UTF-16 and shows as typed, under
-# code page 932 and 437 alike.
-cli linux --list --count=2 ラベル 番号
+# code page 932 and 437 alike. (Wine's console draws blanks and tabs as cursor moves: the labels are
+# looked for, not the lines.)
 for run in japanese env; do
     "$run" script -qec "wine '$WIN/kestrelbox-print.exe' --list --count=2 ラベル 番号" /dev/null </dev/null \
         >"$KB_ROOT/console" 2>&1 || true
-    kb_check "$run: the console shows the labels as typed ($(head -c 200 "$KB_ROOT/console" | tr -d '\033'))" \
-        cmp -s "$KB_ROOT/out-linux" <(sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g; s/\r//g' "$KB_ROOT/console")
+    sed 's/\x1b\[[?0-9;]*[a-zA-Z]/ /g; s/\r//g' "$KB_ROOT/console" >"$KB_ROOT/console-text"
+    kb_check "$run: the console shows both labels as typed ($(tr '\n' ' ' <"$KB_ROOT/console-text" | head -c 200))" \
+        [ "$(grep -c 'ラベル.*番号' "$KB_ROOT/console-text")" -eq 2 ]
 done
 
 # ---- Start files as Notepad saves them ----
