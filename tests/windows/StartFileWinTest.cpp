@@ -35,7 +35,7 @@ TEST(StartFileWin, FoldersOfEveryKind) {
         {"e acute (outside 932)", L"Caf\u00e9"},                                 // Café
         {"outside 16 bits (outside every ANSI code page)", L"\U00020BB7\u91ce"}, // 𠮷野
         // Half-width katakana whose code page 932 bytes (C3 BD C4 B1) are also UTF-8 ("ýı").
-        {"half-width katakana", L"\uff83\uff7d\uff84\uff71"}, // ﾃｽﾄｱ
+        {"half-width katakana", L"\uff83\uff7d\uff84\uff71"},                    // ﾃｽﾄｱ
         {"a user's desktop", L"Users\\\u5c71\u7530\u3000\u82b1\u5b50\\Desktop"}, // 山田　花子
     };
     const fs::path base = fs::temp_directory_path() / L"kb-startfile-win";
@@ -76,4 +76,3 @@ TEST(StartFileWin, BytesThatAreNotUtf8NameNoFile) {
 }
 
 } // namespace
-
