@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -17,6 +18,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "app/AboutBox.h"
 #include "app/EntryWidgets.h"
@@ -24,6 +26,7 @@
 #include "app/SheetWidgets.h"
 #include "app/UserSelection.h"
 #include "services/Fonts.h"
+#include "services/SystemPath.h"
 #include "settings/Error.h"
 #include "sheet/SheetRules.h"
 
@@ -33,6 +36,8 @@ namespace {
 
 constexpr int kOuterWidth = 878;
 constexpr int kOuterHeight = 613;
+// Room kept right of a caption that grows: the frame a window manager or Windows draws, and a gap.
+constexpr int kCaptionMargin = 24;
 constexpr int kToolSlots[] = {88, 168}; // left positions of the right-hand tool buttons
 
 const QColor kBlue(0, 0, 255);
@@ -141,9 +146,33 @@ QString errorBoxText(const QString& message) {
     return message;
 }
 
+void fitCaption(QLabel* label, int rightEdge) {
+    QFont font = label->font();
+    const QString text = label->text();
+    // The ink as well as the advance: an italic face leans out past its last advance. Below, the ink
+    // counts (the text stands at the top, its baseline at the face's ascent), not the line's spacing.
+    const auto needed = [&text](const QFont& f) {
+        const QFontMetrics metrics(f);
+        const QRect ink = metrics.boundingRect(text);
+        return QSize(std::max(metrics.horizontalAdvance(text), ink.right() + 1),
+                     metrics.ascent() + std::max(0, ink.bottom()) + 1);
+    };
+    QSize size = needed(font);
+    if (size.width() <= label->width() && size.height() <= label->height())
+        return;
+    const int room = rightEdge - label->x();
+    while (size.width() > room && font.pixelSize() > 6) {
+        font.setPixelSize(font.pixelSize() - 1);
+        size = needed(font);
+    }
+    label->setFont(font);
+    label->resize(std::max(label->width(), std::min(size.width(), room)),
+                  std::max(label->height(), size.height()));
+}
+
 Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
     : QWidget(parent), entry(services.clock), m_services(services),
-      m_startFile(QFile::encodeName(services.appFolder + QStringLiteral("StartFile.txt")).toStdString()),
+      m_startFile(systemPath(services.appFolder + QStringLiteral("StartFile.txt"))),
       m_log(services.appFolder) {
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(QStringLiteral("Main"));
@@ -183,6 +212,9 @@ void Tfrmmain::buildControls() {
                        uiFont(Face::PGothic, 32, true, true), kBlue);
     Label8 = makeLabel(this, "Label8", QStringLiteral("ＦＩＮＣＨＯＲ　ＬＡＢＥＬ　ＷＯＲＫＳ"),
                        {552, 64, 255, 19}, uiFont(Face::PGothic, 19, true), kGreen);
+    // Both caption lines whole in whatever face the system has (Wine's bold ran wider than designed).
+    for (QLabel* caption : {Label3, Label8})
+        fitCaption(caption, kOuterWidth - kCaptionMargin);
 
     pnlMain = place(new QFrame(this), "pnlMain", 56, 136, 777, 385);
     pnlMain->setFrameStyle(QFrame::Panel | QFrame::Sunken);

@@ -43,6 +43,12 @@ class TAboutBox;
 // sorts after the period.
 QString errorBoxText(const QString& message);
 
+// Makes a caption line show its whole text in the face the system gives it: a face that runs wider or
+// taller than the designed one would cut the text at the label's edge. The label keeps its designed
+// place and size when the text fits; otherwise it grows to the right, up to rightEdge, and below, and
+// beyond rightEdge its face gets smaller until the text fits.
+void fitCaption(QLabel* label, int rightEdge);
+
 class Tfrmmain : public QWidget {
     Q_OBJECT
   public:

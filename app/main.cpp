@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <functional>
+#include <utility>
 
 #include "app/AboutBox.h"
 #include "app/Pictures.h"
 #include "app/QtPause.h"
+#include "app/QtTranslation.h"
 #include "app/Tfrmmain.h"
 #include "services/Codec.h"
 #include "services/InstanceGuard.h"
@@ -20,15 +23,33 @@ class Application final : public QApplication {
   public:
     using QApplication::QApplication;
 
+    // Called once the main window has accepted to close, before anything slow of the way out.
+    void onMainWindowClosing(QWidget* window, std::function<void()> closing) {
+        m_mainWindow = window;
+        m_closing = std::move(closing);
+    }
+
     bool notify(QObject* receiver, QEvent* event) override {
         try {
-            return QApplication::notify(receiver, event);
+            const bool result = QApplication::notify(receiver, event);
+            if (event->type() == QEvent::Close && receiver == m_mainWindow && event->isAccepted() &&
+                m_closing)
+                std::exchange(m_closing, nullptr)();
+            return result;
         } catch (const std::exception& e) {
             kb::platformDialogs().error(activeWindow(), kb::errorBoxText(QString::fromUtf8(e.what())));
         }
         return false;
     }
+
+  private:
+    QWidget* m_mainWindow = nullptr;
+    std::function<void()> m_closing;
 };
+
+// The status of a window that ended because of its start file (missing, unreadable, in a form it does
+// not read): the command's status for the same cause, so that a script sees the failure.
+constexpr int StartFileStatus = 6;
 
 } // namespace
 
@@ -36,6 +57,7 @@ int main(int argc, char** argv) {
     kb::keepStandardDescriptors();
     Application app(argc, argv);
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(kb::picture("icon"))));
+    kb::installQtTranslation();
 
     // Label texts are Shift-JIS bytes; without the code page nothing typed could be printed right.
     if (!kb::sjisAvailable()) {
@@ -81,7 +103,11 @@ int main(int argc, char** argv) {
         frmmain.activateWindow();
     });
 
+    // A copy that is closing takes no more hand-overs: a start from now on opens its own window, even
+    // while this process still takes its time to end.
+    app.onMainWindowClosing(&frmmain, [&guard] { guard.release(); });
+
     const int result = app.exec();
     guard.release();
-    return result;
+    return created ? result : StartFileStatus;
 }

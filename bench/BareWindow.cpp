@@ -7,6 +7,7 @@
 //   --pictures  draws the window icon and four button pictures from XPM files in the given folder
 //               (--pictures=FOLDER)
 //   --sjis      opens the Shift-JIS (windows-31j) codec once, as the start-up check does (ICU)
+//   --qt-ja     loads and installs Qt's Japanese translation (qtbase_ja.qm), as the window does
 //   --guard     listens on a local socket in XDG_RUNTIME_DIR, as the single-instance guard does
 //               (only in the variants linked against Qt Network)
 // The variants kb_bare_print / _network / _cups / _all are this program linked in addition against
@@ -15,12 +16,14 @@
 #include <QDir>
 #include <QFrame>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QTranslator>
 #include <QWidget>
 
 #ifdef KB_BARE_NETWORK
@@ -41,6 +44,13 @@ int main(int argc, char** argv) {
         const QString hiragana = sjis.decode(QByteArray("\x82\xa0"));
         if (!sjis.isValid() || hiragana.size() != 1)
             return 1;
+    }
+
+    QTranslator qtTexts;
+    if (args.contains(QStringLiteral("--qt-ja"))) {
+        if (!qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            return 1;
+        QCoreApplication::installTranslator(&qtTexts);
     }
 
 #ifdef KB_BARE_NETWORK

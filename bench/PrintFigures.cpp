@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "content/Composition.h"
+#include "print/PrintRules.h"
 #include "services/Codec.h"
 #include "services/Colours.h"
 #include "services/QtPrintSurface.h"
-#include "content/Composition.h"
-#include "print/PrintRules.h"
 
 namespace {
 

@@ -73,11 +73,11 @@ if [[ -n $wine_build ]]; then
     commands=("wine $KB_ROOT/win/Kestrelbox.exe" "wine $KB_ROOT/win/kb_bare.exe")
 fi
 if ((breakdown)); then
-    names+=("+fonts" "+pictures" "+sjis" "+PrintSupport" "+libcups" "+Network" "+Network,guard" "+all 3 libs"
+    names+=("+fonts" "+pictures" "+sjis" "+qt-ja" "+PrintSupport" "+libcups" "+Network" "+Network,guard" "+all 3 libs"
         "+all of these")
-    commands+=("$b/kb_bare --fonts" "$b/kb_bare --pictures=$KB_ROOT" "$b/kb_bare --sjis" "$b/kb_bare_print" "$b/kb_bare_cups"
+    commands+=("$b/kb_bare --fonts" "$b/kb_bare --pictures=$KB_ROOT" "$b/kb_bare --sjis" "$b/kb_bare --qt-ja" "$b/kb_bare_print" "$b/kb_bare_cups"
         "$b/kb_bare_network" "$b/kb_bare_network --guard" "$b/kb_bare_all"
-        "$b/kb_bare_all --fonts --pictures=$KB_ROOT --sjis --guard")
+        "$b/kb_bare_all --fonts --pictures=$KB_ROOT --sjis --qt-ja --guard")
 fi
 n=${#names[@]}
 results=$KB_ROOT/results # lines: round variant ms rss_kb anon_kb file_kb libs cpu_ms

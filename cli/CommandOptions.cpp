@@ -49,6 +49,7 @@ constexpr OptionSpec LongOptions[] = {
     {"again", Value::None},
     {"start-file", Value::Required},
     {"quiet", Value::None},
+    {"utf8", Value::None},
     {"help", Value::None},
     {"version", Value::None},
 };
@@ -180,6 +181,8 @@ void applyOption(Options& o, const QString& name, const std::optional<QString>& 
         o.waitTimeout = integerIn(what, v, 1, MaxWaitSeconds);
     } else if (name == QLatin1String("quiet")) {
         o.quiet = true;
+    } else if (name == QLatin1String("utf8")) {
+        o.utf8 = true;
     } else if (name == QLatin1String("help")) {
         o.help = true;
     } else if (name == QLatin1String("version")) {
@@ -290,6 +293,7 @@ QString usageText() {
         "  --again              print numbered labels even when the ledger says they were printed\n"
         "  --start-file=PATH    default: StartFile.txt beside the executable\n"
         "  -q, --quiet          nothing on standard error but errors (no progress, no \"wrote\")\n"
+        "  --utf8               on Windows, output to a file or a pipe in UTF-8 (default: the code page)\n"
         "  -h, --help           this text\n"
         "  --version            the version\n"
         "  --                   every argument after it is a label line, even one that begins with\n"

@@ -17,6 +17,7 @@ struct Options {
     bool quiet = false;
     bool list = false;
     bool noWait = false; // return once the scheduler holds every sheet, without watching the jobs
+    bool utf8 = false;   // files and pipes in UTF-8 rather than the system's code page (Windows)
     std::optional<std::int32_t> waitTimeout{}; // seconds to wait for the printer at most
     std::optional<std::int32_t> history{};     // show the ledger's last N sheets instead of printing
     bool again = false;                        // print numbered labels the ledger says were printed

@@ -1,5 +1,6 @@
 #include "cli/PrintCommand.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include "services/PrintQueue.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
+#include "services/SystemPath.h"
 #include "settings/Error.h"
 #include "settings/StartFile.h"
 #include "sheet/SheetRules.h"
@@ -108,7 +110,7 @@ int takeStartFile(StartFileLock& lock, const QString& path, const Environment& e
     for (int i = 0;; ++i) {
         StartFileLock::Outcome outcome = StartFileLock::Outcome::Taken;
         try {
-            outcome = lock.take(QFile::encodeName(path).toStdString(), StartFileLock::Kind::Run);
+            outcome = lock.take(systemPath(path), StartFileLock::Kind::Run);
         } catch (const IoError& e) {
             if (e.code() == 2)
                 return fail(NoStartFile,
@@ -293,19 +295,20 @@ int runCommand(const Parsed& parsed, const Environment& env) {
         return Printed;
     }
 
-    const QString path =
-        o.startFile.isEmpty() ? env.exeFolder + QStringLiteral("/StartFile.txt") : o.startFile;
+    const QString path = QDir::toNativeSeparators(
+        o.startFile.isEmpty() ? env.exeFolder + QStringLiteral("/StartFile.txt") : o.startFile);
     PrintLogFile log(QFileInfo(path).absolutePath());
     if (o.history) {
         const std::vector<LedgerSheet> sheets = ledgerSheets(log.readAll());
         if (sheets.empty() && !o.quiet)
-            env.err(QStringLiteral("kestrelbox-print: the ledger %1 holds no sheet yet\n").arg(log.path()));
+            env.err(QStringLiteral("kestrelbox-print: the ledger %1 holds no sheet yet\n")
+                        .arg(QDir::toNativeSeparators(log.path())));
         const std::size_t n = std::min<std::size_t>(sheets.size(), std::size_t(*o.history));
         for (std::size_t i = sheets.size() - n; i < sheets.size(); ++i)
             env.out(QString::fromStdString(historyLine(sheets[i])) + QLatin1Char('\n'));
         return Printed;
     }
-    StartFile startFile(QFile::encodeName(path).toStdString());
+    StartFile startFile(systemPath(path));
     // A run that prints holds the start file from reading its position to storing the next one, so
     // that no other run, of the window or of this command, starts from the same value.
     const bool toQueue = !o.list && o.output.isEmpty();
@@ -453,7 +456,8 @@ int runCommand(const Parsed& parsed, const Environment& env) {
         if (!o.quiet)
             env.err(QStringLiteral("wrote %1 %2 to %3\n")
                         .arg(total)
-                        .arg(total == 1 ? QStringLiteral("sheet") : QStringLiteral("sheets"), o.output));
+                        .arg(total == 1 ? QStringLiteral("sheet") : QStringLiteral("sheets"),
+                             QDir::toNativeSeparators(o.output)));
         return Printed;
     }
 

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "cli/CommandLine.h"
+#include "cli/ConsoleOutput.h"
 #include "cli/PrintCommand.h"
 #include "cli/StopRequest.h"
 #include "services/LocalClock.h"
@@ -19,10 +20,8 @@ namespace {
 int outputError = 0;
 
 void write(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    const auto size = static_cast<std::size_t>(bytes.size());
-    if (std::fwrite(bytes.constData(), 1, size, stream) != size && stream == stdout && !outputError)
-        outputError = errno ? errno : EIO;
+    if (const int error = kb::cli::writeText(stream, text); error && stream == stdout && !outputError)
+        outputError = error;
 }
 
 // Standard output written whole, up to the last byte; otherwise why not.
@@ -55,12 +54,16 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", KB_COMMAND_PLATFORM);
     QGuiApplication app(argc, argv);
     kb::cli::watchStopRequests();
+    // Parsed once, here; the output's code page is known before the first line is written, whatever else
+    // the arguments hold.
+    const kb::cli::Parsed parsed = kb::cli::parseArguments(args);
+    kb::cli::setUtf8Output(parsed.options.utf8);
     const kb::cli::Environment env{kb::platformClock(), QCoreApplication::applicationDirPath(),
                                    [](const QString& text) { write(stdout, text); },
                                    [](const QString& text) { write(stderr, text); }, kb::cli::stopRequest};
     int status = kb::cli::Failed;
     try {
-        status = kb::cli::runCommand(kb::cli::parseArguments(args), env);
+        status = kb::cli::runCommand(parsed, env);
     } catch (const std::exception& e) {
         write(stderr, QStringLiteral("kestrelbox-print: %1\n").arg(QString::fromUtf8(e.what())));
     }

@@ -13,6 +13,17 @@ foreach(exe IN LISTS KB_PROGRAM_EXECUTABLES)
   endif()
 endforeach()
 
+# Qt's own texts in Japanese (app/QtTranslation.cpp reads translations/ beside the executable first):
+# Debian's qt6-translations-l10n, for the Qt of this version. The Windows build takes the same file:
+# the translation is the same for every platform, and Qt for Windows is built without one.
+find_file(KB_QT_JA_TRANSLATION qtbase_ja.qm
+    HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_TRANSLATIONS} /usr/share/qt6/translations
+    NO_CMAKE_FIND_ROOT_PATH)
+if(NOT KB_QT_JA_TRANSLATION)
+  message(FATAL_ERROR "qtbase_ja.qm not found: install qt6-translations-l10n (tools/deps.sh)")
+endif()
+install(FILES ${KB_QT_JA_TRANSLATION} DESTINATION translations)
+
 # The print queue's module, loaded by the executables when they first print.
 if(TARGET kb_cups)
   install(TARGETS kb_cups LIBRARY DESTINATION .)

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's pictures as XPM text files (Qt reads XPM without any plug-in), and the icon
-once more as PNG files at the sizes a desktop's icon theme asks for (icons/kestrelbox-<size>.png).
+once more as PNG files at the sizes a desktop's icon theme asks for (icons/kestrelbox-<size>.png),
+and those PNG files in one icon file for the Windows executables (icons/kestrelbox.ico).
 
 Run from anywhere: python3 resources/make_pictures.py. The output files are committed; rerun the
 script only when a drawing changes. Standard library only.
@@ -170,6 +171,26 @@ def icon():
     icon_at(32).write_xpm("icon.xpm")
     for size in ICON_SIZES:
         icon_at(size).write_png(os.path.join("icons", f"kestrelbox-{size}.png"))
+    write_ico(os.path.join("icons", "kestrelbox.ico"), [16, 32, 48, 256])
+
+
+def write_ico(name, sizes):
+    """The Windows executables' icon: the PNG files of the given sizes in one .ico (PNG entries, which
+    Windows reads since Vista), small ones first, as Explorer and the task bar pick from them."""
+    images = []
+    for size in sizes:
+        with open(os.path.join(HERE, "icons", f"kestrelbox-{size}.png"), "rb") as f:
+            images.append((size, f.read()))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, data in images:
+        side = 0 if size >= 256 else size  # 0 stands for 256
+        out += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    for _, data in images:
+        out += data
+    with open(os.path.join(HERE, name), "wb") as f:
+        f.write(out)
 
 
 def bird(c, ox, oy, s, colour_at):

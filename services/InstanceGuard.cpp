@@ -39,15 +39,16 @@ InstanceGuard::Result InstanceGuard::start(const QString& exeFileName) {
     case guard::Peer::Answered:
         return Result::HandedOver;
     case guard::Peer::Silent:
-        // The running copy is there but takes no request: do not start a second one beside it.
-        return failed(QStringLiteral("%1: 実行中のコピーが応答しません").arg(name));
+        // A copy that does not answer is closing (or hangs): it will show no window, so this copy
+        // starts as the first and takes the name from it.
     case guard::Peer::Stale:
         guard::removeStale(name);
         break;
     case guard::Peer::None:
         break;
     }
-    // Listening fails while anything is still at the name, so a live registration is never taken over.
+    // Listening fails while anything is still at the name, so a registration that answers is never
+    // taken over.
     m_listener = guard::listen(
         name,
         [this](const QByteArray& request) {

@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSocketNotifier>
 #include <cerrno>
@@ -160,6 +161,26 @@ int connectTo(const QString& path, int& error) {
     return -1;
 }
 
+// True when the running copy answers the request on fd within AnswerTimeoutMs.
+bool readAnswer(int fd) {
+    QByteArray answer;
+    QElapsedTimer waited;
+    waited.start();
+    while (answer.size() < RestoreAnswer.size()) {
+        const qint64 left = AnswerTimeoutMs - waited.elapsed();
+        if (left <= 0 || !waitFor(fd, POLLIN, static_cast<int>(left)))
+            return false;
+        char buffer[16];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return false; // hung up without an answer
+        answer.append(buffer, n);
+    }
+    return answer.startsWith(RestoreAnswer);
+}
+
 // Writes all of data to the non-blocking socket fd within the time allowed.
 bool writeAll(int fd, const QByteArray& data) {
     qsizetype done = 0;
@@ -185,6 +206,11 @@ class SocketListener final : public Listener {
     SocketListener(int fd, QString path, std::function<void(const QByteArray&)> onRequest)
         : m_fd(fd), m_path(std::move(path)), m_onRequest(std::move(onRequest)),
           m_listening(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read)) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(m_path).constData(), &info) == 0) {
+            m_device = info.st_dev;
+            m_inode = info.st_ino;
+        }
         QObject::connect(m_listening.get(), &QSocketNotifier::activated, m_listening.get(),
                          [this] { acceptConnections(); });
     }
@@ -198,8 +224,12 @@ class SocketListener final : public Listener {
         m_clients.clear();
         m_retired.clear();
         ::close(m_fd);
-        // Our own socket file: the next start finds the name free.
-        ::unlink(QFile::encodeName(m_path).constData());
+        // Our own socket file: the next start finds the name free. A later start that found this copy
+        // silent has put its own socket at the name by now: that one stays.
+        struct stat now {};
+        const QByteArray path = QFile::encodeName(m_path);
+        if (::lstat(path.constData(), &now) == 0 && now.st_dev == m_device && now.st_ino == m_inode)
+            ::unlink(path.constData());
     }
 
   private:
@@ -255,12 +285,19 @@ class SocketListener final : public Listener {
         // The notifier may be the sender of this call: it is kept until the next connection or the end.
         m_retired.push_back(std::move(client.notifier));
         m_clients.erase(it);
+        // The answer first: the caller waits for it only a short time. (Three bytes always fit in an
+        // empty socket buffer; a caller that is gone loses nothing.)
+        if (asksToRestore(received))
+            (void)::send(fd, RestoreAnswer.constData(), static_cast<std::size_t>(RestoreAnswer.size()),
+                         MSG_NOSIGNAL);
         ::close(fd);
         m_onRequest(received);
     }
 
     int m_fd;
     QString m_path;
+    dev_t m_device = 0; // the socket file this copy made
+    ino_t m_inode = 0;
     std::function<void(const QByteArray&)> m_onRequest;
     std::unique_ptr<QSocketNotifier> m_listening;
     std::map<int, Client> m_clients;
@@ -309,9 +346,9 @@ Peer call(const QString& name, const QByteArray& request) {
         return error == ECONNREFUSED ? Peer::Stale : Peer::None;
     }
     // Only looking: the running copy reads no request and carries on.
-    const bool sent = request.isEmpty() || writeAll(fd, request);
+    const bool answered = request.isEmpty() || (writeAll(fd, request) && readAnswer(fd));
     ::close(fd);
-    return sent ? Peer::Answered : Peer::Silent;
+    return answered ? Peer::Answered : Peer::Silent;
 }
 
 void removeStale(const QString& name) {

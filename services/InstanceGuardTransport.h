@@ -13,6 +13,12 @@ namespace kb::guard {
 inline const QByteArray RestoreRequest = QByteArrayLiteral("restore\n");
 constexpr int ConnectTimeoutMs = 2000;
 constexpr int WriteTimeoutMs = 2000;
+// What the running copy answers once it has taken the request, and how long a later start waits for
+// that answer. A copy that is closing (whose event loop has stopped, while the process takes seconds
+// to end under Wine) takes the connection but never answers: after this time the later start runs as
+// the first instead of ending without a window.
+inline const QByteArray RestoreAnswer = QByteArrayLiteral("ok\n");
+constexpr int AnswerTimeoutMs = 2500;
 
 // True when what a caller sent asks for the main window; a caller that only looks sends nothing.
 inline bool asksToRestore(const QByteArray& received) {
@@ -27,8 +33,8 @@ QString registrationName(const QString& exeFileName, QString* why);
 enum class Peer {
     None,     // nobody is registered under the name
     Stale,    // the name is left over from a copy that died: it may be taken away
-    Answered, // a running copy took the connection, and the request when there was one
-    Silent,   // a running copy is there but took no connection or no request in time
+    Answered, // a running copy took the connection, and answered the request when there was one
+    Silent,   // something is there but took no connection, or did not answer the request, in time
 };
 
 // Connects to the registration at name and sends it request (nothing when empty).

@@ -1,6 +1,7 @@
 // The single-instance guard's socket on Windows: Qt's local server, a named pipe of the session's user.
 #include "services/InstanceGuardTransport.h"
 
+#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -29,7 +30,10 @@ class PipeListener final : public Listener {
                 if (client->bytesAvailable() < RestoreRequest.size())
                     return;
                 const QByteArray received = client->readAll();
-                client->disconnectFromServer();
+                // The answer first: the caller waits for it only a short time.
+                if (asksToRestore(received))
+                    client->write(RestoreAnswer);
+                client->disconnectFromServer(); // once the answer is written
                 m_onRequest(received);
             };
             QObject::connect(client, &QLocalSocket::readyRead, m_server.get(), check);
@@ -71,9 +75,19 @@ Peer call(const QString& name, const QByteArray& request) {
     socket.write(request);
     while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(WriteTimeoutMs)) {
     }
-    const bool sent = socket.bytesToWrite() == 0;
-    socket.disconnectFromServer();
-    return sent ? Peer::Answered : Peer::Silent;
+    bool answered = socket.bytesToWrite() == 0;
+    if (answered && !request.isEmpty()) {
+        QByteArray answer;
+        QElapsedTimer waited;
+        waited.start();
+        while (
+            answer.size() < RestoreAnswer.size() && waited.elapsed() < AnswerTimeoutMs &&
+            (socket.bytesAvailable() > 0 || socket.waitForReadyRead(int(AnswerTimeoutMs - waited.elapsed()))))
+            answer += socket.readAll();
+        answered = answer.startsWith(RestoreAnswer);
+    }
+    socket.abort();
+    return answered ? Peer::Answered : Peer::Silent;
 }
 
 void removeStale(const QString& name) {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include "services/SystemPath.h"
 #include "settings/Error.h"
 #include "settings/SystemCalls.h"
 
@@ -79,8 +80,7 @@ bool OutputFile::commit() {
     // Looked at once more: something else may have been put at the name since the file was opened.
     why = outputfile::refusal(m_path);
     if (why.isEmpty() && outputfile::flushToDisk(m_temp.fileName(), why)) {
-        const int error = realSystemCalls().rename(QFile::encodeName(m_temp.fileName()).toStdString(),
-                                                   QFile::encodeName(m_path).toStdString());
+        const int error = realSystemCalls().rename(systemPath(m_temp.fileName()), systemPath(m_path));
         if (!error) {
             m_temp.setFileName(QString());
             return true;

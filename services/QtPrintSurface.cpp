@@ -1,5 +1,7 @@
 #include "services/QtPrintSurface.h"
 
+#include <QDir>
+
 #include <QBuffer>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -51,7 +53,8 @@ QString QtPrintSurface::paperName() const {
 }
 
 QString QtPrintSurface::printerLabel() const {
-    return m_toFile ? m_printer.outputFileName() : m_printer.printerName();
+    // A file as the system writes its path (on Windows with "\" between folders).
+    return m_toFile ? QDir::toNativeSeparators(m_printer.outputFileName()) : m_printer.printerName();
 }
 
 bool QtPrintSurface::fail(const QString& why) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
 namespace kb {
@@ -14,6 +15,11 @@ namespace kb {
 namespace {
 
 const char* const LineEnd = "\r\n";
+
+// Byte-order marks that text editors put at the start of a file.
+constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view Utf16LeMark = "\xFF\xFE";
+constexpr std::string_view Utf16BeMark = "\xFE\xFF";
 
 // The characters read from the file, made fit for a UTF-8 message: printable ASCII as it is, control
 // bytes as "?" (a NUL would end the message there, a tab or an escape shows nothing the user can
@@ -124,12 +130,19 @@ std::int32_t strToInt(const std::string& text) {
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
-void parseStartFile(const std::string& bytes, StartValues& values) {
+void parseStartFile(const std::string& bytes, StartValues& values, const std::string& name) {
+    // Notepad saves "UTF-16" with its byte-order mark first. Its digits are two bytes each, a NUL among
+    // them: read as bytes they would be a wrong number or none, so the file is refused as a whole.
+    if (bytes.starts_with(Utf16LeMark) || bytes.starts_with(Utf16BeMark))
+        throw Error(name + " は UTF-16 で保存されています。メモ帳で開き、文字コードを ANSI"
+                           "（Shift-JIS）にして保存し直してください");
     // Ctrl+Z marks the end of a text file, whatever follows it.
     std::size_t end = bytes.find('\x1A');
     if (end == std::string::npos)
         end = bytes.size();
-    std::size_t pos = 0;
+    // Notepad's "UTF-8 (BOM 付き)" puts a byte-order mark before the first line; the digits after it
+    // are the same bytes in UTF-8 and Shift-JIS. The next write leaves the mark out.
+    std::size_t pos = bytes.starts_with(Utf8Mark) ? Utf8Mark.size() : 0;
     int lines = 0;
     for (int n = 1; pos < end; ++n) {
         std::string line = takeLine(bytes, end, pos);
@@ -282,7 +295,7 @@ bool StartFile::read(StartValues& values) {
     if (!m_ops.exists(m_path))
         return false;
     std::string bytes = m_ops.readStart(m_path);
-    parseStartFile(bytes, values);
+    parseStartFile(bytes, values, m_path);
     m_known = std::move(bytes);
     m_knows = true;
     return true;

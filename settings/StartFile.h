@@ -55,9 +55,11 @@ class FileOps {
 FileOps& realFileOps();
 
 // The three values as read from the start file's bytes. A line the file lacks gives position 1 or
-// no shift (10). Throws Error when line 1, 2 or 3 is not an integer; the values of the lines before
-// it are set by then.
-void parseStartFile(const std::string& bytes, StartValues& values);
+// no shift (10). A UTF-8 byte-order mark at the start is skipped. Throws Error when line 1, 2 or 3 is
+// not an integer (the values of the lines before it are set by then), and when the file is UTF-16
+// (a message naming the file as name, values untouched).
+void parseStartFile(const std::string& bytes, StartValues& values,
+                    const std::string& name = "スタートファイル");
 
 class StartFile {
   public:

@@ -15,6 +15,7 @@
 #include "settings/StartFileLock.h"
 
 #include "settings/Error.h"
+#include "settings/WidePathWin.h"
 
 #include <windows.h>
 
@@ -34,21 +35,6 @@ constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 
 [[noreturn]] void throwIo(int error) {
     throw IoError(ioErrorCodeFromErrno(error));
-}
-
-std::wstring wide(const std::string& path) {
-    const int length = static_cast<int>(path.size());
-    UINT codePage = CP_UTF8;
-    int size = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
-    if (size <= 0) {
-        codePage = CP_ACP; // as the start file's own calls read a path that is not UTF-8
-        size = ::MultiByteToWideChar(codePage, 0, path.data(), length, nullptr, 0);
-    }
-    std::wstring out(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0)
-        ::MultiByteToWideChar(codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, path.data(), length,
-                              out.data(), size);
-    return out;
 }
 
 int errnoFrom(DWORD error) {
@@ -94,7 +80,7 @@ bool windowMarked(HANDLE file) {
 // The start file, opened for writing (only its writers can), as its final path: links and drive
 // mappings resolved, so that every run finds the same hold file beside it.
 std::wstring finalPathOf(const std::string& path, HANDLE& file) {
-    file = ::CreateFileW(wide(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, ShareAll, nullptr,
+    file = ::CreateFileW(widePath(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, ShareAll, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throwIo(errnoFrom(::GetLastError()));
@@ -112,7 +98,7 @@ std::wstring finalPathOf(const std::string& path, HANDLE& file) {
         // Without the final path the full path still names the file for every caller that names it alike.
         final.assign(MAX_PATH, L'\0');
         size =
-            ::GetFullPathNameW(wide(path).c_str(), static_cast<DWORD>(final.size()), final.data(), nullptr);
+            ::GetFullPathNameW(widePath(path).c_str(), static_cast<DWORD>(final.size()), final.data(), nullptr);
         if (size == 0 || size >= final.size()) {
             ::CloseHandle(file);
             throwIo(EINVAL);

@@ -4,6 +4,7 @@
 // disk, and then takes the start file's name in one step (MoveFileExW), so that a crash leaves either
 // the old file or the new one.
 #include "settings/SystemCalls.h"
+#include "settings/WidePathWin.h"
 
 #include <windows.h>
 
@@ -20,38 +21,6 @@ namespace kb {
 
 namespace {
 
-// Paths come as UTF-8. A path that is not valid UTF-8 is read in the system's ANSI code page, which is
-// what Qt's QFile::encodeName gives on Windows: a program folder under a Japanese user name still
-// finds its start file.
-std::wstring wide(const std::string& path) {
-    if (path.empty())
-        return {};
-    const int length = static_cast<int>(path.size());
-    UINT codePage = CP_UTF8;
-    int size = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
-    if (size <= 0) {
-        codePage = CP_ACP;
-        size = ::MultiByteToWideChar(codePage, 0, path.data(), length, nullptr, 0);
-    }
-    if (size <= 0)
-        return {};
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, path.data(), length,
-                          out.data(), size);
-    return out;
-}
-
-std::string utf8(const wchar_t* text, std::size_t length) {
-    if (length == 0)
-        return {};
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
 // The errno value FileOps and the error texts know for a Windows error code.
 int errnoFrom(DWORD error) {
     switch (error) {
@@ -66,9 +35,10 @@ int errnoFrom(DWORD error) {
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
     case ERROR_CANNOT_MAKE:
         return EACCES;
+    case ERROR_WRITE_PROTECT: // a write-protected medium or read-only share is no refused access
+        return EROFS;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
         return ENOSPC;
@@ -98,7 +68,7 @@ int lastError() {
 
 // A path FileOps can take apart again: wide characters back to UTF-8, "\" as "/".
 std::string portablePath(const std::wstring& path) {
-    std::string out = utf8(path.data(), path.size());
+    std::string out = utf8Path(path.data(), path.size());
     for (char& c : out)
         if (c == '\\')
             c = '/';
@@ -137,7 +107,7 @@ constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 } // namespace
 
 bool SystemCalls::exists(const std::string& path) {
-    if (::GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (::GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
     const DWORD error = ::GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME;
@@ -145,7 +115,7 @@ bool SystemCalls::exists(const std::string& path) {
 
 int SystemCalls::readFile(const std::string& path, std::size_t limit, std::string& bytes) {
     // A folder cannot be opened without backup semantics: it is refused with access denied.
-    const HANDLE file = ::CreateFileW(wide(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+    const HANDLE file = ::CreateFileW(widePath(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return lastError();
@@ -174,7 +144,7 @@ int SystemCalls::readFile(const std::string& path, std::size_t limit, std::strin
 }
 
 int SystemCalls::followLinks(const std::string& path, std::string& target) {
-    const std::wstring name = wide(path);
+    const std::wstring name = widePath(path);
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         target = path;
@@ -208,7 +178,7 @@ int SystemCalls::followLinks(const std::string& path, std::string& target) {
 }
 
 int SystemCalls::checkWritable(const std::string& path) {
-    const std::wstring name = wide(path);
+    const std::wstring name = widePath(path);
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return lastError();
@@ -224,7 +194,7 @@ int SystemCalls::checkWritable(const std::string& path) {
 }
 
 int SystemCalls::createTemp(const std::string& target, int& fd, std::string& tempPath) {
-    const std::wstring targetName = wide(target);
+    const std::wstring targetName = widePath(target);
     // The replacement takes the old file's attributes (hidden, archive; read-only never reaches here).
     DWORD attributes = ::GetFileAttributesW(targetName.c_str());
     const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
@@ -242,7 +212,7 @@ int SystemCalls::createTemp(const std::string& target, int& fd, std::string& tem
             name += Letters[pick(random)];
         // No delete sharing: until the write closes it, nobody (removeLeftover neither) can delete it.
         const HANDLE file =
-            ::CreateFileW(wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+            ::CreateFileW(widePath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                           attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             if (::GetLastError() == ERROR_FILE_EXISTS)
@@ -252,7 +222,7 @@ int SystemCalls::createTemp(const std::string& target, int& fd, std::string& tem
         // The old file's permissions (its access list) go to the new one. Should that fail the file
         // still has those of its folder and is fully usable, so the write goes on.
         if (replacing)
-            copyAccessList(targetName, wide(name));
+            copyAccessList(targetName, widePath(name));
         fd = asFd(file);
         tempPath = name;
         return 0;
@@ -261,7 +231,7 @@ int SystemCalls::createTemp(const std::string& target, int& fd, std::string& tem
 }
 
 int SystemCalls::openInPlace(const std::string& path, int& fd) {
-    const HANDLE file = ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    const HANDLE file = ::CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return lastError();
@@ -299,26 +269,26 @@ int SystemCalls::close(int fd) {
 
 int SystemCalls::rename(const std::string& from, const std::string& to) {
     // One rename over the old file, on the disk before the call returns.
-    return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+    return ::MoveFileExW(widePath(from).c_str(), widePath(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
                : lastError();
 }
 
 int SystemCalls::remove(const std::string& path) {
-    return ::DeleteFileW(wide(path).c_str()) ? 0 : lastError();
+    return ::DeleteFileW(widePath(path).c_str()) ? 0 : lastError();
 }
 
 int SystemCalls::listFolder(const std::string& folder, std::vector<std::string>& names) {
     WIN32_FIND_DATAW entry;
-    const HANDLE search = ::FindFirstFileW(wide(folder + "/*").c_str(), &entry);
+    const HANDLE search = ::FindFirstFileW(widePath(folder + "/*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE)
         return lastError();
     names.clear();
     do {
         const std::wstring name = entry.cFileName;
         if (name != L"." && name != L"..")
-            names.push_back(utf8(name.data(), name.size()));
+            names.push_back(utf8Path(name.data(), name.size()));
     } while (::FindNextFileW(search, &entry));
     const DWORD error = ::GetLastError();
     ::FindClose(search);
@@ -326,7 +296,7 @@ int SystemCalls::listFolder(const std::string& folder, std::vector<std::string>&
 }
 
 int SystemCalls::removeLeftover(const std::string& path) {
-    const std::wstring name = wide(path);
+    const std::wstring name = widePath(path);
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return lastError();

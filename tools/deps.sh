@@ -27,9 +27,11 @@ kb_install() {
 
 # What building and running the program needs: compiler and build tools; Qt 6 Widgets, Print Support
 # and Network (qt6-base-dev; libqt6gui6 brings the xcb platform plugin with its X libraries); CUPS for
-# printing; the Japanese faces the windows name after the MS ones; GoogleTest and Google Benchmark.
+# printing; the Japanese faces the windows name after the MS ones; GoogleTest and Google Benchmark;
+# Qt's Japanese translation (qtbase_ja.qm), which the install puts beside the executables.
 KB_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6printsupport6 libqt6gui6 libgl-dev
-    libcups2-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev libbenchmark-dev)
+    libcups2-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev libbenchmark-dev
+    qt6-translations-l10n)
 # What the tests need on top: a virtual X server and window driving (xdotool, xwininfo, xdpyinfo and
 # xmessage from x11-utils), screenshots and pixel checks (imagemagick), a private print scheduler and
 # its client tools, the PDF tools that read the printed pages back, and the desktop entry's validator;
@@ -44,8 +46,10 @@ KB_TEST_PACKAGES+=(clang-14 libclang-rt-14-dev libxcb1-dev)
 # What the Windows build and its tests need: the MinGW-w64 cross compiler (POSIX thread model),
 # GoogleTest's source to build with it, Wine to run the Windows executables, Wine's own faces
 # (fonts-wine), which Wine 8 does not find by itself: the Windows tests copy them into their prefix,
-# and Ghostscript to render the PostScript pages that Wine's printer driver sends.
-KB_WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 fonts-wine ghostscript)
+# Ghostscript to render the PostScript pages that Wine's printer driver sends, and Qt's Japanese
+# translation that the zip carries.
+KB_WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 fonts-wine ghostscript
+    qt6-translations-l10n)
 
 # Configures and builds in Release into build/ with -j2.
 kb_build() {

@@ -27,7 +27,7 @@ refused_start() {
     kb_focus "$box"
     kb_key Return
     kb_wait_exit "$pid" 5 || kb_fail "$what: program still running 5 s after the box was closed"
-    kb_check "$what: the program ended by itself (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 0 ]
+    kb_check "$what: the program ended by itself with the start file's status 6 (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 6 ]
 }
 
 # The program under a memory cap, so that a regression that reads without end fails instead of

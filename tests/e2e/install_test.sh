@@ -23,6 +23,8 @@ kb_install_into "$folder"
 for exe in Kestrelbox kestrelbox-print; do
     kb_check "$exe in the program folder" [ -x "$folder/$exe" ]
 done
+kb_check "Qt's Japanese translation beside them" cmp -s "$folder/translations/qtbase_ja.qm" \
+    /usr/share/qt6/translations/qtbase_ja.qm
 kb_check "new start file 01, 10, 10 with CR LF (got '$(start_file_bytes)')" \
     [ "$(start_file_bytes)" = " 0 1 \r \n 1 0 \r \n 1 0 \r \n " ]
 
@@ -52,12 +54,12 @@ report=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
 kb_check "groff has nothing to say about the page ('$report')" [ -z "$report" ]
 shown=$(MANWIDTH=200 man -l "$page")
 help_options=$("$folder/kestrelbox-print" --help | grep -E '^ +-' | sed -E 's/^ +//; s/  .*//' |
-    grep -oE -- '--?[a-z][a-z-]*' | sort -u)
+    grep -oE -- '--?[a-z][a-z0-9-]*' | sort -u)
 kb_check "--help names options" [ "$(wc -l <<<"$help_options")" -ge 10 ]
 for option in $help_options; do
     kb_check "the page shows $option" grep -qE -- "(^|[ ,])$option([=[ ,]|\$)" <<<"$shown"
 done
-for option in $(grep -oE -- '(^|[ ,])--?[a-z][a-z-]*' <<<"$shown" | tr -d ' ,' | sort -u); do
+for option in $(grep -oE -- '(^|[ ,])--?[a-z][a-z0-9-]*' <<<"$shown" | tr -d ' ,' | sort -u); do
     kb_check "$option of the page is an option of --help" grep -qxF -- "$option" <<<"$help_options"
 done
 

@@ -63,8 +63,16 @@ class MemoryCalls final : public kb::SystemCalls {
 
 const std::string kNotInteger = "' は整数ではありません";
 
-void checkMessage(const std::string& message) {
+const std::string kUtf16 = "StartFile.txt は UTF-16 で保存されています。";
+
+void checkMessage(const std::string& message, const std::string& file) {
     kbfuzz::require(kbfuzz::utf8Length(message) >= 0, "the error text is valid UTF-8", message);
+    // A file that begins with a UTF-16 byte-order mark is refused as a whole, naming the file.
+    const bool utf16 = file.rfind("\xFF\xFE", 0) == 0 || file.rfind("\xFE\xFF", 0) == 0;
+    kbfuzz::require(utf16 == (message.rfind(kUtf16, 0) == 0), "UTF-16, and only UTF-16, is refused whole",
+                    message);
+    if (utf16)
+        return;
     // "'<the characters read>' は整数ではありません": the whole sentence, around at most the two
     // characters of the line that are read.
     kbfuzz::require(
@@ -88,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         kbfuzz::require(startFile.read(values), "an existing start file is read");
     } catch (const kb::Error& e) {
-        checkMessage(e.what());
+        checkMessage(e.what(), calls.file);
         return 0;
     }
     kbfuzz::require(values.StartPosition >= 1 && values.StartPosition <= 30,

@@ -139,6 +139,51 @@ TEST(StartFileReader, Lines) {
         {"letters on line 2", "05\r\nab\r\n10\r\n", fresh, {5, 0, 0}, notInteger("ab")},
         {"only a lone CR on line 3", "05\r\n10\r\n\r", fresh, {5, 10, 0}, notInteger("")},
         {"NUL on line 1", std::string(1, '\0') + "5\r\n10\r\n10\r\n", fresh, fresh, notInteger("?5")},
+        // Notepad's "UTF-8 (BOM 付き)": the mark is no part of line 1.
+        {"UTF-8 mark",
+         "\xEF\xBB\xBF"
+         "12\r\n09\r\n11\r\n",
+         fresh,
+         {12, 9, 11},
+         {}},
+        {"UTF-8 mark, LF only",
+         "\xEF\xBB\xBF"
+         "07\n10\n10\n",
+         fresh,
+         {7, 10, 10},
+         {}},
+        {"UTF-8 mark alone", "\xEF\xBB\xBF", fresh, {1, 10, 10}, {}},
+        // A second mark, or one on a later line, is text: its first two bytes read as one double-byte
+        // character.
+        {"UTF-8 mark, nothing else skipped",
+         "\xEF\xBB\xBF"
+         "\xEF\xBB\xBF"
+         "12\r\n",
+         fresh, fresh, notInteger("\xEF\xBF\xBD")},
+        {"UTF-8 mark not at the start",
+         "12\r\n\xEF\xBB\xBF"
+         "09\r\n",
+         fresh,
+         {12, 0, 0},
+         notInteger("\xEF\xBF\xBD")},
+        // Notepad's "UTF-16 LE" and "UTF-16 BE": refused whole, naming the file.
+        {"UTF-16 LE",
+         std::string("\xFF\xFE"
+                     "1\0"
+                     "2\0\r\0\n\0",
+                     10),
+         {0, 7, 8},
+         {0, 7, 8},
+         "スタートファイル は UTF-16 で保存されています。メモ帳で開き、文字コードを "
+         "ANSI（Shift-JIS）にして保存し直してください"},
+        {"UTF-16 BE",
+         std::string("\xFE\xFF\0"
+                     "1\0"
+                     "2",
+                     6),
+         fresh, fresh,
+         "スタートファイル は UTF-16 で保存されています。メモ帳で開き、文字コードを "
+         "ANSI（Shift-JIS）にして保存し直してください"},
     };
     for (const auto& c : cases) {
         StartValues values = c.before;
@@ -209,6 +254,24 @@ TEST(StartFileOnDisk, ReadAndWrite) {
     EXPECT_TRUE(file.read(back));
     EXPECT_EQ(back, (StartValues{8, 0, 10}));
     EXPECT_EQ(folder.entries(), 1u) << "no temporary file left behind";
+
+    // A byte-order mark is read past and not written back; a UTF-16 file is refused by its path.
+    writeBytes(path, "\xEF\xBB\xBF"
+                     "12\r\n09\r\n11\r\n");
+    EXPECT_TRUE(file.read(back));
+    EXPECT_EQ(back, (StartValues{12, 9, 11}));
+    file.shortWrite(back);
+    EXPECT_EQ(readBytes(path), "12\r\n09\r\n11\r\n");
+    writeBytes(path, std::string("\xFF\xFE"
+                                 "1\0"
+                                 "2\0",
+                                 6));
+    try {
+        file.read(back);
+        ADD_FAILURE() << "a UTF-16 file was read";
+    } catch (const kb::Error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(path.string() + " は UTF-16 で", 0), 0u) << e.what();
+    }
 
     // A folder where the file should be cannot be read as one.
     fs::remove(path);

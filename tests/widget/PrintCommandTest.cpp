@@ -46,7 +46,7 @@ bool sameOptions(const Options& a, const Options& b) {
            a.numbering == b.numbering && a.firstNumber == b.firstNumber && a.count == b.count &&
            a.start == b.start && a.offsetDownIndex == b.offsetDownIndex &&
            a.offsetRightIndex == b.offsetRightIndex && a.textColour == b.textColour &&
-           a.backColour == b.backColour && a.printer == b.printer && a.output == b.output;
+           a.backColour == b.backColour && a.printer == b.printer && a.output == b.output && a.utf8 == b.utf8;
 }
 
 TEST(PrintCommand, AcceptedArguments) {
@@ -75,6 +75,9 @@ TEST(PrintCommand, AcceptedArguments) {
         {qargs({"--date", "A", ""}), {.line1 = "A", .hasLine2 = true, .date = true}},
         {qargs({"-oout.pdf", "--printer", "q1", "A"}), {.line1 = "A", .printer = "q1", .output = "out.pdf"}},
         {qargs({"--list", "--", "-5"}), {.list = true, .line1 = "-5"}},
+        // UTF-8 output asked for; after "--" it is a label line.
+        {qargs({"--list", "--utf8", "A"}), {.list = true, .utf8 = true, .line1 = "A"}},
+        {qargs({"--", "--utf8"}), {.line1 = "--utf8"}},
         // Japanese in Shift-JIS; one line break is text to the window's "PrintSet" too.
         {qargs({"ラベル"}), {.line1 = "\x83\x89\x83\x78\x83\x8B"}},
         {qargs({"", ""}), {.hasLine2 = true}},

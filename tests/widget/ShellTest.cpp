@@ -3,10 +3,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRawFont>
 #include <QTest>
@@ -16,6 +20,7 @@
 
 #include "app/AboutBox.h"
 #include "app/EntryWidgets.h"
+#include "app/QtTranslation.h"
 #include "app/SheetWidgets.h"
 #include "tests/widget/WindowFixture.h"
 
@@ -49,6 +54,61 @@ const std::pair<const char*, bool> kStartHidden[] = {
     {"Label1", true},  {"ListBox1", true}, {"Label9", false},  {"CheckBox1", false}, {"Image2", false},
 };
 
+// A caption line shows its whole text: where the face runs wider than designed it grows to the right
+// up to the edge given, then its face shrinks; a text that fits keeps the designed bounds and face.
+TEST(Shell, CaptionsFitTheirText) {
+    struct Case {
+        const char* name;
+        QString text;
+        int pixelSize;
+        QRect bounds;
+        int rightEdge;
+        bool designed; // bounds and face kept
+    };
+    const QString maker = QStringLiteral("ＦＩＮＣＨＯＲ　ＬＡＢＥＬ　ＷＯＲＫＳ");
+    const Case cases[] = {
+        {"fits", QStringLiteral("AB"), 14, {552, 64, 255, 19}, 854, true},
+        {"wider face: grows to the right", maker, 19, {552, 64, 120, 19}, 854, false},
+        {"no room to grow: smaller face", maker, 40, {552, 64, 255, 19}, 854, false},
+        {"taller face: grows below", QStringLiteral("AB"), 30, {552, 64, 255, 19}, 854, false},
+    };
+    QWidget window;
+    window.resize(878, 613);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QLabel label(c.text, &window);
+        QFont font = label.font();
+        font.setPixelSize(c.pixelSize);
+        font.setBold(true);
+        label.setFont(font);
+        label.setGeometry(c.bounds);
+        kb::fitCaption(&label, c.rightEdge);
+        const QFontMetrics metrics(label.font());
+        const QRect ink = metrics.boundingRect(c.text);
+        EXPECT_GE(label.width(), std::max(metrics.horizontalAdvance(c.text), ink.right() + 1))
+            << "cut at the right";
+        EXPECT_GE(label.height(), metrics.ascent() + ink.bottom() + 1) << "cut at the bottom";
+        EXPECT_LE(label.geometry().right() + 1, std::max(c.rightEdge, c.bounds.right() + 1));
+        EXPECT_EQ(label.pos(), c.bounds.topLeft());
+        EXPECT_EQ(label.geometry() == c.bounds && label.font().pixelSize() == c.pixelSize, c.designed);
+    }
+}
+
+// Qt's own texts in the window's language: the print dialog (Linux), the colour dialog, the buttons of
+// the program's questions.
+TEST(Shell, QtTextsInJapanese) {
+    ASSERT_TRUE(kb::installQtTranslation()) << "qtbase_ja.qm (qt6-translations-l10n) not found";
+    QPrinter printer;
+    QPrintDialog print(&printer);
+    EXPECT_EQ(print.windowTitle(), QStringLiteral("印刷"));
+    QColorDialog colour;
+    EXPECT_EQ(colour.windowTitle(), QStringLiteral("色を選択"));
+    QMessageBox question;
+    question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(question.button(QMessageBox::Yes)->text(), QStringLiteral("はい(&Y)"));
+    EXPECT_EQ(question.button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)"));
+}
+
 TEST(Shell, LayoutAfterCreation) {
     WindowFixture f;
     ASSERT_TRUE(f.window->FormCreate());
@@ -59,7 +119,16 @@ TEST(Shell, LayoutAfterCreation) {
     for (const Bounds& b : kLayout) {
         auto* widget = w.findChild<QWidget*>(QString::fromLatin1(b.name));
         ASSERT_NE(widget, nullptr) << b.name;
-        EXPECT_EQ(widget->geometry(), b.rect) << b.name;
+        // A caption line keeps its place and grows only as far as its text in the system's face needs
+        // (CaptionsFitTheirText).
+        if (qobject_cast<QLabel*>(widget) && widget->parent() == &w) {
+            EXPECT_EQ(widget->pos(), b.rect.topLeft()) << b.name;
+            EXPECT_GE(widget->width(), b.rect.width()) << b.name;
+            EXPECT_LE(widget->width(), b.rect.width() + 8) << b.name << ": more than the face's difference";
+            EXPECT_GE(widget->height(), b.rect.height()) << b.name;
+        } else {
+            EXPECT_EQ(widget->geometry(), b.rect) << b.name;
+        }
     }
     for (const auto& [name, hidden] : kStartHidden)
         EXPECT_EQ(w.findChild<QWidget*>(QString::fromLatin1(name))->isHidden(), hidden) << name;
