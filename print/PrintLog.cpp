@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <deque>
 #include <unordered_map>
 
 namespace kb {
@@ -66,7 +67,9 @@ template <typename F> void forEachRecord(std::string_view text, F&& record) {
     if (text.starts_with(Bom))
         text.remove_prefix(Bom.size());
     std::vector<std::string_view> fields;
-    std::vector<std::string> unquoted; // the fields that needed their quotes undoubled
+    // The fields that needed their quotes undoubled; a deque, so that a view into one stays valid while
+    // later ones are added (a vector would move them, and short strings keep their text inside).
+    std::deque<std::string> unquoted;
     std::size_t count = 0, buffers = 0;
     std::size_t i = 0;
     const std::size_t n = text.size();

@@ -42,6 +42,9 @@ TEST(PrintLog, CsvRecordsRoundTrip) {
         {{"two\r\nlines", "z"}, "\"two\r\nlines\",z\r\n"},
         {{"lf\nonly"}, "\"lf\nonly\"\r\n"},
         {{"検体", "ﾗﾍﾞﾙ-1"}, "検体,ﾗﾍﾞﾙ-1\r\n"},
+        // Several fields with doubled quotes in one record, short and long.
+        {{"a\"", "b\"", "c\"", "a much longer field with \"quotes\" that needs its own memory"},
+         "\"a\"\"\",\"b\"\"\",\"c\"\"\",\"a much longer field with \"\"quotes\"\" that needs its own memory\"\r\n"},
     };
     for (const auto& [fields, text] : rows) {
         EXPECT_EQ(csvRecord(fields), text);
