@@ -206,13 +206,22 @@ bool Tfrmmain::confirmRepeat() {
         return true;
     const LedgerRow& r = repeat->sheet.row;
     const QDateTime when = QDateTime::fromString(QString::fromStdString(r.time), Qt::ISODate);
+    const auto text = [](const LabelText& l) {
+        return QStringLiteral("「%1 %2」")
+            .arg(QString::fromStdString(l.line1), QString::fromStdString(l.line2));
+    };
+    const QString labels = repeat->lastSerial == repeat->serial
+                               ? QStringLiteral("%1（番号 %2）").arg(text(repeat->label)).arg(repeat->serial)
+                               : QStringLiteral("%1～%2（番号 %3～%4）")
+                                     .arg(text(repeat->label), text(repeat->lastLabel))
+                                     .arg(repeat->serial)
+                                     .arg(repeat->lastSerial);
     return m_services.dialogs.ask(
         this,
-        QStringLiteral("このラベルは印刷済みです：「%1 %2」（番号 %3）は %4 にプリンター「%5」で"
-                       "印刷されました（位置 %6）。\n\n同じ番号のラベルをもう一度印刷しますか？")
-            .arg(QString::fromStdString(repeat->label.line1), QString::fromStdString(repeat->label.line2))
-            .arg(repeat->serial)
-            .arg(when.isValid() ? when.toString(QStringLiteral("yyyy/MM/dd HH:mm"))
+        QStringLiteral("このラベルは印刷済みです：%1 は %2 にプリンター「%3」で印刷されました（位置 %4）。"
+                       "\n\n同じ番号のラベルをもう一度印刷しますか？")
+            .arg(labels,
+                 when.isValid() ? when.toString(QStringLiteral("yyyy/MM/dd HH:mm"))
                                 : QString::fromStdString(r.time),
                  QString::fromStdString(r.printer), QString::fromStdString(r.positions)));
 }

@@ -236,6 +236,7 @@ std::optional<Repeat> firstRepeat(const std::vector<std::string_view>& ledgers, 
     // job ended in: a later row of the same job may still say it failed.
     struct Candidate {
         std::int32_t serial; // the first of this run's serials on the sheet
+        std::int32_t lastSerial;
         LedgerRow row;
         std::string state, detail;
     };
@@ -270,14 +271,14 @@ std::optional<Repeat> firstRepeat(const std::vector<std::string_view>& ledgers, 
                 return;
             if (f[Job] != "0")
                 byJob[key] = candidates.size();
-            candidates.push_back(Candidate{from, rowOf(f), "queued", ""});
+            candidates.push_back(Candidate{from, to, rowOf(f), "queued", ""});
         });
     }
     std::optional<Repeat> found;
     for (Candidate& c : candidates) {
         if (c.state == "failed" || (found && found->serial <= c.serial))
             continue;
-        found = Repeat{c.serial, label(c.serial),
+        found = Repeat{c.serial, c.lastSerial, label(c.serial), label(c.lastSerial),
                        LedgerSheet{std::move(c.row), std::move(c.state), std::move(c.detail)}};
     }
     return found;

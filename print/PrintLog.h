@@ -64,8 +64,10 @@ struct LabelText {
 // ledgers are the files' texts, oldest first: read as they are, without making every row, since the
 // check runs before each numbered print over what may be thousands of sheets.
 struct Repeat {
-    std::int32_t serial = 0;
+    std::int32_t serial = 0;     // the first repeated serial
+    std::int32_t lastSerial = 0; // the last of this run's serials on the same sheet
     LabelText label;
+    LabelText lastLabel;
     LedgerSheet sheet; // where and when it was printed
 };
 std::optional<Repeat> firstRepeat(const std::vector<std::string_view>& ledgers, std::int32_t first,

@@ -44,7 +44,8 @@ TEST(PrintLog, CsvRecordsRoundTrip) {
         {{"検体", "ﾗﾍﾞﾙ-1"}, "検体,ﾗﾍﾞﾙ-1\r\n"},
         // Several fields with doubled quotes in one record, short and long.
         {{"a\"", "b\"", "c\"", "a much longer field with \"quotes\" that needs its own memory"},
-         "\"a\"\"\",\"b\"\"\",\"c\"\"\",\"a much longer field with \"\"quotes\"\" that needs its own memory\"\r\n"},
+         "\"a\"\"\",\"b\"\"\",\"c\"\"\",\"a much longer field with \"\"quotes\"\" that needs its own "
+         "memory\"\r\n"},
     };
     for (const auto& [fields, text] : rows) {
         EXPECT_EQ(csvRecord(fields), text);
@@ -100,7 +101,8 @@ TEST(PrintLog, FirstRepeat) {
         std::vector<std::string> sheets;
         std::int32_t first, last;
         std::function<LabelText(std::int32_t)> labels;
-        std::int32_t repeated; // 0: none
+        std::int32_t repeated;         // 0: none
+        std::int32_t lastRepeated = 0; // 0: the same as repeated's sheet's last in the run
     };
     // A sheet as the ledger holds it: its queued row, then its job's end (none while queued).
     const auto sheet = [](LedgerRow r, std::string state) {
@@ -112,8 +114,8 @@ TEST(PrintLog, FirstRepeat) {
         return text;
     };
     const Row rows[] = {
-        {"same labels", {sheet(row("1", "queued"), "printed")}, 1, 6, abc, 1},
-        {"still queued counts", {sheet(row("1", "queued"), "queued")}, 4, 9, abc, 4},
+        {"same labels", {sheet(row("1", "queued"), "printed")}, 1, 6, abc, 1, 6},
+        {"still queued counts", {sheet(row("1", "queued"), "queued")}, 4, 9, abc, 4, 6},
         {"unknown counts", {sheet(row("1", "queued"), "unknown")}, 6, 8, abc, 6},
         {"after them", {sheet(row("1", "queued"), "printed")}, 7, 12, abc, 0},
         {"failed does not count", {sheet(row("1", "queued"), "failed")}, 1, 6, abc, 0},
@@ -135,7 +137,8 @@ TEST(PrintLog, FirstRepeat) {
          5,
          30,
          abc,
-         5},
+         5,
+         8},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -149,6 +152,10 @@ TEST(PrintLog, FirstRepeat) {
             EXPECT_EQ(repeat->serial, r.repeated);
             EXPECT_EQ(repeat->label, r.labels(r.repeated));
             EXPECT_EQ(repeat->sheet.row.printer, "kbtest");
+            if (r.lastRepeated) {
+                EXPECT_EQ(repeat->lastSerial, r.lastRepeated);
+                EXPECT_EQ(repeat->lastLabel, r.labels(r.lastRepeated));
+            }
         }
     }
 }

@@ -411,7 +411,7 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
         f.pause.waits.clear();
         QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
         ASSERT_EQ(dialogs.questions.size(), 1u);
-        EXPECT_TRUE(dialogs.questions.front().contains(QStringLiteral("ABC-1")) &&
+        EXPECT_TRUE(dialogs.questions.front().contains(QStringLiteral("「HELLO ABC-1」（番号 1）")) &&
                     dialogs.questions.front().contains(QStringLiteral("kbtest")))
             << dialogs.questions.front().toStdString();
         if (!yes) {
