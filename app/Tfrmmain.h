@@ -191,10 +191,8 @@ class Tfrmmain : public QWidget {
     void showPreviewModel();
     void chooseColour(QListWidget* list, bool text);
 
-
     // A run whose sheets the print queue took, watched until each job has printed or failed.
     struct WatchedRun {
-        QString queueName;
         SpoolerQueue queue;
         JobWatch watch;
         std::vector<SheetRange> ranges; // the sheets of the jobs, in the same order

@@ -127,7 +127,7 @@ bool Tfrmmain::PrintRun() {
     if (!a.jobs.empty()) {
         // The sheets the print queue took are watched until each has printed or failed.
         m_watched.push_back(
-            WatchedRun{printer->printerName(), queue, JobWatch(a.jobs),
+            WatchedRun{queue, JobWatch(a.jobs),
                        std::vector<SheetRange>(a.ranges.begin(),
                                                a.ranges.begin() + static_cast<std::ptrdiff_t>(a.taken)),
                        runStart, entry.FirstNumber, numbering, a.next, logged.rows()});
@@ -175,7 +175,7 @@ bool Tfrmmain::PrintRun() {
         // session remembers it.
         throw Error(QStringLiteral("ラベルは印刷されました。ただし、次の開始位置 %1 "
                                    "をスタートファイルに保存できませんでした：%2")
-                        .arg(stretchOf(a, 0, a.taken, entry.FirstNumber, runStart).next)
+                        .arg(stretchOf(a.ranges, 0, a.taken, entry.FirstNumber, runStart).next)
                         .arg(why)
                         .toStdString() +
                     notPrinted.toStdString());
@@ -198,10 +198,7 @@ bool Tfrmmain::confirmRepeat() {
         return true; // the same plain label printed every day is no mistake
     const std::int32_t first = entry.FirstNumber;
     const std::int32_t last = first + entry.SampleCount * entry.LabelsPerSample - 1;
-    const auto repeat = m_log.firstRepeat(first, last, [&](std::int32_t serial) {
-        const LabelLines l = numberedLabel.linesFor(serial);
-        return LabelText{fromSjis(l.line1).toStdString(), fromSjis(l.line2).toStdString()};
-    });
+    const auto repeat = m_log.firstRepeat(numberedLabel, first, last);
     if (!repeat)
         return true;
     const LedgerRow& r = repeat->sheet.row;
@@ -262,18 +259,23 @@ void Tfrmmain::watchJobs() {
     // to date before anything is shown: the timer goes on while a message box is open, and a look then
     // must find nothing to tell twice.
     struct Tell {
-        QString queue;
         std::vector<std::size_t> failed, lost;
         WatchedRun run;
     };
     std::vector<Tell> tells;
     for (WatchedRun& run : m_watched) {
         const WatchNews news = run.watch.poll(run.queue, m_watchClock.elapsed());
-        for (std::size_t i : news.ended)
-            if (i < run.rows.size())
-                m_log.append(endedRow(run.rows[i], run.watch.status(i)));
-        if (!news.failed.empty() || !news.lost.empty())
-            tells.push_back(Tell{run.queueName, news.failed, news.lost, run});
+        m_log.appendEnded(run.rows, run.watch, news);
+        Tell tell{{}, {}, run};
+        for (std::size_t i : news.ended) {
+            const JobState state = run.watch.status(i).state;
+            if (jobFailed(state))
+                tell.failed.push_back(i);
+            else if (state == JobState::Lost)
+                tell.lost.push_back(i);
+        }
+        if (!tell.failed.empty() || !tell.lost.empty())
+            tells.push_back(std::move(tell));
     }
     std::erase_if(m_watched, [](const WatchedRun& run) { return run.watch.over(); });
     tellLedgerProblem();
@@ -299,13 +301,13 @@ void Tfrmmain::watchJobs() {
                 this, QStringLiteral("プリンター「%1」の印刷システムに問い合わせられなくなりました。"
                                      "次のラベルが印刷されたかどうか分かりません：%2。"
                                      "用紙を確かめてください。開始位置はそのままにします。")
-                          .arg(t.queue, sheets(t.lost)));
+                          .arg(run.queue.name(), sheets(t.lost)));
         }
         if (t.failed.empty())
             continue;
         const QString what =
             QStringLiteral("プリンター「%1」で印刷が中止されました。次のラベルは印刷されていません：%2")
-                .arg(t.queue, sheets(t.failed));
+                .arg(run.queue.name(), sheets(t.failed));
         const std::int32_t back = run.ranges[t.failed.front()].first;
         if (start.StartPosition != run.storedNext || !m_lock.held()) {
             m_services.dialogs.message(this,

@@ -38,7 +38,7 @@ QString span(std::int32_t first, std::int32_t last) {
 // "sheet 2 (positions 1-30, serials 31-60)", "sheets 2-4 (70 labels, serials 31-100)".
 QString describe(const Options& o, const RunAccount& run, std::size_t from, std::size_t to,
                  std::int32_t startPosition) {
-    const RunStretch s = stretchOf(run, from, to, o.firstNumber, startPosition);
+    const RunStretch s = stretchOf(run.ranges, from, to, o.firstNumber, startPosition);
     const std::vector<SheetRange>& ranges = run.ranges;
     QString text = to - from == 1 ? QStringLiteral("sheet %1 (positions %2")
                                         .arg(ranges[from].sheet)
@@ -56,7 +56,7 @@ QString describe(const Options& o, const RunAccount& run, std::size_t from, std:
 // forward, so no later sheet's positions are printed over.
 QString againArguments(const Options& o, const RunAccount& run, std::size_t from, std::size_t to,
                        std::int32_t startPosition) {
-    const RunStretch s = stretchOf(run, from, to, o.firstNumber, startPosition);
+    const RunStretch s = stretchOf(run.ranges, from, to, o.firstNumber, startPosition);
     QString text = QStringLiteral("--count=%1").arg(s.labels);
     if (o.numbering)
         text += QStringLiteral(" --number=%1").arg(s.firstSerial);
@@ -164,9 +164,7 @@ int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run
     const auto jobText = [&](std::size_t i) { return QStringLiteral("job %1").arg(run.jobs[i]); };
     for (;;) {
         const WatchNews news = watch.poll(queue, clock.elapsed());
-        for (std::size_t i : news.ended)
-            if (i < rows.size())
-                log.append(endedRow(rows[i], watch.status(i)));
+        log.appendEnded(rows, watch, news);
         // What keeps the printer from printing is told at once and once, also under -q: a script's
         // user would otherwise wait without knowing why.
         for (std::size_t i : news.held) {
@@ -183,19 +181,18 @@ int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run
                              news.printer.stopped ? QStringLiteral("is stopped") : QStringLiteral("reports"),
                              why.isEmpty() ? QString() : QStringLiteral(": %1").arg(why)));
         }
-        for (std::size_t i : news.failed) {
+        for (std::size_t i : news.ended) {
             const JobState state = watch.status(i).state;
-            const char* how = state == JobState::Stopped     ? "stopped"
-                              : state == JobState::Cancelled ? "cancelled"
-                                                             : "aborted";
-            failed << QStringLiteral("%1 did not print (%2 %3); to print it again at the next free "
-                                     "position, the same arguments with %4")
-                          .arg(describe(o, run, i, i + 1, startPosition), jobText(i), QLatin1String(how),
-                               againArguments(o, run, i, i + 1, startPosition));
+            if (jobFailed(state))
+                failed << QStringLiteral("%1 did not print (%2 %3); to print it again at the next free "
+                                         "position, the same arguments with %4")
+                              .arg(describe(o, run, i, i + 1, startPosition), jobText(i),
+                                   QLatin1String(failureWord(state)),
+                                   againArguments(o, run, i, i + 1, startPosition));
+            else if (state == JobState::Lost)
+                lost << QStringLiteral("%1 (%2: the print system can no longer be asked about it)")
+                            .arg(describe(o, run, i, i + 1, startPosition), jobText(i));
         }
-        for (std::size_t i : news.lost)
-            lost << QStringLiteral("%1 (%2: the print system can no longer be asked about it)")
-                        .arg(describe(o, run, i, i + 1, startPosition), jobText(i));
         if (watch.over())
             break;
         const std::size_t ended = watch.done();
@@ -345,11 +342,7 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
     // Read now, under the hold, so that no run adds rows in between.
     if (toQueue && o.numbering && !o.again) {
-        const auto repeat =
-            log.firstRepeat(o.firstNumber, o.firstNumber + o.count - 1, [&](std::int32_t serial) {
-                const LabelLines l = label.linesFor(serial);
-                return LabelText{fromSjis(l.line1).toStdString(), fromSjis(l.line2).toStdString()};
-            });
+        const auto repeat = log.firstRepeat(label, o.firstNumber, o.firstNumber + o.count - 1);
         if (repeat) {
             const LedgerRow& r = repeat->sheet.row;
             return fail(
@@ -370,14 +363,13 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     QString queue;
     bool known = false;
     if (toQueue) {
+        // No name (no default queue, or no print system to ask) is refused by the run's queue check.
         queue = o.printer.isEmpty() ? QPrinterInfo::defaultPrinterName() : o.printer;
-        if (queue.isEmpty()) {
-            // No default queue, or no print system to ask: which of the two, the message says.
-            return fail(QueueProblem, queueProblem(queue, queryQueue(std::string())));
-        }
-        printer.setPrinterName(queue);
+        if (!queue.isEmpty())
+            printer.setPrinterName(queue);
         // Qt stays on another queue (or on a file) for a name it does not know: judged by the name asked for.
-        known = printer.outputFormat() == QPrinter::NativeFormat && printer.printerName() == queue;
+        known = !queue.isEmpty() && printer.outputFormat() == QPrinter::NativeFormat &&
+                printer.printerName() == queue;
     } else {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(o.output);
@@ -428,7 +420,9 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     switch (a.end) {
     case RunEnd::QueueRefused:
         return fail(QueueProblem,
-                    QStringLiteral("printer \"%1\": %2").arg(queue, queueProblem(queue, a.queue)));
+                    queue.isEmpty()
+                        ? queueProblem(queue, a.queue)
+                        : QStringLiteral("printer \"%1\": %2").arg(queue, queueProblem(queue, a.queue)));
     case RunEnd::OffPaper: {
         QStringList names;
         for (std::int32_t p : a.offPaper)
@@ -477,7 +471,7 @@ int runCommand(const Parsed& parsed, const Environment& env) {
         return fail(NotStored,
                     QStringLiteral("printed: %1, but the next position %2 could not be stored in %3: %4")
                             .arg(printedPart)
-                            .arg(stretchOf(a, 0, a.taken, o.firstNumber, startPosition).next)
+                            .arg(stretchOf(a.ranges, 0, a.taken, o.firstNumber, startPosition).next)
                             .arg(path, why) +
                         notPrinted + advice);
     lock.release();

@@ -62,22 +62,20 @@ RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ran
         }
     }
 
-    const auto sheetOf = [&](std::size_t i) {
-        return TakenSheet{i, ranges[i], i < account.jobs.size() ? account.jobs[i] : 0,
-                          stretchOf(ranges, i, i + 1, job.firstNumber, job.startPosition)};
-    };
+    // Stores the position after sheet i (on disk before the next sheet is sent).
     const auto store = [&](std::size_t i) {
         if (!m_store)
             return true;
+        const TakenSheet sheet{i, ranges[i], i < account.jobs.size() ? account.jobs[i] : 0,
+                               stretchOf(ranges, i, i + 1, job.firstNumber, job.startPosition)};
         try {
-            m_store->taken(sheetOf(i));
+            m_store->taken(sheet);
         } catch (const Error& e) {
             account.end = RunEnd::NotStored;
             account.why = e.what();
             return false;
         }
-        account.stored = i + 1;
-        account.next = sheetOf(i).stretch.next;
+        account.next = sheet.stretch.next;
         return true;
     };
 
@@ -92,7 +90,6 @@ RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ran
         if (!toFile) {
             account.jobs.push_back(m_surface.lastJob());
             account.taken = i + 1;
-            // On disk before the next sheet is sent.
             if (!store(i))
                 return account;
         }
@@ -114,24 +111,19 @@ RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ran
             return account;
         }
         account.taken = total;
-        for (std::size_t i = 0; i < total; ++i)
-            if (!store(i))
-                return account;
+        // The file's pages count together: the position after the last is the one to store.
+        if (total > 0 && !store(total - 1))
+            return account;
     }
     account.end = RunEnd::Printed;
     return account;
-}
-
-RunStretch stretchOf(const RunAccount& account, std::size_t from, std::size_t to, std::int32_t firstNumber,
-                     std::int32_t startPosition) {
-    return stretchOf(account.ranges, from, to, firstNumber, startPosition);
 }
 
 // ---- the watch ----
 
 JobWatch::JobWatch(std::vector<int> jobs)
     : m_jobs(std::move(jobs)), m_states(m_jobs.size(), JobStatus{JobState::Pending, {}}),
-      m_silentSince(m_jobs.size(), -1), m_lost(m_jobs.size(), false), m_heldTold(m_jobs.size(), false) {}
+      m_silentSince(m_jobs.size(), -1), m_heldTold(m_jobs.size(), false) {}
 
 namespace {
 
@@ -144,58 +136,48 @@ std::vector<std::string> userReasons(std::vector<std::string> reasons) {
 
 } // namespace
 
+bool JobWatch::ended(std::size_t sheet) const {
+    return jobOver(m_states[sheet].state) || m_states[sheet].state == JobState::Lost;
+}
+
 WatchNews JobWatch::poll(RunQueue& queue, std::int64_t nowMs) {
     WatchNews news;
     bool waiting = false;
     for (std::size_t i = 0; i < m_jobs.size(); ++i) {
-        if (jobOver(m_states[i].state) || m_lost[i])
+        if (ended(i))
             continue;
-        if (m_jobs[i] == 0) {
-            // The spooler never named this sheet's job: there is nothing to follow.
-            m_states[i] = JobStatus{JobState::Unknown, {}};
-            news.ended.push_back(i);
-            continue;
-        }
-        JobStatus now = queue.job(m_jobs[i]);
+        // A job the spooler never named has nothing to follow.
+        JobStatus now = m_jobs[i] == 0 ? JobStatus{JobState::Unknown, {}} : queue.job(m_jobs[i]);
         if (now.state == JobState::Lost) {
             // Unanswered: the spooler may be restarting. The job keeps its last known state until it
             // has been silent too long.
             if (m_silentSince[i] < 0)
                 m_silentSince[i] = nowMs;
-            if (nowMs - m_silentSince[i] >= LostAfterMs) {
-                m_lost[i] = true;
-                m_states[i].state = JobState::Lost;
-                news.lost.push_back(i);
-                news.ended.push_back(i);
-            }
-            continue;
+            if (nowMs - m_silentSince[i] < LostAfterMs)
+                continue;
+        } else {
+            m_silentSince[i] = -1;
         }
-        m_silentSince[i] = -1;
         m_states[i] = std::move(now);
-        if (jobFailed(m_states[i].state))
-            news.failed.push_back(i);
         if (m_states[i].state == JobState::Held && !m_heldTold[i]) {
             m_heldTold[i] = true;
             news.held.push_back(i);
         }
-        if (!jobOver(m_states[i].state))
-            waiting = true;
-        else
+        if (ended(i))
             news.ended.push_back(i);
+        else
+            waiting = true;
     }
     if (waiting) {
         // A printer stopped, out of paper or off keeps every job waiting: told once, and again only
         // when what it reports changes.
         QueueState printer = queue.state();
         printer.reasons = userReasons(std::move(printer.reasons));
-        const bool trouble = printer.reachable && (printer.stopped || !printer.reasons.empty());
-        const bool changed = trouble != m_printerTroubleTold || printer.stopped != m_printerTold.stopped ||
-                             printer.reasons != m_printerTold.reasons;
-        if (printer.reachable && changed) {
-            news.printerChanged = trouble;
+        if (printer.reachable &&
+            (printer.stopped != m_printerTold.stopped || printer.reasons != m_printerTold.reasons)) {
+            news.printerChanged = printer.stopped || !printer.reasons.empty();
             news.printer = printer;
             m_printerTold = printer;
-            m_printerTroubleTold = trouble;
         }
     }
     return news;
@@ -206,16 +188,13 @@ bool JobWatch::over() const {
 }
 
 std::size_t JobWatch::done() const {
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < m_jobs.size(); ++i)
-        n += jobOver(m_states[i].state) || m_lost[i] ? 1 : 0;
-    return n;
+    return m_jobs.size() - open().size();
 }
 
 std::vector<std::size_t> JobWatch::open() const {
     std::vector<std::size_t> sheets;
     for (std::size_t i = 0; i < m_jobs.size(); ++i)
-        if (!jobOver(m_states[i].state) && !m_lost[i])
+        if (!ended(i))
             sheets.push_back(i);
     return sheets;
 }

@@ -89,7 +89,6 @@ struct RunAccount {
     RunEnd end = RunEnd::Printed;
     std::vector<SheetRange> ranges; // every sheet of the run
     std::size_t taken = 0;          // sheets the queue holds, from the first (a file: all or none)
-    std::size_t stored = 0;         // sheets whose following position is stored
     std::vector<int> jobs;          // the jobs of the sheets taken, in order
     std::int32_t next = 0;          // the position last stored; the run's start when none was
     std::string why;
@@ -119,17 +118,13 @@ class PrintRun {
     std::function<int()> m_stopRequest;
 };
 
-// The labels of sheets [from, to) of an account's run.
-RunStretch stretchOf(const RunAccount& account, std::size_t from, std::size_t to, std::int32_t firstNumber,
-                     std::int32_t startPosition);
-
 // What one look at a run's jobs found that had not been found before.
+// How each ended is in status(): Completed, failed (jobFailed), Unknown (forgotten by the spooler) or
+// Lost (it could not be asked, for too long: printed or not is unknown).
 struct WatchNews {
-    std::vector<std::size_t> ended;  // sheets whose job is now over: printed, failed, forgotten or lost
-    std::vector<std::size_t> failed; // sheets whose job ended without printing
-    std::vector<std::size_t> lost;   // sheets whose job can no longer be followed: printed or not is unknown
-    std::vector<std::size_t> held;   // sheets whose job the spooler now holds
-    bool printerChanged = false;     // the printer stopped or reports trouble (printer says what)
+    std::vector<std::size_t> ended; // sheets whose job is now over
+    std::vector<std::size_t> held;  // sheets whose job the spooler now holds
+    bool printerChanged = false;    // the printer stopped or reports trouble (printer says what)
     QueueState printer;
 };
 
@@ -149,18 +144,17 @@ class JobWatch {
     std::size_t size() const { return m_jobs.size(); }
     const std::vector<int>& jobs() const { return m_jobs; }
     const JobStatus& status(std::size_t sheet) const { return m_states[sheet]; }
-    bool lost(std::size_t sheet) const { return m_lost[sheet]; }
     // The sheets whose jobs are still open (neither over nor lost), in order.
     std::vector<std::size_t> open() const;
 
   private:
+    bool ended(std::size_t sheet) const;
+
     std::vector<int> m_jobs;
-    std::vector<JobStatus> m_states;
+    std::vector<JobStatus> m_states;         // Lost only once a job stayed unanswered too long
     std::vector<std::int64_t> m_silentSince; // when a job was first found unanswered; -1 while it answers
-    std::vector<bool> m_lost;
     std::vector<bool> m_heldTold;
-    QueueState m_printerTold;
-    bool m_printerTroubleTold = false;
+    QueueState m_printerTold{true, true, false, true, {}}; // what was told last: at first, a ready printer
 };
 
 } // namespace kb

@@ -33,6 +33,10 @@ struct JobStatus {
 constexpr bool jobFailed(JobState state) {
     return state == JobState::Stopped || state == JobState::Cancelled || state == JobState::Aborted;
 }
+// How a failed job ended, in the spooler's words: "stopped", "cancelled" or "aborted".
+constexpr const char* failureWord(JobState state) {
+    return state == JobState::Stopped ? "stopped" : state == JobState::Cancelled ? "cancelled" : "aborted";
+}
 // Nothing more will happen to the job unless someone acts: printed, forgotten or failed. A lost job
 // is not over: the spooler may answer again (a restart).
 constexpr bool jobOver(JobState state) {

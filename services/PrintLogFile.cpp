@@ -76,13 +76,24 @@ std::vector<LedgerRow> PrintLogFile::readAll() const {
     return rows;
 }
 
-std::optional<Repeat>
-PrintLogFile::firstRepeat(std::int32_t first, std::int32_t last,
-                          const std::function<LabelText(std::int32_t serial)>& labelFor) const {
+std::optional<Repeat> PrintLogFile::firstRepeat(const NumberedLabel& label, std::int32_t first,
+                                                std::int32_t last) const {
     const QByteArray older = readWhole(m_older), current = readWhole(m_path);
-    return kb::firstRepeat({std::string_view(older.constData(), std::size_t(older.size())),
-                            std::string_view(current.constData(), std::size_t(current.size()))},
-                           first, last, labelFor);
+    // The ledger holds the labels as the user reads them; the run's are made in Shift-JIS.
+    return kb::firstRepeat(
+        {std::string_view(older.constData(), std::size_t(older.size())),
+         std::string_view(current.constData(), std::size_t(current.size()))},
+        first, last, [&](std::int32_t serial) {
+            const LabelLines l = label.linesFor(serial);
+            return LabelText{fromSjis(l.line1).toStdString(), fromSjis(l.line2).toStdString()};
+        });
+}
+
+void PrintLogFile::appendEnded(const std::vector<LedgerRow>& queued, const JobWatch& watch,
+                               const WatchNews& news) {
+    for (std::size_t i : news.ended)
+        if (i < queued.size())
+            append(endedRow(queued[i], watch.status(i)));
 }
 
 QString ledgerTime() {
@@ -125,30 +136,15 @@ LedgerRow endedRow(const LedgerRow& queued, const JobStatus& status) {
     LedgerRow row = queued;
     row.time = ledgerTime().toStdString();
     row.detail.clear();
-    switch (status.state) {
-    case JobState::Completed:
+    if (status.state == JobState::Completed) {
         row.state = "printed";
-        break;
-    case JobState::Stopped:
+    } else if (jobFailed(status.state)) {
         row.state = "failed";
-        row.detail = "stopped";
-        break;
-    case JobState::Cancelled:
-        row.state = "failed";
-        row.detail = "cancelled";
-        break;
-    case JobState::Aborted:
-        row.state = "failed";
-        row.detail = "aborted";
-        break;
-    case JobState::Lost:
+        row.detail = failureWord(status.state);
+    } else {
         row.state = "unknown";
-        row.detail = "the print system could not be asked";
-        break;
-    default:
-        row.state = "unknown";
-        row.detail = "the print system no longer knows the job";
-        break;
+        row.detail = status.state == JobState::Lost ? "the print system could not be asked"
+                                                    : "the print system no longer knows the job";
     }
     return row;
 }

@@ -3,7 +3,6 @@
 // counts as used. A ledger that cannot be written never stops a run; the run says once why.
 #pragma once
 #include <QString>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,9 +27,12 @@ class PrintLogFile {
 
     // Every row of the older file, then of the current one; missing files hold none.
     std::vector<LedgerRow> readAll() const;
-    // The first label of a numbered run that the ledger holds as printed (see firstRepeat).
-    std::optional<Repeat> firstRepeat(std::int32_t first, std::int32_t last,
-                                      const std::function<LabelText(std::int32_t serial)>& labelFor) const;
+    // The first label of the numbered run (its label, serials first..last) that the ledger holds as
+    // printed (see firstRepeat in print/PrintLog.h).
+    std::optional<Repeat> firstRepeat(const NumberedLabel& label, std::int32_t first,
+                                      std::int32_t last) const;
+    // The rows that give the ends a look at a run's jobs found (`queued`: the run's queued rows).
+    void appendEnded(const std::vector<LedgerRow>& queued, const JobWatch& watch, const WatchNews& news);
 
   private:
     bool fail(const QString& why);

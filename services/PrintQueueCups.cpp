@@ -16,14 +16,6 @@ namespace {
 
 constexpr int CupsPrinterStopped = 5; // IPP printer-state "stopped"
 
-// The spooler answered: a name it does not know is no trouble of the connection.
-bool schedulerAnswered() {
-    const ipp_status_t status = cupsLastError();
-    return status <= IPP_STATUS_OK_CONFLICTING || status == IPP_STATUS_ERROR_NOT_FOUND ||
-           (status >= IPP_STATUS_ERROR_BAD_REQUEST && status < IPP_STATUS_ERROR_INTERNAL &&
-            status != IPP_STATUS_ERROR_SERVICE_UNAVAILABLE);
-}
-
 // libcups reports a scheduler it cannot reach as a missing queue ("No default destination"): only a
 // connection of our own tells the two apart.
 bool schedulerReachable() {
@@ -103,8 +95,8 @@ std::string lastCupsError(const char* step) {
     return std::string(step) + "（" + (text && *text ? text : ippErrorString(cupsLastError())) + "）";
 }
 
-// The job's state as the scheduler reports it: 0 when the scheduler does not know the job, -1 when
-// it could not be asked; its state reasons into `reasons` when given.
+// The job's state as the scheduler reports it, or 0 when it does not know the job or cannot be asked;
+// its state reasons into `reasons` when given.
 int jobState(const std::string& queue, int jobId, std::vector<std::string>* reasons = nullptr) {
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
@@ -116,7 +108,7 @@ int jobState(const std::string& queue, int jobId, std::vector<std::string>* reas
     static const char* const wanted[] = {"job-state", "job-state-reasons"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    int state = schedulerAnswered() ? 0 : -1;
+    int state = 0;
     if (response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING) {
         if (ipp_attribute_t* attr = ippFindAttribute(response, "job-state", IPP_TAG_ENUM))
             state = ippGetInteger(attr, 0);
@@ -168,7 +160,7 @@ SpoolResult cupsSubmitDocument(const std::string& queue, const std::string& titl
     // The upload may succeed and the scheduler still drop the job at once (a spool file it could not
     // write): only a job that is still there, not cancelled or aborted, holds the sheet.
     const int state = jobState(name, job);
-    if (state <= 0)
+    if (state == 0)
         return fail(lastCupsError("ジョブが見つかりません"));
     if (state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED)
         return fail(state == IPP_JSTATE_CANCELED ? "ジョブが取り消されました" : "ジョブが中止されました");

@@ -2,6 +2,8 @@
 // information reports neither a paused queue, whose jobs wait, nor one being deleted, which takes none.
 #include "services/PrintQueueWin.h"
 
+#include "settings/WidePathWin.h"
+
 #include <windows.h>
 #include <winspool.h>
 
@@ -14,18 +16,6 @@
 namespace kb {
 
 namespace {
-
-// Empty when the name is not valid UTF-8: no printer can carry such a name.
-std::wstring wideFromUtf8(const std::string& utf8) {
-    const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
-                                           static_cast<int>(utf8.size()), nullptr, 0);
-    if (size <= 0)
-        return {};
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
-                          wide.data(), size);
-    return wide;
-}
 
 struct PrinterCloser {
     void operator()(HANDLE printer) const { ::ClosePrinter(printer); }
@@ -61,7 +51,7 @@ QueueState queueStateFromPrinter(std::uint32_t status, std::uint32_t attributes)
 }
 
 QueueState queryQueue(const std::string& name) {
-    std::wstring wide = wideFromUtf8(name);
+    std::wstring wide = widePath(name);
     if (wide.empty())
         return {};
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
@@ -94,7 +84,7 @@ namespace kb {
 
 JobStatus queryJob(const std::string& queue, int jobId) {
     JobStatus result;
-    std::wstring wide = wideFromUtf8(queue);
+    std::wstring wide = widePath(queue);
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
     HANDLE raw = nullptr;
     // The spooler cannot be asked (its service stopped, the printer's server away): whether the job
@@ -140,8 +130,8 @@ JobStatus queryJob(const std::string& queue, int jobId) {
 namespace kb {
 
 int spooledJob(const std::string& queue, const std::string& document) {
-    std::wstring wide = wideFromUtf8(queue);
-    const std::wstring name = wideFromUtf8(document);
+    std::wstring wide = widePath(queue);
+    const std::wstring name = widePath(document);
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
     HANDLE raw = nullptr;
     if (wide.empty() || name.empty() || !::OpenPrinterW(wide.data(), &raw, &access))

@@ -21,6 +21,7 @@ class SpoolerQueue final : public RunQueue {
     explicit SpoolerQueue(QString name, bool known = true) : m_name(std::move(name)), m_known(known) {}
     QueueState state() override;
     JobStatus job(int id) override;
+    const QString& name() const { return m_name; }
 
   private:
     QString m_name;

@@ -1,13 +1,17 @@
 // Printing: the split of a run over sheets, label origins, device scaling and one sheet drawn on a
-// recording surface.
+// recording surface; the print run both front ends share (a fake queue and a fake store), and the
+// watch over its jobs.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "print/PrintRules.h"
+#include "print/PrintRun.h"
+#include "settings/Error.h"
 
 using namespace kb;
 
@@ -16,16 +20,27 @@ namespace {
 using Ops = std::vector<std::string>;
 
 // Remembers every drawing call as one line of text, so a whole page compares at once.
-class RecordingSurface : public PrintSurface {
+class RecordingSurface : public RunSurface {
   public:
     std::vector<std::string> ops;
     int x = 600, y = 600;
     bool acceptBegin = true, acceptEnd = true;
+    // As a run's surface: a queue's (one job a sheet) or a file's, and what a sheet's begin does.
+    bool file = false, finishes = true;
+    Paper page{600, 600, 4960, 7016, 0, 0}; // A4 at 600 dpi
+    int begun = 0;
+    std::function<bool()> onBegin = [] { return true; };
 
     bool beginDocument() override {
         ops.push_back("begin");
-        return acceptBegin;
+        ++begun;
+        return acceptBegin && onBegin();
     }
+    bool toFile() const override { return file; }
+    Paper paper() const override { return page; }
+    int lastJob() const override { return 100 + begun; }
+    bool finish() override { return finishes; }
+    std::string failureText() const override { return "refused"; }
     bool endDocument() override {
         ops.push_back("end");
         return acceptEnd;
@@ -274,4 +289,167 @@ TEST(PrintRules, RefusedDocumentReportsFailure) {
     EXPECT_EQ(refusesEnd.ops.back(), "end");
     // A failed sheet ends the run at once: no pause is taken for it.
     EXPECT_TRUE(pause.waits.empty());
+}
+
+namespace {
+
+// The store as the disk would hold it: a crash at any moment leaves the last position stored.
+struct FakeStore : RunStore {
+    std::vector<std::int32_t> stored;
+    bool checkFails = false;
+    std::size_t failAt = 99; // the store after this sheet (index) fails
+    void check() override {
+        if (checkFails)
+            throw Error("read-only");
+    }
+    void taken(const TakenSheet& sheet) override {
+        if (sheet.index == failAt)
+            throw Error("disk full");
+        stored.push_back(sheet.stretch.next);
+    }
+};
+
+// A queue in a given state; each job answers from its list, one a look, the last repeating.
+struct FakeQueue : RunQueue {
+    QueueState queue{true, true, false, true, {}};
+    std::map<int, std::vector<JobStatus>> answers;
+    std::map<int, std::size_t> asked;
+    QueueState state() override { return queue; }
+    JobStatus job(int id) override {
+        const std::vector<JobStatus>& a = answers[id];
+        return a[std::min(asked[id]++, a.size() - 1)];
+    }
+};
+
+} // namespace
+
+// Start 25, 40 labels: sheets 25-30, 1-30, 1-4, the positions after them 1, 1, 5. What is sent, what
+// is stored, and the account; and at each sheet's beginning the store names the position after the
+// sheets the queue already holds, which is what a crash there would leave.
+TEST(PrintRun, SendsStoresAndAccounts) {
+    enum : unsigned {
+        File = 1,
+        Refuse2 = 2,
+        Stop1 = 4,
+        StoreFails2 = 8,
+        NotWritable = 16,
+        QueueStopped = 32,
+        NotFinished = 64,
+        SmallPaper = 128
+    };
+    struct Row {
+        const char* name;
+        unsigned setup;
+        RunEnd end;
+        int begun;
+        std::vector<std::int32_t> stored;
+        std::size_t taken;
+    };
+    const Row rows[] = {
+        {"all sheets", 0, RunEnd::Printed, 3, {1, 1, 5}, 3},
+        {"stop after sheet 1", Stop1, RunEnd::Stopped, 1, {1}, 1},
+        {"refusal at sheet 2", Refuse2, RunEnd::SheetRefused, 2, {1}, 1},
+        // No further sheet goes out while the position is not on disk.
+        {"store after sheet 2 fails", StoreFails2, RunEnd::NotStored, 2, {1}, 2},
+        {"start file not writable", NotWritable, RunEnd::NotStorable, 0, {}, 0},
+        {"queue stopped", QueueStopped, RunEnd::QueueRefused, 0, {}, 0},
+        {"off the paper", SmallPaper, RunEnd::OffPaper, 0, {}, 0},
+        // A file counts only once written whole; then the position after its last page is stored.
+        {"file", File, RunEnd::Printed, 3, {5}, 3},
+        {"file not written", File | NotFinished, RunEnd::FileNotWritten, 3, {}, 0},
+        {"file stopped", File | Stop1, RunEnd::Stopped, 1, {}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeStore store;
+        store.checkFails = row.setup & NotWritable;
+        store.failAt = row.setup & StoreFails2 ? 1 : 99;
+        FakeQueue queue;
+        queue.queue.stopped = row.setup & QueueStopped;
+        RecordingSurface surface;
+        surface.file = row.setup & File;
+        surface.finishes = !(row.setup & NotFinished);
+        if (row.setup & SmallPaper)
+            surface.page.heightPx = 6000; // shorter than A4: the bottom rows fall off
+        std::vector<std::optional<std::int32_t>> storedAtBegin;
+        surface.onBegin = [&] {
+            storedAtBegin.push_back(store.stored.empty() ? std::nullopt : std::optional(store.stored.back()));
+            return !(row.setup & Refuse2) || surface.begun != 2;
+        };
+        RecordingPause pause;
+        PrintRun run(surface, surface.file ? nullptr : &queue, &store, pause,
+                     [&] { return row.setup & Stop1 ? 15 : 0; });
+        SheetJob job;
+        job.startPosition = 25;
+        const RunAccount a = run.run(job, splitWholeRun(25, 40));
+
+        EXPECT_EQ(a.end, row.end);
+        EXPECT_EQ(surface.begun, row.begun);
+        EXPECT_EQ(store.stored, row.stored);
+        EXPECT_EQ(a.taken, row.taken);
+        EXPECT_EQ(a.next, row.stored.empty() ? 25 : row.stored.back());
+        EXPECT_EQ(a.jobs.size(), surface.file ? 0u : row.taken);
+        EXPECT_EQ(a.signal, row.end == RunEnd::Stopped ? 15 : 0);
+        for (std::size_t i = 0; i < storedAtBegin.size() && !surface.file; ++i) {
+            EXPECT_EQ(storedAtBegin[i],
+                      i == 0 ? std::nullopt : std::optional(stretchOf(a.ranges, 0, i, 1, 25).next))
+                << "sheet " << i + 1;
+        }
+    }
+}
+
+// The jobs of a run over looks 1 s apart: what each look reports, once. A look's events: "E<sheet><how>"
+// for a job that ended (C printed, A aborted, L lost, U never named), "H<sheet>" held, "P" the printer.
+TEST(PrintRun, JobWatch) {
+    const JobStatus pending{JobState::Pending, {}}, done{JobState::Completed, {}},
+        aborted{JobState::Aborted, {}}, silent{JobState::Lost, {}},
+        held{JobState::Held, {"job-hold-until-specified"}};
+    const QueueState ready{true, true, false, true, {}};
+    const QueueState noPaper{
+        true, true, false, true, {"media-empty-error", "cups-waiting-for-job-completed"}};
+    struct Row {
+        const char* name;
+        std::vector<std::vector<JobStatus>> answers; // a job's answers, one a look; none: no job named
+        QueueState printer;
+        std::vector<std::string> looks;
+        bool over;
+    };
+    const Row rows[] = {
+        {"all print", {{pending, done}, {done}}, ready, {"E1C", "E0C"}, true},
+        {"second aborted", {{done}, {pending, aborted}}, ready, {"E0C", "E1A", ""}, true},
+        // Unanswered for 5 s: lost; before that it waits with its last state.
+        {"spooler gone", {{silent}}, ready, {"", "", "", "", "", "E0L", ""}, true},
+        {"spooler restarted", {{silent, silent, silent, done}}, ready, {"", "", "", "E0C"}, true},
+        // Held and out of paper: each told once; the spooler's own bookkeeping is no trouble.
+        {"held, out of paper", {{held}, {pending}}, noPaper, {"H0P", "", ""}, false},
+        {"job never named", {{}}, ready, {"E0U"}, true},
+    };
+    const char how[] = {'?', '?', '?', '?', 'A', 'A', 'A', 'C', 'L'}; // by JobState; Unknown below
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeQueue queue;
+        queue.queue = row.printer;
+        std::vector<int> jobs;
+        for (std::size_t j = 0; j < row.answers.size(); ++j) {
+            jobs.push_back(row.answers[j].empty() ? 0 : int(j) + 1);
+            queue.answers[int(j) + 1] = row.answers[j];
+        }
+        JobWatch watch(jobs);
+        for (std::size_t look = 0; look < row.looks.size(); ++look) {
+            const WatchNews news = watch.poll(queue, std::int64_t(look) * 1000);
+            std::string events;
+            for (std::size_t i : news.ended) {
+                const JobState s = watch.status(i).state;
+                events += "E" + std::to_string(i) + (s == JobState::Unknown ? 'U' : how[int(s)]);
+            }
+            for (std::size_t i : news.held)
+                events += "H" + std::to_string(i);
+            if (news.printerChanged) {
+                events += "P";
+                EXPECT_EQ(news.printer.reasons, std::vector<std::string>{"media-empty-error"});
+            }
+            EXPECT_EQ(events, row.looks[look]) << "look " << look;
+        }
+        EXPECT_EQ(watch.over(), row.over);
+    }
 }
