@@ -74,6 +74,8 @@ time.sleep(600)
     kb_check "reader's locks: at once (${took} s)" [ "$took" -lt 15 ]
     kb_check "reader's locks: no word of a window" bash -c "! grep -qi window <<<\"\$0\"" "$err"
     kb_check "reader's locks: the position after the run stored" holds 03
+    kb_check "the hold file beside it is the owner's alone (mode $(stat -c %a "$hold_file"))" \
+        [ "$(stat -c %a "$hold_file")" = 600 ]
 else
     kb_log "SKIPPED: a second user who may only read the start file needs root"
 fi
