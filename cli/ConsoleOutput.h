@@ -17,6 +17,9 @@ void setUtf8Output(bool utf8);
 // Writes text to stream (stdout or stderr); 0, or the errno value of the failure.
 int writeText(std::FILE* stream, const QString& text);
 
+// Writes bytes to stream whole; 0, or the errno value of the failure.
+int writeBytes(std::FILE* stream, const QByteArray& bytes);
+
 // The code page a file or a pipe is written in: UTF-8 when asked for, else the console's output code
 // page when there is a console (consoleCodePage not 0), else the ANSI code page.
 unsigned fileCodePage(bool utf8, unsigned consoleCodePage, unsigned ansiCodePage);

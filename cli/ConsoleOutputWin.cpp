@@ -75,11 +75,7 @@ int writeText(std::FILE* stream, const QString& text) {
         std::fflush(stream);
         return writeConsole(console, text);
     }
-    const QByteArray bytes = encodeText(text, fileCodePage(utf8Output, ::GetConsoleOutputCP(), ::GetACP()));
-    const auto size = static_cast<std::size_t>(bytes.size());
-    if (std::fwrite(bytes.constData(), 1, size, stream) != size)
-        return errno ? errno : EIO;
-    return 0;
+    return writeBytes(stream, encodeText(text, fileCodePage(utf8Output, ::GetConsoleOutputCP(), ::GetACP())));
 }
 
 } // namespace kb::cli

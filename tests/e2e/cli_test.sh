@@ -10,8 +10,7 @@
 # Usage: cli_test.sh EXECUTABLE [ARTEFACT_DIR] (kestrelbox-print lies beside EXECUTABLE)
 source "$(dirname "$0")/lib.sh"
 kb_setup cli "$1" "${2:-}"
-cp "$(dirname "$1")/kestrelbox-print" "$KB_INSTALL/kestrelbox-print"
-CLI=$KB_INSTALL/kestrelbox-print
+kb_install_cli
 start_file_bytes() { od -An -c "$KB_START_FILE" | tr -s ' \n' ' '; }
 # cli [ARGS...]: runs the command without a display; its status in rc, its standard error in err.
 cli() {

@@ -11,16 +11,11 @@
 export KB_DEADLINE=110
 source "$(dirname "$0")/lib.sh"
 kb_setup hold "$1" "${2:-}"
-cp "$(dirname "$1")/kestrelbox-print" "$KB_INSTALL/kestrelbox-print"
-CLI=$KB_INSTALL/kestrelbox-print
+kb_install_cli
 kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
 five_lines() { printf '%s\r\n10\r\n10\r\n\r\n0\r\n' "$1"; }
 holds() { cmp -s "$KB_START_FILE" <(five_lines "$1"); } # holds NN: the start file after a run, exactly
-cli() { # cli ARGS...: status in rc, standard error in err
-    rc=0
-    env -u DISPLAY timeout 70 "$CLI" "$@" 2>"$KB_ROOT/err.txt" || rc=$?
-    err=$(cat "$KB_ROOT/err.txt")
-}
+cli() { kb_cli "$@"; }
 
 # ---- Standard descriptors closed: none of them is the start file's, its hold's or the queue's ----
 # The printer is kept busy, so that the command waits for its jobs, holding the start file, while its

@@ -476,6 +476,19 @@ kb_stop_cups() {
     KB_CUPSD_PID=""
 }
 
+# The command kestrelbox-print from beside the executable, installed beside its copy: CLI.
+kb_install_cli() {
+    cp "$(dirname "$KB_EXE_SRC")/kestrelbox-print" "$KB_INSTALL/kestrelbox-print"
+    CLI=$KB_INSTALL/kestrelbox-print
+}
+# kb_cli ARGS...: the command without a display (at most 70 s); its status in rc, its standard error in
+# err, its standard output in $KB_ROOT/out.txt.
+kb_cli() {
+    rc=0
+    env -u DISPLAY timeout 70 "$CLI" "$@" >"$KB_ROOT/out.txt" 2>"$KB_ROOT/err.txt" || rc=$?
+    err=$(cat "$KB_ROOT/err.txt")
+}
+
 kb_jobs_out() { find "$KB_PRINT_OUT" -maxdepth 1 -name 'job-*.pdf' | sort -V; }
 kb_job_count() { kb_jobs_out | wc -l; }
 kb_have_jobs() { (($(kb_job_count) >= $1)); }

@@ -14,8 +14,7 @@
 # Usage: run_test.sh EXECUTABLE [ARTEFACT_DIR] (kestrelbox-print lies beside EXECUTABLE)
 source "$(dirname "$0")/lib.sh"
 kb_setup run "$1" "${2:-}"
-cp "$(dirname "$1")/kestrelbox-print" "$KB_INSTALL/kestrelbox-print"
-CLI=$KB_INSTALL/kestrelbox-print
+kb_install_cli
 kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
 first_line() { head -c 2 "$KB_START_FILE"; }
 LEDGER=$KB_INSTALL/PrintLog.csv
@@ -32,11 +31,7 @@ for r in rows[1:]:
     print(','.join(r[1:]))
 PY
 }
-cli() { # cli ARGS...: status in rc, standard error in err
-    rc=0
-    env -u DISPLAY "$CLI" "$@" 2>"$KB_ROOT/cli.err" >/dev/null || rc=$?
-    err=$(cat "$KB_ROOT/cli.err")
-}
+cli() { kb_cli "$@"; }
 
 # ---- kill -9 in the middle of 3000 labels: the start file names the position after the queued sheets ----
 kb_write_start_file '07\r\n10\r\n10\r\n'

@@ -26,7 +26,7 @@ win_build=$(cd "$win_build" && pwd)
 export KB_DEADLINE=240
 source "$(dirname "$0")/lib.sh"
 kb_setup windows "$1" "${3:-}"
-cp "$(dirname "$1")/kestrelbox-print" "$KB_INSTALL/kestrelbox-print"
+kb_install_cli
 kb_start_x
 kb_start_cups "$KB_E2E_DIR/kbwine.ppd"
 kb_start_wine "$win_build"

@@ -11,8 +11,7 @@
 export KB_DEADLINE=170
 source "$(dirname "$0")/lib.sh"
 kb_setup writers "$1" "${2:-}"
-cp "$(dirname "$1")/kestrelbox-print" "$KB_INSTALL/kestrelbox-print"
-CLI=$KB_INSTALL/kestrelbox-print
+kb_install_cli
 kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
 first_line() { head -c 2 "$KB_START_FILE"; }
 # cli_bg NAME ARGS...: starts the command without a display; its pid in the variable NAME.
