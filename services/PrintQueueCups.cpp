@@ -96,8 +96,9 @@ std::string lastCupsError(const char* step) {
 }
 
 // The job's state as the scheduler reports it, or 0 when it does not know the job or cannot be asked;
-// its state reasons into `reasons` when given.
-int jobState(const std::string& queue, int jobId, std::vector<std::string>* reasons = nullptr) {
+// its state reasons into `reasons` when given, and into `started` whether it ever went to the printer.
+int jobState(const std::string& queue, int jobId, std::vector<std::string>* reasons = nullptr,
+             bool* started = nullptr) {
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
                      "/printers/%s", queue.c_str());
@@ -105,8 +106,8 @@ int jobState(const std::string& queue, int jobId, std::vector<std::string>* reas
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    static const char* const wanted[] = {"job-state", "job-state-reasons"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+    static const char* const wanted[] = {"job-state", "job-state-reasons", "time-at-processing"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     int state = 0;
     if (response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING) {
@@ -118,6 +119,10 @@ int jobState(const std::string& queue, int jobId, std::vector<std::string>* reas
                 if (const char* word = ippGetString(attr, i, nullptr); word && std::strcmp(word, "none") != 0)
                     reasons->push_back(word);
         }
+        // A job that never went to the printer carries no time of processing (an out-of-band value).
+        if (ipp_attribute_t* attr = ippFindAttribute(response, "time-at-processing", IPP_TAG_INTEGER);
+            attr && started)
+            *started = ippGetInteger(attr, 0) > 0;
     }
     ippDelete(response);
     return state;
@@ -158,11 +163,15 @@ SpoolResult cupsSubmitDocument(const std::string& queue, const std::string& titl
     if (cupsFinishDocument(CUPS_HTTP_DEFAULT, name.c_str()) > IPP_STATUS_OK_CONFLICTING)
         return fail(lastCupsError("文書が受け付けられませんでした"));
     // The upload may succeed and the scheduler still drop the job at once (a spool file it could not
-    // write): only a job that is still there, not cancelled or aborted, holds the sheet.
-    const int state = jobState(name, job);
+    // write): only a job that is still there, not cancelled or aborted, holds the sheet. A job that
+    // already went to the printer and failed there is another matter: the printer may have put part
+    // of the sheet on paper, so the sheet counts as handed over and the watch reports how it ended;
+    // calling it refused would leave those labels free for the next run to print over.
+    bool started = false;
+    const int state = jobState(name, job, nullptr, &started);
     if (state == 0)
         return fail(lastCupsError("ジョブが見つかりません"));
-    if (state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED)
+    if ((state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED) && !started)
         return fail(state == IPP_JSTATE_CANCELED ? "ジョブが取り消されました" : "ジョブが中止されました");
     result.held = true;
     return result;

@@ -7,7 +7,8 @@
 # the same numbers again are refused (status 10) and --again prints them; a ledger that cannot be
 # written stops nothing and is told once. A first job that the printer
 # aborts and a second that prints, then the reprint the message advises: it prints at the next free
-# position and never moves the start file back. A held job with --wait-timeout ends with status 9 and
+# position and never moves the start file back. A job the printer aborts at once while the machine is
+# busy counts as failed (status 8, the position after it stored), never as refused. A held job with --wait-timeout ends with status 9 and
 # says that it is held, also under -q. A queue instance that nobody defined is refused like a missing
 # queue. The scheduler stopped during the wait ends the command with status 9, not 0, and a command
 # started then says that the print system cannot be reached.
@@ -105,6 +106,28 @@ cli --again --count=3 --number=2 HELLO ABC
 kb_check "--again prints them: status 0 (got $rc: $err)" [ "$rc" -eq 0 ]
 kb_check "--again: the start file advanced to 08" [ "$(first_line)" = 08 ]
 kb_wait_for 10 kb_have_jobs $((jobs_before + 1)) || kb_fail "--again sent nothing"
+
+# ---- A job the printer aborts at once, on a busy machine: it went to the printer, so it failed ----
+# The command, held back by busy processors, asks after its job only once the printer has already
+# aborted it: that sheet left the queue for the printer and counts as taken, never as refused.
+busy=()
+for _ in 1 2; do
+    timeout 60 sh -c 'while :; do :; done' &
+    busy+=($!)
+done
+for i in 1 2 3; do
+    kb_write_start_file '11\r\n10\r\n10\r\n'
+    touch "$KB_PRINT_OUT/.fail"
+    rc=0
+    env -u DISPLAY nice -n 19 "$CLI" --again --count=1 --number=1 BUSY >/dev/null 2>"$KB_ROOT/err.txt" || rc=$?
+    err=$(cat "$KB_ROOT/err.txt")
+    kb_check "aborted at once, run $i: status 8, not refused (got $rc: $err)" [ "$rc" -eq 8 ]
+    kb_check "aborted at once, run $i: the position after it stored" [ "$(first_line)" = 12 ]
+done
+kill "${busy[@]}" 2>/dev/null
+wait "${busy[@]}" 2>/dev/null || true
+rm -f "$KB_PRINT_OUT/.fail"
+kb_write_start_file '08\r\n10\r\n10\r\n'
 
 # ---- A held job: --wait-timeout ends the wait, says held, even with -q ----
 lpadmin -p kbtest -o job-hold-until-default=indefinite
