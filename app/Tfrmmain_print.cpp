@@ -258,15 +258,30 @@ void Tfrmmain::watchJobs() {
     // position back to the first of them, as long as no later run has moved it. The list is brought up
     // to date before anything is shown: the timer goes on while a message box is open, and a look then
     // must find nothing to tell twice.
+    // A held job or a printer that stopped or needs attention is told once too: the labels wait in
+    // the queue, and only someone at the printer or the queue can let them through.
     struct Tell {
-        std::vector<std::size_t> failed, lost;
+        std::vector<std::size_t> failed, lost, held, waiting;
+        std::vector<std::string> heldWhy, printerWhy;
+        bool printerStopped = false;
         WatchedRun run;
     };
     std::vector<Tell> tells;
     for (WatchedRun& run : m_watched) {
         const WatchNews news = run.watch.poll(run.queue, m_watchClock.elapsed());
         m_log.appendEnded(run.rows, run.watch, news);
-        Tell tell{{}, {}, run};
+        Tell tell{{}, {}, news.held, {}, {}, {}, false, run};
+        for (std::size_t i : news.held)
+            for (const std::string& why : run.watch.status(i).reasons)
+                tell.heldWhy.push_back(why);
+        if (news.printerChanged) {
+            tell.printerWhy = blockingReasons(news.printer.reasons);
+            tell.printerStopped = news.printer.stopped;
+            if (tell.printerStopped) // "stopped" says it already
+                std::erase_if(tell.printerWhy, [](const std::string& r) { return r.starts_with("paused"); });
+            if (tell.printerStopped || !tell.printerWhy.empty())
+                tell.waiting = run.watch.open();
+        }
         for (std::size_t i : news.ended) {
             const JobState state = run.watch.status(i).state;
             if (jobFailed(state))
@@ -274,7 +289,7 @@ void Tfrmmain::watchJobs() {
             else if (state == JobState::Lost)
                 tell.lost.push_back(i);
         }
-        if (!tell.failed.empty() || !tell.lost.empty())
+        if (!tell.failed.empty() || !tell.lost.empty() || !tell.held.empty() || !tell.waiting.empty())
             tells.push_back(std::move(tell));
     }
     std::erase_if(m_watched, [](const WatchedRun& run) { return run.watch.over(); });
@@ -294,6 +309,25 @@ void Tfrmmain::watchJobs() {
                                              run.numbering));
             return lines.join(QStringLiteral("、"));
         };
+        const auto because = [](const std::vector<std::string>& reasons) {
+            QStringList words;
+            for (const std::string& word : reasonWords(reasons, Wording::Japanese))
+                words << QString::fromStdString(word);
+            return words.isEmpty() ? QString() : QStringLiteral("（%1）").arg(words.join(QStringLiteral("、")));
+        };
+        if (!t.held.empty())
+            m_services.dialogs.message(
+                this, QStringLiteral("プリンター「%1」で次のラベルのジョブが保留されています%2：%3。"
+                                     "保留が解除されると印刷されます。")
+                          .arg(run.queue.name(), because(t.heldWhy), sheets(t.held)));
+        if (!t.waiting.empty())
+            m_services.dialogs.message(
+                this, (t.printerStopped ? QStringLiteral("プリンター「%1」が停止しています%2。")
+                                        : QStringLiteral("プリンター「%1」が印刷できない状態です%2。"))
+                              .arg(run.queue.name(), because(t.printerWhy)) +
+                          QStringLiteral("次のラベルはキューで待っていて、プリンターが印刷できるようになると"
+                                         "印刷されます：%1。")
+                              .arg(sheets(t.waiting)));
         if (!t.lost.empty()) {
             // The print system could no longer be asked: the labels may or may not be on paper, and
             // moving the position back could print over them.

@@ -65,40 +65,9 @@ QString againArguments(const Options& o, const RunAccount& run, std::size_t from
 
 // A spooler's reason keywords in words: "media-empty-error" is "out of paper".
 QString reasonWords(const std::vector<std::string>& reasons) {
-    static const std::pair<const char*, const char*> words[] = {
-        {"job-hold-until-specified", "held until released"},
-        {"job-hold-until", "held until released"},
-        {"job-held", "held"},
-        {"paused", "stopped"},
-        {"media-empty", "out of paper"},
-        {"media-needed", "paper needed"},
-        {"media-jam", "paper jam"},
-        {"offline", "off or offline"},
-        {"shutdown", "off"},
-        {"door-open", "door open"},
-        {"cover-open", "cover open"},
-        {"toner-empty", "out of toner"},
-        {"marker-supply-empty", "out of ink or toner"},
-        {"toner-low", "toner low"},
-        {"connecting-to-device", "not answering"},
-        {"user-intervention", "needs attention"},
-        {"printer-stopped", "printer stopped"},
-    };
     QStringList out;
-    for (std::string r : reasons) {
-        // The severity suffix changes nothing of what the user must do.
-        for (const char* suffix : {"-error", "-warning", "-report"})
-            if (r.size() > std::strlen(suffix) && r.ends_with(suffix))
-                r.erase(r.size() - std::strlen(suffix));
-        QString word = QString::fromStdString(r);
-        for (const auto& [keyword, text] : words)
-            if (r == keyword) {
-                word = QLatin1String(text);
-                break;
-            }
-        if (!out.contains(word))
-            out << word;
-    }
+    for (const std::string& word : kb::reasonWords(reasons, Wording::English))
+        out << QString::fromStdString(word);
     return out.join(QStringLiteral(", "));
 }
 

@@ -1,6 +1,7 @@
 #include "print/PrintRun.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "settings/Error.h"
@@ -197,6 +198,82 @@ std::vector<std::size_t> JobWatch::open() const {
         if (!ended(i))
             sheets.push_back(i);
     return sheets;
+}
+
+// ---- the spooler's reasons in words ----
+
+namespace {
+
+struct ReasonWord {
+    std::string_view keyword; // without its severity suffix
+    const char* english;
+    const char* japanese;
+    bool blocks; // the printer will not print until someone acts
+};
+
+constexpr ReasonWord Reasons[] = {
+    {"job-hold-until-specified", "held until released", "解除されるまで保留", true},
+    {"job-hold-until", "held until released", "解除されるまで保留", true},
+    {"job-held", "held", "保留", true},
+    {"paused", "stopped", "停止", true},
+    {"printer-stopped", "printer stopped", "プリンター停止", true},
+    {"media-empty", "out of paper", "用紙切れ", true},
+    {"media-needed", "paper needed", "用紙が必要", true},
+    {"media-jam", "paper jam", "紙詰まり", true},
+    {"offline", "off or offline", "電源が切れているかオフライン", true},
+    {"shutdown", "off", "電源オフ", true},
+    {"door-open", "door open", "扉が開いています", true},
+    {"cover-open", "cover open", "カバーが開いています", true},
+    {"toner-empty", "out of toner", "トナー切れ", true},
+    {"marker-supply-empty", "out of ink or toner", "インクまたはトナー切れ", true},
+    {"toner-low", "toner low", "トナー残りわずか", false},
+    {"connecting-to-device", "not answering", "応答がありません", true},
+    {"user-intervention", "needs attention", "操作が必要です", true},
+};
+
+// A keyword and its severity: "media-empty-error" is media-empty, an error. A keyword without a
+// suffix is an error, as the print protocol has it.
+struct Reason {
+    std::string_view keyword;
+    bool error;
+    const ReasonWord* known;
+};
+
+Reason parse(std::string_view r) {
+    Reason reason{r, true, nullptr};
+    for (std::string_view suffix : {"-error", "-warning", "-report"})
+        if (r.size() > suffix.size() && r.ends_with(suffix)) {
+            reason.keyword = r.substr(0, r.size() - suffix.size());
+            reason.error = suffix == "-error";
+            break;
+        }
+    for (const ReasonWord& w : Reasons)
+        if (w.keyword == reason.keyword)
+            reason.known = &w;
+    return reason;
+}
+
+} // namespace
+
+std::vector<std::string> reasonWords(const std::vector<std::string>& reasons, Wording wording) {
+    std::vector<std::string> words;
+    for (const std::string& r : reasons) {
+        const Reason reason = parse(r);
+        std::string word = !reason.known                 ? std::string(reason.keyword)
+                           : wording == Wording::English ? reason.known->english
+                                                         : reason.known->japanese;
+        if (std::find(words.begin(), words.end(), word) == words.end())
+            words.push_back(std::move(word));
+    }
+    return words;
+}
+
+std::vector<std::string> blockingReasons(const std::vector<std::string>& reasons) {
+    std::vector<std::string> blocking;
+    for (const std::string& r : reasons)
+        if (const Reason reason = parse(r); reason.error || (reason.known && reason.known->blocks))
+            blocking.push_back(r);
+    return blocking;
 }
 
 } // namespace kb

@@ -157,4 +157,13 @@ class JobWatch {
     QueueState m_printerTold{true, true, false, true, {}}; // what was told last: at first, a ready printer
 };
 
+// The spooler's reason keywords in the user's words, each once and in their order:
+// "media-empty-error" is "out of paper" for the command and 「用紙切れ」 for the window. A keyword
+// without words of its own stands as it is.
+enum class Wording { English, Japanese };
+std::vector<std::string> reasonWords(const std::vector<std::string>& reasons, Wording wording);
+// The reasons that keep the labels from the paper until someone acts (out of paper, off, a jam, an
+// error), without those that are only notes (toner low, a warning or report the user need not act on).
+std::vector<std::string> blockingReasons(const std::vector<std::string>& reasons);
+
 } // namespace kb

@@ -453,3 +453,35 @@ TEST(PrintRun, JobWatch) {
         EXPECT_EQ(watch.over(), row.over);
     }
 }
+
+// The spooler's reason keywords as each front end words them, and which of them keep the labels
+// from the paper until someone acts (the window tells only those).
+TEST(PrintRun, ReasonWords) {
+    using Words = std::vector<std::string>;
+    struct Row {
+        const char* name;
+        Words reasons, english, japanese, blocking;
+    };
+    const Row rows[] = {
+        {"a severity suffix changes no word", {"media-empty-error", "offline-report"},
+         {"out of paper", "off or offline"}, {"用紙切れ", "電源が切れているかオフライン"},
+         {"media-empty-error", "offline-report"}},
+        {"two keywords, one word: said once", {"job-hold-until-specified", "job-hold-until"},
+         {"held until released"}, {"解除されるまで保留"}, {"job-hold-until-specified", "job-hold-until"}},
+        {"a note is worded but blocks nothing", {"toner-low-report", "toner-low-warning"}, {"toner low"},
+         {"トナー残りわずか"}, {}},
+        {"unknown: the keyword itself; an error or no suffix blocks, a warning does not",
+         {"fuser-over-temp-error", "interpreter-resource-unavailable", "spool-area-full-warning"},
+         {"fuser-over-temp", "interpreter-resource-unavailable", "spool-area-full"},
+         {"fuser-over-temp", "interpreter-resource-unavailable", "spool-area-full"},
+         {"fuser-over-temp-error", "interpreter-resource-unavailable"}},
+        {"a suffix alone is a keyword", {"-error"}, {"-error"}, {"-error"}, {"-error"}},
+        {"nothing to say", {}, {}, {}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(reasonWords(row.reasons, Wording::English), row.english);
+        EXPECT_EQ(reasonWords(row.reasons, Wording::Japanese), row.japanese);
+        EXPECT_EQ(blockingReasons(row.reasons), row.blocking);
+    }
+}
