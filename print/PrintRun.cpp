@@ -229,6 +229,7 @@ constexpr ReasonWord Reasons[] = {
     {"toner-low", "toner low", "トナー残りわずか", false},
     {"connecting-to-device", "not answering", "応答がありません", true},
     {"user-intervention", "needs attention", "操作が必要です", true},
+    {"error", "printer error", "プリンターのエラー", true}, // the Windows spooler's word
 };
 
 // A keyword and its severity: "media-empty-error" is media-empty, an error. A keyword without a
