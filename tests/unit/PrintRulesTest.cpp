@@ -475,7 +475,6 @@ TEST(PrintRun, ReasonWords) {
          {"fuser-over-temp", "interpreter-resource-unavailable", "spool-area-full"},
          {"fuser-over-temp", "interpreter-resource-unavailable", "spool-area-full"},
          {"fuser-over-temp-error", "interpreter-resource-unavailable"}},
-        {"a suffix alone is a keyword", {"-error"}, {"-error"}, {"-error"}, {"-error"}},
         {"the Windows spooler's bare error", {"error"}, {"printer error"}, {"プリンターのエラー"}, {"error"}},
         {"nothing to say", {}, {}, {}, {}},
     };

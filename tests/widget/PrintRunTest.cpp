@@ -427,33 +427,28 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
 
     // While the window watches its jobs: a job the queue holds, then the printer stopped under it.
     // Each is told once, in a message naming the printer, why, and the labels that wait.
-    const auto told = [&](const QString& words) {
-        return std::count_if(dialogs.messages.begin(), dialogs.messages.end(),
-                             [&](const QString& m) { return m.contains(words); });
+    const auto toldOnce = [&](const char16_t* words) { // the one message that says `words`, or none
+        QStringList said;
+        for (const QString& m : dialogs.messages)
+            if (m.contains(QString::fromUtf16(words)))
+                said << m;
+        return said.size() == 1 ? said.front() : QString();
     };
     run("lpadmin", {QStringLiteral("-p"), dialogs.queue, QStringLiteral("-o"),
                     QStringLiteral("job-hold-until-default=indefinite")});
     dialogs.messages.clear();
     QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return told(QStringLiteral("保留されています")) > 0; }, 10000));
-    for (const QString& m : dialogs.messages)
-        if (m.contains(QStringLiteral("保留されています"))) {
-            EXPECT_TRUE(m.contains(QStringLiteral("プリンター「kbtest」")) &&
-                        m.contains(QStringLiteral("（解除されるまで保留）")) &&
-                        m.contains(QStringLiteral("1 枚目（位置 ")))
-                << m.toStdString();
-        }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !toldOnce(u"保留されています").isEmpty(); }, 10000));
     run("cupsdisable", {dialogs.queue});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return told(QStringLiteral("停止しています")) > 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !toldOnce(u"停止しています").isEmpty(); }, 10000));
     QTest::qWait(2500); // further looks tell nothing again
-    EXPECT_EQ(told(QStringLiteral("保留されています")), 1);
-    EXPECT_EQ(told(QStringLiteral("停止しています")), 1);
-    for (const QString& m : dialogs.messages)
-        if (m.contains(QStringLiteral("停止しています"))) {
-            EXPECT_TRUE(m.contains(QStringLiteral("プリンター「kbtest」が停止しています。")) &&
-                        m.contains(QStringLiteral("キューで待って")) && m.contains(QStringLiteral("1 枚目")))
-                << m.toStdString();
-        }
+    const QString heldJob = toldOnce(u"保留されています"), stopped = toldOnce(u"停止しています");
+    EXPECT_TRUE(heldJob.contains(QStringLiteral("プリンター「kbtest」")) &&
+                heldJob.contains(QStringLiteral("（解除されるまで保留）")) && heldJob.contains(QStringLiteral("1 枚目（位置 ")))
+        << heldJob.toStdString();
+    EXPECT_TRUE(stopped.contains(QStringLiteral("プリンター「kbtest」が停止しています。")) &&
+                stopped.contains(QStringLiteral("1 枚目（位置 ")))
+        << stopped.toStdString();
     run("cancel", {QStringLiteral("-a"), dialogs.queue});
     run("cupsenable", {dialogs.queue});
     run("lpadmin", {QStringLiteral("-p"), dialogs.queue, QStringLiteral("-o"),
