@@ -29,6 +29,7 @@ enum class Value { None, Required, Optional };
 struct OptionSpec {
     const char* name;
     Value value;
+    bool Options::*turnsOn = nullptr; // an option without a value: the switch it turns on
 };
 
 constexpr OptionSpec LongOptions[] = {
@@ -42,16 +43,16 @@ constexpr OptionSpec LongOptions[] = {
     {"background", Value::Required},
     {"printer", Value::Required},
     {"output", Value::Required},
-    {"list", Value::None},
-    {"no-wait", Value::None},
+    {"list", Value::None, &Options::list},
+    {"no-wait", Value::None, &Options::noWait},
     {"wait-timeout", Value::Required},
     {"history", Value::Optional},
-    {"again", Value::None},
+    {"again", Value::None, &Options::again},
     {"start-file", Value::Required},
-    {"quiet", Value::None},
-    {"utf8", Value::None},
-    {"help", Value::None},
-    {"version", Value::None},
+    {"quiet", Value::None, &Options::quiet},
+    {"utf8", Value::None, &Options::utf8},
+    {"help", Value::None, &Options::help},
+    {"version", Value::None, &Options::version},
 };
 
 const OptionSpec* findLong(const QString& name) {
@@ -126,9 +127,19 @@ std::string sjisText(const QString& what, const QString& text) {
                       .arg(bad.toUcs4().value(0), 4, 16, QLatin1Char('0'))};
 }
 
-void applyOption(Options& o, const QString& name, const std::optional<QString>& value) {
+void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString>& value) {
+    if (spec.turnsOn) {
+        o.*spec.turnsOn = true;
+        return;
+    }
+    const QString name = QLatin1String(spec.name);
     const QString what = QStringLiteral("--") + name;
     const QString v = value.value_or(QString());
+    const auto named = [&](const char* thing) { // a queue's or file's name: never empty
+        if (v.isEmpty())
+            throw Refusal{QStringLiteral("%1: no %2 named").arg(what, QLatin1String(thing))};
+        return v;
+    };
     if (name == QLatin1String("date")) {
         o.date = true;
         o.dateText.reset();
@@ -158,35 +169,15 @@ void applyOption(Options& o, const QString& name, const std::optional<QString>& 
     } else if (name == QLatin1String("background")) {
         o.backColour = colour(what, v, backColourItems());
     } else if (name == QLatin1String("printer")) {
-        if (v.isEmpty())
-            throw Refusal{what + QStringLiteral(": no queue named")};
-        o.printer = v;
+        o.printer = named("queue");
     } else if (name == QLatin1String("output")) {
-        if (v.isEmpty())
-            throw Refusal{what + QStringLiteral(": no file named")};
-        o.output = v;
+        o.output = named("file");
     } else if (name == QLatin1String("start-file")) {
-        if (v.isEmpty())
-            throw Refusal{what + QStringLiteral(": no file named")};
-        o.startFile = v;
-    } else if (name == QLatin1String("list")) {
-        o.list = true;
-    } else if (name == QLatin1String("no-wait")) {
-        o.noWait = true;
+        o.startFile = named("file");
     } else if (name == QLatin1String("history")) {
         o.history = value ? integerIn(what, v, 1, MaxHistory) : DefaultHistory;
-    } else if (name == QLatin1String("again")) {
-        o.again = true;
     } else if (name == QLatin1String("wait-timeout")) {
         o.waitTimeout = integerIn(what, v, 1, MaxWaitSeconds);
-    } else if (name == QLatin1String("quiet")) {
-        o.quiet = true;
-    } else if (name == QLatin1String("utf8")) {
-        o.utf8 = true;
-    } else if (name == QLatin1String("help")) {
-        o.help = true;
-    } else if (name == QLatin1String("version")) {
-        o.version = true;
     }
 }
 
@@ -229,7 +220,7 @@ void parseInto(Options& o, const QStringList& args) {
                 throw Refusal{QStringLiteral("--%1: a value is missing").arg(name)};
             value = args[++i];
         }
-        applyOption(o, name, value);
+        applyOption(o, *spec, value);
     }
     if (o.help || o.version)
         return;
