@@ -119,6 +119,7 @@ TEST(PrintCommand, RefusedArgumentsPrintAndStoreNothing) {
         {qargs({"--list=yes", "A"}), "--list"},
         {qargs({"--list", "-o", "x.pdf", "A"}), "--list"},
         {qargs({"--printer=", "A"}), "--printer"},
+        {qargs({"--start-file=", "A"}), "--start-file"},
     };
     for (const auto& [args, named] : rows) {
         SCOPED_TRACE(args.join(' ').toStdString());
