@@ -157,6 +157,27 @@ enum Column : std::size_t {
     Detail
 };
 
+// The queued sheet of each job, by printer and job number, so that a later row of the same job gives
+// it the state its job ended in. A job the spooler never named ("0") has no later row.
+class JobIndex {
+  public:
+    void queued(std::string_view printer, std::string_view job, std::size_t sheet) {
+        if (job != "0")
+            m_sheets[key(printer, job)] = sheet;
+    }
+    std::optional<std::size_t> find(std::string_view printer, std::string_view job) {
+        const auto it = m_sheets.find(key(printer, job));
+        return it == m_sheets.end() ? std::nullopt : std::optional(it->second);
+    }
+
+  private:
+    const std::string& key(std::string_view printer, std::string_view job) {
+        return m_key.assign(printer).append(1, '\n').append(job);
+    }
+    std::unordered_map<std::string, std::size_t> m_sheets;
+    std::string m_key; // kept, so that a look-up allocates nothing
+};
+
 bool isHeader(const std::vector<std::string_view>& f) {
     return f[Time] == "time" && f[Program] == "program";
 }
@@ -170,14 +191,6 @@ LedgerRow rowOf(const std::vector<std::string_view>& f) {
 
 } // namespace
 
-std::vector<std::vector<std::string>> parseCsv(std::string_view text) {
-    std::vector<std::vector<std::string>> records;
-    forEachRecord(text, [&](const std::vector<std::string_view>& fields, std::size_t count) {
-        records.emplace_back(fields.begin(), fields.begin() + static_cast<std::ptrdiff_t>(count));
-    });
-    return records;
-}
-
 std::vector<LedgerRow> ledgerRows(std::string_view text) {
     std::vector<LedgerRow> rows;
     forEachRecord(text, [&](const std::vector<std::string_view>& f, std::size_t count) {
@@ -189,21 +202,14 @@ std::vector<LedgerRow> ledgerRows(std::string_view text) {
 
 std::vector<LedgerSheet> ledgerSheets(const std::vector<LedgerRow>& rows) {
     std::vector<LedgerSheet> sheets;
-    // The later row of a job names the queued row by printer and job.
-    std::unordered_map<std::string, std::size_t> byJob;
-    byJob.reserve(rows.size());
-    std::string key;
+    JobIndex jobs;
     for (const LedgerRow& r : rows) {
-        key.assign(r.printer).append(1, '\n').append(r.job);
         if (r.state == "queued") {
-            if (r.job != "0")
-                byJob[key] = sheets.size();
+            jobs.queued(r.printer, r.job, sheets.size());
             sheets.push_back(LedgerSheet{r, r.state, r.detail});
-            continue;
-        }
-        if (const auto it = byJob.find(key); it != byJob.end()) {
-            sheets[it->second].state = r.state;
-            sheets[it->second].detail = r.detail;
+        } else if (const auto i = jobs.find(r.printer, r.job)) {
+            sheets[*i].state = r.state;
+            sheets[*i].detail = r.detail;
         }
     }
     return sheets;
@@ -241,17 +247,15 @@ std::optional<Repeat> firstRepeat(const std::vector<std::string_view>& ledgers, 
         std::string state, detail;
     };
     std::vector<Candidate> candidates;
-    std::unordered_map<std::string, std::size_t> byJob;
-    std::string key;
+    JobIndex jobs;
     for (const std::string_view text : ledgers) {
         forEachRecord(text, [&](const std::vector<std::string_view>& f, std::size_t count) {
             if (count != Columns)
                 return;
-            key.assign(f[Printer]).append(1, '\n').append(f[Job]);
             if (f[State] != "queued") {
-                if (const auto it = byJob.find(key); it != byJob.end()) {
-                    candidates[it->second].state = f[State];
-                    candidates[it->second].detail = f[Detail];
+                if (const auto i = jobs.find(f[Printer], f[Job])) {
+                    candidates[*i].state = f[State];
+                    candidates[*i].detail = f[Detail];
                 }
                 return;
             }
@@ -269,8 +273,7 @@ std::optional<Repeat> firstRepeat(const std::vector<std::string_view>& ledgers, 
             const LabelText& lastLabel = label(*b);
             if (lastLabel.line1 != f[LastLine1] || lastLabel.line2 != f[LastLine2])
                 return;
-            if (f[Job] != "0")
-                byJob[key] = candidates.size();
+            jobs.queued(f[Printer], f[Job], candidates.size());
             candidates.push_back(Candidate{from, to, rowOf(f), "queued", ""});
         });
     }

@@ -24,6 +24,7 @@ struct LedgerRow {
     std::string firstSerial, lastSerial;                      // empty when the run is not numbered
     std::string state;                                        // queued, printed, failed or unknown
     std::string detail; // for failed: aborted, cancelled or stopped; for unknown: why
+    bool operator==(const LedgerRow&) const = default;
 };
 
 // The column names, in order: the header row.
@@ -34,11 +35,9 @@ const std::vector<std::string>& ledgerColumns();
 std::string csvRecord(const std::vector<std::string>& fields);
 std::string csvRecord(const LedgerRow& row);
 
-// The records of a CSV text (a leading UTF-8 byte-order mark skipped). A record cut short by the end of
-// the text (a write that a crash interrupted) is dropped.
-std::vector<std::vector<std::string>> parseCsv(std::string_view text);
-
-// The rows of a ledger's text; the header and records of another width are skipped.
+// The rows of a ledger's text (a leading UTF-8 byte-order mark skipped); the header, records of
+// another width and a record cut short by the end of the text (a write that a crash interrupted) are
+// skipped.
 std::vector<LedgerRow> ledgerRows(std::string_view text);
 
 // A sheet as the ledger knows it in the end: its queued row, with the state its job ended in.
