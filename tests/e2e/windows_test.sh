@@ -380,17 +380,6 @@ printf '\xEF\xBB\xBF12\r\n09\r\n11\r\n' >"$WIN/StartFile.txt"
 japanese cli windows --list A
 kb_check "a UTF-8 byte-order mark: read past (${rc[windows]}: $(cat "$KB_ROOT/err-windows"))" [ "${rc[windows]}" = 0 ]
 kb_check "... position 12 read" grep -q $'^1\t12\t' "$KB_ROOT/out-windows"
-printf '\xFF\xFE1\x002\x00\r\x00\n\x00' >"$WIN/StartFile.txt"
-cli windows --utf8 --list A
-kb_check "UTF-16: refused with status 6 (${rc[windows]})" [ "${rc[windows]}" = 6 ]
-kb_check "... naming the file and how to save it" grep -q 'StartFile.txt は UTF-16 で保存されています。.*ANSI（Shift-JIS）' "$KB_ROOT/err-windows"
-kb_start_wine_app "$WIN/Kestrelbox.exe"
-pid=$KB_APP_PID
-box=$(kb_wait_window Kestrelbox 60 "$pid") || kb_fail "UTF-16: no error box"
-kb_focus "$box"
-kb_key Return
-kb_wait_exit "$pid" 10 || kb_fail "UTF-16: the window still runs after its message"
-kb_check "UTF-16: the window ends with the start file's status 6 (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 6 ]
 
 # ---- A start right after "End" ----
 # The copy that is closing takes no more hand-overs: a start 0.3 s after "End" opens its own window

@@ -21,7 +21,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-// (Removed and made again: e2e_hold.)
+// (A file removed and made again is one renamed over: the old one is gone before the new one is there.)
 enum class Before { OwnWrite, RenamedOver, InPlace, Removed, RunHeld };
 
 } // namespace
