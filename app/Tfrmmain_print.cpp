@@ -313,7 +313,8 @@ void Tfrmmain::watchJobs() {
             QStringList words;
             for (const std::string& word : reasonWords(reasons, Wording::Japanese))
                 words << QString::fromStdString(word);
-            return words.isEmpty() ? QString() : QStringLiteral("（%1）").arg(words.join(QStringLiteral("、")));
+            return words.isEmpty() ? QString()
+                                   : QStringLiteral("（%1）").arg(words.join(QStringLiteral("、")));
         };
         if (!t.held.empty())
             m_services.dialogs.message(

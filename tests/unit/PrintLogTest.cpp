@@ -89,68 +89,58 @@ TEST(PrintLog, SheetsTakeTheirJobsEnd) {
 // A numbered run of serials first..last against sheets printed before: the first repeated label,
 // when the lines are the same as on paper (stem, date, number); failed sheets and other labels aside.
 TEST(PrintLog, FirstRepeat) {
-    const auto abc = [](std::int32_t n) { return LabelText{"HELLO", "ABC-" + std::to_string(n)}; };
-    const auto dated = [](std::int32_t n) {
-        return LabelText{"HELLO", "ABC-" + std::to_string(n) + " 26/12/09"};
+    struct Sheet {
+        std::string first, last, stem, state; // its serials and stem; how its job ended
     };
     struct Row {
         const char* name;
-        std::vector<std::string> sheets;
+        std::vector<Sheet> sheets; // the first in the older ledger, the rest in the current one
         std::int32_t first, last;
-        std::function<LabelText(std::int32_t)> labels;
-        std::int32_t repeated;         // 0: none
-        std::int32_t lastRepeated = 0; // 0: the same as repeated's sheet's last in the run
-    };
-    // A sheet as the ledger holds it: its queued row, then its job's end (none while queued).
-    const auto sheet = [](LedgerRow r, std::string state) {
-        std::string text = csvRecord(r);
-        if (state != "queued") {
-            r.state = state;
-            text += csvRecord(r);
-        }
-        return text;
+        std::string stem; // the run's, and " 26/12/09" after the number when dated
+        bool dated;
+        std::int32_t repeated, lastRepeated; // 0: none
     };
     const Row rows[] = {
-        {"same labels", {sheet(row("1", "queued"), "printed")}, 1, 6, abc, 1, 6},
-        {"still queued counts", {sheet(row("1", "queued"), "queued")}, 4, 9, abc, 4, 6},
-        {"failed does not count", {sheet(row("1", "queued"), "failed")}, 1, 6, abc, 0},
-        {"the date differs", {sheet(row("1", "queued"), "printed")}, 1, 6, dated, 0},
-        {"another stem", {sheet(row("1", "queued", "1", "6", "XYZ-"), "printed")}, 1, 6, abc, 0},
-        {"unnumbered sheets", {sheet(row("1", "queued", "", "", "ABC"), "printed")}, 1, 6, abc, 0},
+        {"same labels", {{"1", "6", "ABC-", "printed"}}, 1, 6, "ABC-", false, 1, 6},
+        {"still queued counts", {{"1", "6", "ABC-", "queued"}}, 4, 9, "ABC-", false, 4, 6},
+        {"failed does not count", {{"1", "6", "ABC-", "failed"}}, 1, 6, "ABC-", false, 0, 0},
+        {"the date differs", {{"1", "6", "ABC-", "printed"}}, 1, 6, "ABC-", true, 0, 0},
+        {"another stem", {{"1", "6", "XYZ-", "printed"}}, 1, 6, "ABC-", false, 0, 0},
+        {"unnumbered sheets", {{"", "", "ABC", "printed"}}, 1, 6, "ABC-", false, 0, 0},
         // A stem with a comma and quotes: read back from its quoted field.
-        {"quoted stem",
-         {sheet(row("1", "queued", "1", "6", "A,\"B\"-"), "printed")},
-         2,
-         3,
-         [](std::int32_t n) {
-             return LabelText{"HELLO", "A,\"B\"-" + std::to_string(n)};
-         },
-         2},
+        {"quoted stem", {{"1", "6", "A,\"B\"-", "printed"}}, 2, 3, "A,\"B\"-", false, 2, 3},
         // Of two sheets, the lowest repeated serial is named, with its sheet.
         {"two sheets",
-         {sheet(row("1", "queued", "20", "25"), "printed"), sheet(row("2", "queued", "3", "8"), "printed")},
+         {{"20", "25", "ABC-", "printed"}, {"3", "8", "ABC-", "printed"}},
          5,
          30,
-         abc,
+         "ABC-",
+         false,
          5,
          8},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        // The sheets in two ledgers, older and current, as the files hold them.
+        const auto labels = [&](std::int32_t n) {
+            return LabelText{"HELLO", r.stem + std::to_string(n) + (r.dated ? " 26/12/09" : "")};
+        };
+        // The ledgers as the files hold them: each sheet's queued row, then its job's end if any.
         std::string older = csvRecord(ledgerColumns()), current = "\xEF\xBB\xBF" + csvRecord(ledgerColumns());
-        for (std::size_t i = 0; i < r.sheets.size(); ++i)
-            (i == 0 ? older : current) += r.sheets[i];
-        const auto repeat = firstRepeat({older, current}, r.first, r.last, r.labels);
+        for (std::size_t i = 0; i < r.sheets.size(); ++i) {
+            const Sheet& s = r.sheets[i];
+            LedgerRow queued = row(std::to_string(i + 1), "queued", s.first, s.last, s.stem);
+            (i == 0 ? older : current) += csvRecord(queued);
+            if (s.state != "queued")
+                (i == 0 ? older : current) += csvRecord(row(std::to_string(i + 1), s.state));
+        }
+        const auto repeat = firstRepeat({older, current}, r.first, r.last, labels);
         ASSERT_EQ(repeat.has_value(), r.repeated != 0);
         if (repeat) {
             EXPECT_EQ(repeat->serial, r.repeated);
-            EXPECT_EQ(repeat->label, r.labels(r.repeated));
+            EXPECT_EQ(repeat->label, labels(r.repeated));
             EXPECT_EQ(repeat->sheet.row.printer, "kbtest");
-            if (r.lastRepeated) {
-                EXPECT_EQ(repeat->lastSerial, r.lastRepeated);
-                EXPECT_EQ(repeat->lastLabel, r.labels(r.lastRepeated));
-            }
+            EXPECT_EQ(repeat->lastSerial, r.lastRepeated);
+            EXPECT_EQ(repeat->lastLabel, labels(r.lastRepeated));
         }
     }
 }

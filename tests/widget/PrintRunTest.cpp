@@ -444,7 +444,8 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
     QTest::qWait(2500); // further looks tell nothing again
     const QString heldJob = toldOnce(u"保留されています"), stopped = toldOnce(u"停止しています");
     EXPECT_TRUE(heldJob.contains(QStringLiteral("プリンター「kbtest」")) &&
-                heldJob.contains(QStringLiteral("（解除されるまで保留）")) && heldJob.contains(QStringLiteral("1 枚目（位置 ")))
+                heldJob.contains(QStringLiteral("（解除されるまで保留）")) &&
+                heldJob.contains(QStringLiteral("1 枚目（位置 ")))
         << heldJob.toStdString();
     EXPECT_TRUE(stopped.contains(QStringLiteral("プリンター「kbtest」が停止しています。")) &&
                 stopped.contains(QStringLiteral("1 枚目（位置 ")))
