@@ -277,8 +277,6 @@ void Tfrmmain::watchJobs() {
         if (news.printerChanged) {
             tell.printerWhy = blockingReasons(news.printer.reasons);
             tell.printerStopped = news.printer.stopped;
-            if (tell.printerStopped) // "stopped" says it already
-                std::erase_if(tell.printerWhy, [](const std::string& r) { return r.starts_with("paused"); });
             if (tell.printerStopped || !tell.printerWhy.empty())
                 tell.waiting = run.watch.open();
         }

@@ -174,6 +174,9 @@ WatchNews JobWatch::poll(RunQueue& queue, std::int64_t nowMs) {
         // when what it reports changes.
         QueueState printer = queue.state();
         printer.reasons = userReasons(std::move(printer.reasons));
+        // A stopped printer's "paused" says again what `stopped` says.
+        if (printer.stopped)
+            std::erase_if(printer.reasons, [](const std::string& r) { return r.starts_with("paused"); });
         if (printer.reachable &&
             (printer.stopped != m_printerTold.stopped || printer.reasons != m_printerTold.reasons)) {
             news.printerChanged = printer.stopped || !printer.reasons.empty();

@@ -422,6 +422,12 @@ TEST(PrintRun, JobWatch) {
         {"spooler restarted", {{silent, silent, silent, done}}, ready, {"", "", "", "E0C"}, true},
         // Held and out of paper: each told once; the spooler's own bookkeeping is no trouble.
         {"held, out of paper", {{held}, {pending}}, noPaper, {"H0P", "", ""}, false},
+        // Stopped: its "paused" says nothing more.
+        {"stopped, out of paper",
+         {{pending}},
+         {true, true, true, true, {"paused", "media-empty-error"}},
+         {"P", ""},
+         false},
         {"job never named", {{}}, ready, {"E0U"}, true},
     };
     const char how[] = {'?', '?', '?', '?', 'A', 'A', 'A', 'C', 'L'}; // by JobState; Unknown below
@@ -484,7 +490,6 @@ TEST(PrintRun, ReasonWords) {
          {"fuser-over-temp", "interpreter-resource-unavailable", "spool-area-full"},
          {"fuser-over-temp-error", "interpreter-resource-unavailable"}},
         {"the Windows spooler's bare error", {"error"}, {"printer error"}, {"プリンターのエラー"}, {"error"}},
-        {"nothing to say", {}, {}, {}, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
