@@ -46,15 +46,14 @@ bool PrintLogFile::append(const LedgerRow& row) {
             return fail(QStringLiteral("%1 → %2").arg(m_path, m_older));
     }
     QFile file(m_path);
-    const bool fresh = !file.exists() || QFileInfo(m_path).size() == 0;
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
         return fail(file.errorString());
     QByteArray bytes;
-    if (fresh) {
+    if (file.size() == 0) {
         // Excel reads UTF-8 only with the mark; the header names the columns for any reader.
         bytes = Bom;
         bytes += QByteArray::fromStdString(csvRecord(ledgerColumns()));
-    } else if (file.size() > 0 && file.seek(file.size() - 1) && file.read(1) != "\n") {
+    } else if (file.seek(file.size() - 1) && file.read(1) != "\n") {
         // A row that a crash cut short ends here, so that this one starts a record of its own.
         bytes = "\r\n";
     }
