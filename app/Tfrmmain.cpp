@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -172,8 +173,7 @@ void fitCaption(QLabel* label, int rightEdge) {
 
 Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
     : QWidget(parent), entry(services.clock), m_services(services),
-      m_startFile(systemPath(services.appFolder + QStringLiteral("StartFile.txt"))),
-      m_log(services.appFolder) {
+      m_startFile(systemPath(services.appFolder + QStringLiteral("StartFile.txt"))) {
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(QStringLiteral("Main"));
     setWindowIcon(QIcon(QPixmap::fromImage(picture("icon"))));
@@ -193,7 +193,16 @@ Tfrmmain::Tfrmmain(const Services& services, QWidget* parent)
 Tfrmmain::~Tfrmmain() = default;
 
 bool Tfrmmain::holdStartFile() {
-    const StartFileHold::State state = m_hold->take();
+    StartFileHold::State state = StartFileHold::State::Held;
+    try {
+        state = m_hold->take();
+    } catch (const HoldFileError& e) {
+        // The hold file, not the start file, is what cannot be opened: named so the user looks there.
+        throw Error(
+            QStringLiteral("スタートファイルのロックファイル「%1」を開けません：%2")
+                .arg(QDir::toNativeSeparators(QString::fromStdString(e.path())), QString::fromUtf8(e.what()))
+                .toStdString());
+    }
     if (state == StartFileHold::State::Held)
         return true;
     if (state == StartFileHold::State::Moved || state == StartFileHold::State::ChangedOutside)
@@ -289,12 +298,11 @@ void Tfrmmain::buildSheetScreen() {
     QWidget* p = pnlRect;
     const QFont labelFont = uiFont(Face::PGothic, 13, true);
 
-    // The sheet map: 30 cells, two columns of 15 rows, with the picture that takes the mouse above them.
-    for (int position = 1; position <= 30; ++position) {
-        const int row = (position - 1) / 2 + 1;
+    // The sheet map: a cell for each position of the sheet, with the picture that takes the mouse above them.
+    for (int position = 1; position <= kPositionsPerSheet; ++position) {
         auto* cell = new CellShape(p);
         cell->setObjectName(cellName(position));
-        cell->setGeometry(position % 2 == 1 ? 72 : 176, 24 + 24 * (row - 1), 81, 15);
+        cell->setGeometry(72 + 104 * positionColumn(position), 24 + 24 * positionRow(position), 81, 15);
     }
     Image2 = place(new MapPicture(p), "Image2", 56, 16, 209, 369);
     Image2->raise();
@@ -365,7 +373,7 @@ void Tfrmmain::connectHandlers() {
 bool Tfrmmain::FormCreate() {
     try {
         // 1. The cells of the sheet map, by position.
-        for (int position = 1; position <= 30; ++position)
+        for (int position = 1; position <= kPositionsPerSheet; ++position)
             RectShapes[static_cast<std::size_t>(position)] =
                 pnlRect->findChild<CellShape*>(cellName(position));
         // 2.

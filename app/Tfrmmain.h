@@ -14,10 +14,7 @@
 #include "content/Composition.h"
 #include "content/EntryModel.h"
 #include "print/PrintRules.h"
-#include "print/PrintRun.h"
-#include "services/PrintLogFile.h"
-#include "services/PrintQueue.h"
-#include "services/PrinterCheck.h"
+#include "services/PrintService.h"
 #include "settings/StartFile.h"
 
 class QCheckBox;
@@ -108,8 +105,8 @@ class Tfrmmain : public QWidget {
     // Main window state.
     std::int32_t MouseX = 0;
     std::int32_t MouseY = 0;
-    std::array<CellShape*, 31> RectShapes{}; // index 1..30
-    StartValues start;                       // StartPosition, SavedOffsetDown, SavedOffsetRight
+    std::array<CellShape*, kPositionsPerSheet + 1> RectShapes{}; // index 1..30
+    StartValues start; // StartPosition, SavedOffsetDown, SavedOffsetRight
     std::int32_t SheetCount = 0;
     NumberedLabel numberedLabel; // what a numbered run prints (holds NumberStem)
     std::int32_t OffsetDownIndex = 0;
@@ -166,7 +163,6 @@ class Tfrmmain : public QWidget {
     // Preview colours (0x00BBGGRR); the window's own colours until the user picks one.
     std::uint32_t previewBackColour() const;
     std::uint32_t previewFontColour() const;
-    QColor lastDialogColour{Qt::black}; // the colour dialog opens on what it last returned
 
   protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -193,26 +189,25 @@ class Tfrmmain : public QWidget {
 
     // A run whose sheets the print queue took, watched until each job has printed or failed.
     struct WatchedRun {
-        SpoolerQueue queue;
-        JobWatch watch;
-        std::vector<SheetRange> ranges; // the sheets of the jobs, in the same order
-        std::int32_t startPosition = 1;
-        std::int32_t firstNumber = 1;
-        bool numbering = false;
-        std::int32_t storedNext = 1; // the start position the run stored
-        std::vector<LedgerRow> rows; // the ledger's queued row of each sheet
+        std::shared_ptr<RunFollow> follow;
+        QString printer;
+        bool ledgerTold = false; // the run said once that its labels are not recorded
     };
     // Asks before a numbered run prints labels the ledger holds as printed; false: the user said No.
-    bool confirmRepeat();
-    // Tells once a session that the ledger cannot be written.
-    void tellLedgerProblem();
+    bool confirmRepeat(const PrintService& service, const PrintOrder& order);
+    // The order of the run the sheet screen shows.
+    PrintOrder printOrder() const;
+    // Says why the run did not print everything (an error for the error box); nothing when it did.
+    void tellRunEnd(const RunAccount& account, const PrintOrder& order, PrintTarget& target);
+    // Tells once a run that its labels are not recorded.
+    void tellLedgerProblem(const RunLedger& ledger, bool& told);
+    // What one look at a watched run found, in message boxes.
+    void tellFollowNews(WatchedRun& run, const FollowNews& news);
 
     Services m_services;
     StartFile m_startFile;
     StartFileLock m_lock;
     StartFileHold* m_hold = nullptr;
-    PrintLogFile m_log;
-    bool m_ledgerTold = false;
     std::vector<WatchedRun> m_watched;
     QElapsedTimer m_watchClock;
     QTimer* m_jobTimer = nullptr;

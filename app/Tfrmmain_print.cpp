@@ -10,11 +10,7 @@
 #include <vector>
 
 #include "app/Tfrmmain.h"
-#include "print/PrintRules.h"
-#include "print/PrintRun.h"
-#include "services/Codec.h"
-#include "services/PrinterCheck.h"
-#include "services/QtPrintSurface.h"
+#include "services/PrintService.h"
 #include "settings/Error.h"
 
 namespace kb {
@@ -53,24 +49,51 @@ QString sheetsPrinted(int sheets) {
     return QStringLiteral("1～%1 枚目のシートは印刷されました").arg(sheets);
 }
 
-QString span(std::int32_t first, std::int32_t last) {
-    return first == last ? QString::number(first) : QStringLiteral("%1～%2").arg(first).arg(last);
-}
+const QString Dash = QStringLiteral("～");
 
 // The labels of sheets [from, to) of a run, as the messages name them: by serial number when the run
 // is numbered, else by sheet and position.
-QString labelsText(const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
-                   std::int32_t startPosition, std::int32_t firstNumber, bool numbering) {
-    if (numbering) {
-        const RunStretch s = stretchOf(ranges, from, to, firstNumber, startPosition);
-        return QStringLiteral("番号 %1").arg(span(s.firstSerial, s.lastSerial));
-    }
+QString labelsText(const RunLabels& labels, const std::vector<SheetRange>& ranges, std::size_t from,
+                   std::size_t to, std::int32_t startPosition) {
+    if (const QString serials = serialSpan(labels, stretchOf(ranges, from, to, startPosition), Dash);
+        !serials.isEmpty())
+        return QStringLiteral("番号 %1").arg(serials);
     QStringList sheets;
     for (std::size_t i = from; i < to; ++i)
         sheets << QStringLiteral("%1 枚目の位置 %2")
                       .arg(ranges[i].sheet)
-                      .arg(span(ranges[i].first, ranges[i].last));
+                      .arg(span(ranges[i].first, ranges[i].last, Dash));
     return sheets.join(QStringLiteral("、"));
+}
+
+// Sheets of a watched run: "2 枚目（位置 1～30、番号 31～60）、…".
+QString sheetsText(const RunFollow& follow, const std::vector<SheetNote>& notes) {
+    QStringList lines;
+    for (const SheetNote& n : notes) {
+        const QString serials = serialSpan(follow.labels(), n.stretch, Dash);
+        lines << QStringLiteral("%1 枚目（位置 %2、%3）")
+                     .arg(n.range.sheet)
+                     .arg(span(n.range.first, n.range.last, Dash),
+                          serials.isEmpty() ? QStringLiteral("%1 枚目の位置 %2")
+                                                  .arg(n.range.sheet)
+                                                  .arg(span(n.range.first, n.range.last, Dash))
+                                            : QStringLiteral("番号 %1").arg(serials));
+    }
+    return lines.join(QStringLiteral("、"));
+}
+
+// The reasons the jobs of these sheets give.
+std::vector<std::string> jobReasons(const std::vector<SheetNote>& notes) {
+    std::vector<std::string> reasons;
+    for (const SheetNote& n : notes)
+        reasons.insert(reasons.end(), n.status.reasons.begin(), n.status.reasons.end());
+    return reasons;
+}
+
+// "（用紙切れ、カバーが開いています）", or nothing without reasons.
+QString because(const std::vector<std::string>& reasons) {
+    const QString words = reasonText(reasons, Wording::Japanese, QStringLiteral("、"));
+    return words.isEmpty() ? QString() : QStringLiteral("（%1）").arg(words);
 }
 
 constexpr int JobWatchIntervalMs = 1000;
@@ -85,69 +108,71 @@ void Tfrmmain::connectPrintHandlers() {
     connect(m_jobTimer, &QTimer::timeout, this, [this] { guarded([this] { watchJobs(); }); });
 }
 
-bool Tfrmmain::PrintRun() {
-    std::unique_ptr<QPrinter> printer = m_services.dialogs.choosePrinter(this);
-    if (!printer)
-        return false;
-    const bool toFile = printer->outputFormat() == QPrinter::PdfFormat;
-    // Labels for the printer only: a file is no label on paper, and the ledger keeps none of it.
-    if (!toFile && !confirmRepeat())
-        return false;
-    SheetCount = 1;
-    const std::int32_t runStart = start.StartPosition;
-    const bool numbering = numberedLabel.where != NumberedLine::None;
-
-    SheetJob job;
-    job.backColour = previewBackColour();
-    job.fontColour = previewFontColour();
-    job.offsetRightIndex = OffsetRightIndex;
-    job.offsetDownIndex = OffsetDownIndex;
-    job.firstNumber = entry.FirstNumber;
-    job.startPosition = runStart;
+PrintOrder Tfrmmain::printOrder() const {
+    PrintOrder order;
     // The composed lines, not the preview memo's: its 64-byte limit is a limit of the screen only.
-    job.label = numberedLabel;
-
-    QtPrintSurface surface(*printer);
-    // A queue that would hold or lose the job, or a name that would silently print elsewhere, is
-    // reported before anything is sent, and nothing of the run changes.
-    SpoolerQueue queue(printer->printerName());
+    order.labels =
+        std::make_shared<const TypedLabels>(numberedLabel, numberedLabel.where != NumberedLine::None,
+                                            entry.FirstNumber, entry.SampleCount * entry.LabelsPerSample);
+    order.startPosition = start.StartPosition;
+    order.backColour = previewBackColour();
+    order.fontColour = previewFontColour();
+    order.offsetRightIndex = OffsetRightIndex;
+    order.offsetDownIndex = OffsetDownIndex;
     // The lists always hold a selection; should one ever be missing, the offset in force is kept
     // rather than storing -1, which would read back as a 5 mm shift.
     const int down = ListBox7->currentRow();
     const int right = ListBox6->currentRow();
-    StartFileStore store(m_startFile, start, down >= 0 ? down : OffsetDownIndex,
-                         right >= 0 ? right : OffsetRightIndex);
-    LoggedStore logged(store, m_log,
-                       LedgerRun{QStringLiteral("window"), printer->printerName(), &job, numbering});
-    kb::PrintRun run(surface, toFile ? nullptr : &queue, toFile ? static_cast<RunStore*>(&store) : &logged,
-                     m_services.pause);
-    const RunAccount a = run.run(job, splitRun(runStart, entry.SampleCount * entry.LabelsPerSample));
-    tellLedgerProblem();
+    order.storedDown = down >= 0 ? down : OffsetDownIndex;
+    order.storedRight = right >= 0 ? right : OffsetRightIndex;
+    return order;
+}
 
+bool Tfrmmain::PrintRun() {
+    std::unique_ptr<QPrinter> printer = m_services.dialogs.choosePrinter(this);
+    if (!printer)
+        return false;
+    SheetCount = 1;
+    const PrintOrder order = printOrder();
+    // A queue that would hold or lose the job, or a name that would silently print elsewhere, is
+    // reported before anything is sent, and nothing of the run changes.
+    PrintTarget target(*printer);
+    // Labels for the printer only: a file is no label on paper, and the ledger keeps none of it. Each
+    // run tries the ledger afresh.
+    const std::shared_ptr<RunLedger> ledger =
+        target.toFile() ? nullptr
+                        : ledgerFor(AppFolder, QStringLiteral("window"), target.queueName(), order.labels);
+    PrintService service({target.surface(), target.queue(), &m_startFile, &start, ledger, &m_services.pause});
+    if (!confirmRepeat(service, order))
+        return false;
+    const RunAccount a = service.run(order);
+    bool ledgerTold = false;
+    if (ledger)
+        tellLedgerProblem(*ledger, ledgerTold);
     if (!a.jobs.empty()) {
         // The sheets the print queue took are watched until each has printed or failed.
-        m_watched.push_back(
-            WatchedRun{queue, JobWatch(a.jobs),
-                       std::vector<SheetRange>(a.ranges.begin(),
-                                               a.ranges.begin() + static_cast<std::ptrdiff_t>(a.taken)),
-                       runStart, entry.FirstNumber, numbering, a.next, logged.rows()});
+        m_watched.push_back(WatchedRun{
+            std::make_unique<RunFollow>(target.detachedQueue(), ledger, a, order.startPosition, order.labels),
+            target.queueName(), ledgerTold});
         m_jobTimer->start();
     }
+    tellRunEnd(a, order, target);
+    return true;
+}
+
+void Tfrmmain::tellRunEnd(const RunAccount& a, const PrintOrder& order, PrintTarget& target) {
     const QString why = QString::fromStdString(a.why);
-    const auto labels = [&](std::size_t from, std::size_t to) {
-        return labelsText(a.ranges, from, to, runStart, entry.FirstNumber, numbering);
-    };
     switch (a.end) {
     case RunEnd::Printed:
-        return true;
+        return;
     case RunEnd::QueueRefused:
-        throw Error(queueProblem(printer->printerName(), a.queue).toStdString());
+        throw Error(queueProblem(target.queueName(), a.queue).toStdString());
     case RunEnd::OffPaper:
         // A label on the paper but outside the printer's printable area still prints: the printer
         // clips its own margin and the user corrects it with the offsets.
         throw Error(QStringLiteral("印刷できません。用紙「%1」からはみ出すラベルがあります（位置 %2）。"
                                    "ラベルシートは A4 です。用紙を A4 にして印刷してください")
-                        .arg(surface.paperName(), positionList(a.offPaper))
+                        .arg(target.paperName(), positionList(a.offPaper))
                         .toStdString());
     case RunEnd::NotStorable:
         throw Error(
@@ -159,12 +184,15 @@ bool Tfrmmain::PrintRun() {
         // A file holds the whole run or nothing of it.
         throw Error(QStringLiteral("印刷できませんでした。ファイル「%1」に書き込めませんでした：%2。"
                                    "ファイルには何も書き込まれていません")
-                        .arg(surface.printerLabel(), why)
+                        .arg(target.label(), why)
                         .toStdString());
     default:
         break;
     }
     UpdateSheetCount();
+    const auto labels = [&](std::size_t from, std::size_t to) {
+        return labelsText(*order.labels, a.ranges, from, to, order.startPosition);
+    };
     const QString notPrinted =
         a.taken < a.ranges.size()
             ? QStringLiteral("。%1 は印刷されていません").arg(labels(a.taken, a.ranges.size()))
@@ -175,14 +203,14 @@ bool Tfrmmain::PrintRun() {
         // session remembers it.
         throw Error(QStringLiteral("ラベルは印刷されました。ただし、次の開始位置 %1 "
                                    "をスタートファイルに保存できませんでした：%2")
-                        .arg(stretchOf(a.ranges, 0, a.taken, entry.FirstNumber, runStart).next)
+                        .arg(stretchOf(a.ranges, 0, a.taken, order.startPosition).next)
                         .arg(why)
                         .toStdString() +
                     notPrinted.toStdString());
     }
     const QString refused =
         QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした：%2。%3")
-            .arg(surface.printerLabel(), why, sheetsPrinted(static_cast<int>(a.taken)));
+            .arg(target.label(), why, sheetsPrinted(static_cast<int>(a.taken)));
     if (a.taken == 0)
         throw Error(refused.toStdString());
     // The sheets the print queue took are on their way to the paper, and the start file already names
@@ -193,12 +221,8 @@ bool Tfrmmain::PrintRun() {
                     .toStdString());
 }
 
-bool Tfrmmain::confirmRepeat() {
-    if (numberedLabel.where == NumberedLine::None)
-        return true; // the same plain label printed every day is no mistake
-    const std::int32_t first = entry.FirstNumber;
-    const std::int32_t last = first + entry.SampleCount * entry.LabelsPerSample - 1;
-    const auto repeat = m_log.firstRepeat(numberedLabel, first, last);
+bool Tfrmmain::confirmRepeat(const PrintService& service, const PrintOrder& order) {
+    const auto repeat = service.repeat(order);
     if (!repeat)
         return true;
     const LedgerRow& r = repeat->sheet.row;
@@ -223,13 +247,13 @@ bool Tfrmmain::confirmRepeat() {
                  QString::fromStdString(r.printer), QString::fromStdString(r.positions)));
 }
 
-void Tfrmmain::tellLedgerProblem() {
-    if (m_ledgerTold || m_log.problem().isEmpty())
+void Tfrmmain::tellLedgerProblem(const RunLedger& ledger, bool& told) {
+    if (told || ledger.problem().isEmpty())
         return;
-    m_ledgerTold = true;
+    told = true;
     m_services.dialogs.message(this, QStringLiteral("印刷記録 %1 に書き込めないため、記録は残りません（%2）。"
                                                     "印刷はそのまま続けます。")
-                                         .arg(QDir::toNativeSeparators(m_log.path()), m_log.problem()));
+                                         .arg(QDir::toNativeSeparators(ledger.path()), ledger.problem()));
 }
 
 void Tfrmmain::cmdPrint2Click() {
@@ -254,106 +278,84 @@ void Tfrmmain::cmdPrint2Click() {
 }
 
 void Tfrmmain::watchJobs() {
-    // Each failure is told once, with the labels that did not print; the user may move the start
-    // position back to the first of them, as long as no later run has moved it. The list is brought up
-    // to date before anything is shown: the timer goes on while a message box is open, and a look then
-    // must find nothing to tell twice.
-    // A held job or a printer that stopped or needs attention is told once too: the labels wait in
-    // the queue, and only someone at the printer or the queue can let them through.
+    // Every run is looked at before anything is shown: the timer goes on while a message box is open,
+    // and a look then must find nothing to tell twice.
     struct Tell {
-        std::vector<std::size_t> failed, lost, held, waiting;
-        std::vector<std::string> heldWhy, printerWhy;
-        bool printerStopped = false;
         WatchedRun run;
+        FollowNews news;
+        bool ledger = false;
     };
     std::vector<Tell> tells;
     for (WatchedRun& run : m_watched) {
-        const WatchNews news = run.watch.poll(run.queue, m_watchClock.elapsed());
-        m_log.appendEnded(run.rows, run.watch, news);
-        Tell tell{{}, {}, news.held, {}, {}, {}, false, run};
-        for (std::size_t i : news.held)
-            for (const std::string& why : run.watch.status(i).reasons)
-                tell.heldWhy.push_back(why);
-        if (news.printerChanged) {
-            tell.printerWhy = blockingReasons(news.printer.reasons);
-            tell.printerStopped = news.printer.stopped;
-            if (tell.printerStopped || !tell.printerWhy.empty())
-                tell.waiting = run.watch.open();
-        }
-        for (std::size_t i : news.ended) {
-            const JobState state = run.watch.status(i).state;
-            if (jobFailed(state))
-                tell.failed.push_back(i);
-            else if (state == JobState::Lost)
-                tell.lost.push_back(i);
-        }
-        if (!tell.failed.empty() || !tell.lost.empty() || !tell.held.empty() || !tell.waiting.empty())
-            tells.push_back(std::move(tell));
+        FollowNews news = run.follow->poll(m_watchClock.elapsed());
+        const RunLedger* ledger = run.follow->ledger().get();
+        const bool ledgerNews = !run.ledgerTold && ledger && !ledger->problem().isEmpty();
+        run.ledgerTold = run.ledgerTold || ledgerNews;
+        if (news.any() || ledgerNews)
+            tells.push_back(Tell{run, std::move(news), ledgerNews});
     }
-    std::erase_if(m_watched, [](const WatchedRun& run) { return run.watch.over(); });
-    tellLedgerProblem();
+    std::erase_if(m_watched, [](const WatchedRun& run) { return run.follow->over(); });
     if (m_watched.empty())
         m_jobTimer->stop();
+    for (Tell& t : tells) {
+        if (t.ledger) {
+            bool told = false;
+            tellLedgerProblem(*t.run.follow->ledger(), told);
+        }
+        tellFollowNews(t.run, t.news);
+    }
+}
 
-    for (const Tell& t : tells) {
-        const WatchedRun& run = t.run;
-        const auto sheets = [&](const std::vector<std::size_t>& which) {
-            QStringList lines;
-            for (std::size_t i : which)
-                lines << QStringLiteral("%1 枚目（位置 %2、%3）")
-                             .arg(run.ranges[i].sheet)
-                             .arg(span(run.ranges[i].first, run.ranges[i].last))
-                             .arg(labelsText(run.ranges, i, i + 1, run.startPosition, run.firstNumber,
-                                             run.numbering));
-            return lines.join(QStringLiteral("、"));
-        };
-        const auto because = [](const std::vector<std::string>& reasons) {
-            QStringList words;
-            for (const std::string& word : reasonWords(reasons, Wording::Japanese))
-                words << QString::fromStdString(word);
-            return words.isEmpty() ? QString()
-                                   : QStringLiteral("（%1）").arg(words.join(QStringLiteral("、")));
-        };
-        if (!t.held.empty())
-            m_services.dialogs.message(
-                this, QStringLiteral("プリンター「%1」で次のラベルのジョブが保留されています%2：%3。"
-                                     "保留が解除されると印刷されます。")
-                          .arg(run.queue.name(), because(t.heldWhy), sheets(t.held)));
-        if (!t.waiting.empty())
-            m_services.dialogs.message(
-                this, (t.printerStopped ? QStringLiteral("プリンター「%1」が停止しています%2。")
-                                        : QStringLiteral("プリンター「%1」が印刷できない状態です%2。"))
-                              .arg(run.queue.name(), because(t.printerWhy)) +
-                          QStringLiteral("次のラベルはキューで待っていて、プリンターが印刷できるようになると"
-                                         "印刷されます：%1。")
-                              .arg(sheets(t.waiting)));
-        if (!t.lost.empty()) {
-            // The print system could no longer be asked: the labels may or may not be on paper, and
-            // moving the position back could print over them.
-            m_services.dialogs.message(
-                this, QStringLiteral("プリンター「%1」の印刷システムに問い合わせられなくなりました。"
-                                     "次のラベルが印刷されたかどうか分かりません：%2。"
-                                     "用紙を確かめてください。開始位置はそのままにします。")
-                          .arg(run.queue.name(), sheets(t.lost)));
-        }
-        if (t.failed.empty())
-            continue;
-        const QString what =
-            QStringLiteral("プリンター「%1」で印刷が中止されました。次のラベルは印刷されていません：%2")
-                .arg(run.queue.name(), sheets(t.failed));
-        const std::int32_t back = run.ranges[t.failed.front()].first;
-        if (start.StartPosition != run.storedNext || !m_lock.held()) {
-            m_services.dialogs.message(this,
-                                       what + QStringLiteral("。開始位置はその後の操作で変わっているため、"
-                                                             "そのままにします。"));
-            continue;
-        }
-        if (m_services.dialogs.ask(this,
-                                   what + QStringLiteral("。\n\n開始位置を %1 に戻しますか？").arg(back)) &&
-            start.StartPosition == run.storedNext) {
-            m_startFile.SaveStartFile(1, back, start);
-            UpdateSheetCount();
-        }
+void Tfrmmain::tellFollowNews(WatchedRun& run, const FollowNews& n) {
+    // A held job, a job the printer keeps waiting, or a printer that stopped or needs attention is
+    // told once: the labels wait in the queue, and only someone at the printer or the queue can let
+    // them through.
+    const RunFollow& follow = *run.follow;
+    const auto sheets = [&](const std::vector<SheetNote>& notes) { return sheetsText(follow, notes); };
+    if (!n.held.empty())
+        m_services.dialogs.message(
+            this, QStringLiteral("プリンター「%1」で次のラベルのジョブが保留されています%2：%3。"
+                                 "保留が解除されると印刷されます。")
+                      .arg(run.printer, because(jobReasons(n.held)), sheets(n.held)));
+    if (!n.blocked.empty())
+        m_services.dialogs.message(this,
+                                   QStringLiteral("プリンター「%1」で次のラベルのジョブが待っています%2：%3。"
+                                                  "プリンターが印刷できるようになると印刷されます。")
+                                       .arg(run.printer, because(jobReasons(n.blocked)), sheets(n.blocked)));
+    if (!n.waiting.empty())
+        m_services.dialogs.message(
+            this, (n.printerStopped ? QStringLiteral("プリンター「%1」が停止しています%2。")
+                                    : QStringLiteral("プリンター「%1」が印刷できない状態です%2。"))
+                          .arg(run.printer, because(n.blockingReasons)) +
+                      QStringLiteral("次のラベルはキューで待っていて、プリンターが印刷できるようになると"
+                                     "印刷されます：%1。")
+                          .arg(sheets(n.waiting)));
+    if (!n.lost.empty()) {
+        // The print system could no longer be asked: the labels may or may not be on paper, and
+        // moving the position back could print over them.
+        m_services.dialogs.message(
+            this, QStringLiteral("プリンター「%1」の印刷システムに問い合わせられなくなりました。"
+                                 "次のラベルが印刷されたかどうか分かりません：%2。"
+                                 "用紙を確かめてください。開始位置はそのままにします。")
+                      .arg(run.printer, sheets(n.lost)));
+    }
+    if (n.failed.empty())
+        return;
+    // Each failure is told once, with the labels that did not print; the user may move the start
+    // position back to the first of them, as long as no later run has moved it.
+    const QString what =
+        QStringLiteral("プリンター「%1」で印刷が中止されました。次のラベルは印刷されていません：%2")
+            .arg(run.printer, sheets(n.failed));
+    const std::int32_t back = n.failed.front().range.first;
+    if (start.StartPosition != follow.storedNext() || !m_lock.held()) {
+        m_services.dialogs.message(this, what + QStringLiteral("。開始位置はその後の操作で変わっているため、"
+                                                               "そのままにします。"));
+        return;
+    }
+    if (m_services.dialogs.ask(this, what + QStringLiteral("。\n\n開始位置を %1 に戻しますか？").arg(back)) &&
+        start.StartPosition == follow.storedNext()) {
+        m_startFile.SaveStartFile(1, back, start);
+        UpdateSheetCount();
     }
 }
 

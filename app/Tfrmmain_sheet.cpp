@@ -168,7 +168,9 @@ void Tfrmmain::chooseColour(QListWidget* list, bool text) {
         return;
     }
     // "Free": one dialog serves both lists and opens on the colour it last returned.
-    const std::optional<QColor> picked = m_services.dialogs.pickColour(this, lastDialogColour);
+    // The dialog opens on the colour in use, which is what the user starts from.
+    const std::optional<QColor> picked =
+        m_services.dialogs.pickColour(this, Memo2->palette().color(text ? QPalette::Text : QPalette::Base));
     if (!picked) {
         selectFromCode(list, accepted);
         // The click or key that chose "Free" is still being handled and marks its item selected once
@@ -179,7 +181,6 @@ void Tfrmmain::chooseColour(QListWidget* list, bool text) {
         });
         return;
     }
-    lastDialogColour = *picked;
     apply(*picked);
     accepted = i;
 }

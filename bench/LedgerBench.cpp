@@ -52,8 +52,9 @@ void LedgerRepeatCheck(benchmark::State& state) {
     label.NumberStem = "ABC";
     label.withDate = true;
     label.dateField = "26/12/09";
+    const kb::TypedLabels labels(label, true, 1, 30);
     for (auto _ : state)
-        benchmark::DoNotOptimize(log.firstRepeat(label, 1, 30));
+        benchmark::DoNotOptimize(log.firstRepeat(labels));
     state.counters["sheets"] = double(kb::ledgerSheets(log.readAll()).size());
 }
 BENCHMARK(LedgerRepeatCheck)->Unit(benchmark::kMillisecond);

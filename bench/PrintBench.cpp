@@ -39,10 +39,6 @@ class RecordingSurface final : public kb::PrintSurface {
     }
 };
 
-struct NoPause final : kb::Pause {
-    void pause(int) override {}
-};
-
 kb::SheetJob numberedJob() {
     kb::ComposeInput in;
     in.line1 = "HELLO";
@@ -54,20 +50,20 @@ kb::SheetJob numberedJob() {
     in.firstNumber = 7;
     const kb::Composition c = kb::compose(in);
     kb::SheetJob job;
-    job.firstNumber = 7;
     job.startPosition = 1;
-    job.label = c.label;
+    job.labels = std::make_shared<const kb::TypedLabels>(c.label, true, 7, 30);
     return job;
 }
 
 void PrintSheetPlain(benchmark::State& state) {
     RecordingSurface surface;
-    NoPause pause;
+    kb::NumberedLabel label;
+    label.fixedLine1 = "HELLO";
+    label.fixedLine2 = "ABC";
     kb::SheetJob job;
-    job.label.fixedLine1 = "HELLO";
-    job.label.fixedLine2 = "ABC";
+    job.labels = std::make_shared<const kb::TypedLabels>(label, false, 1, 30);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(kb::PrintSheet(surface, pause, job, 1, 1, 30));
+        benchmark::DoNotOptimize(kb::PrintSheet(surface, job, 1, 1, 30));
         benchmark::DoNotOptimize(surface.textBytes);
     }
 }
@@ -75,10 +71,9 @@ BENCHMARK(PrintSheetPlain);
 
 void PrintSheetNumbered(benchmark::State& state) {
     RecordingSurface surface;
-    NoPause pause;
     const kb::SheetJob job = numberedJob();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(kb::PrintSheet(surface, pause, job, 1, 1, 30));
+        benchmark::DoNotOptimize(kb::PrintSheet(surface, job, 1, 1, 30));
         benchmark::DoNotOptimize(surface.textBytes);
     }
 }

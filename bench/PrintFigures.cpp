@@ -26,10 +26,6 @@
 
 namespace {
 
-struct NoPause final : kb::Pause {
-    void pause(int) override {}
-};
-
 // A run of 30 numbered labels: HELLO above, ABC-1 … ABC-30 below.
 kb::SheetJob numberedSheet() {
     kb::ComposeInput in;
@@ -41,9 +37,8 @@ kb::SheetJob numberedSheet() {
     kb::SheetJob job;
     job.backColour = 0x00FFE0C0;
     job.fontColour = 0x00800000;
-    job.firstNumber = 1;
     job.startPosition = 1;
-    job.label = kb::compose(in).label;
+    job.labels = std::make_shared<const kb::TypedLabels>(kb::compose(in).label, in.numberingOn, 1, 30000);
     return job;
 }
 
@@ -152,13 +147,12 @@ int main(int argc, char** argv) {
     QTemporaryDir tmp;
     const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : tmp.path();
     const kb::SheetJob job = numberedSheet();
-    NoPause noPause;
 
     QPrinter probe(QPrinter::HighResolution);
     setUp(probe, folder + QStringLiteral("/probe.pdf"));
     const int dpi = probe.logicalDpiX();
     RecordingSurface recorded(probe);
-    kb::PrintSheet(recorded, noPause, job, 1, 1, 30);
+    kb::PrintSheet(recorded, job, 1, 1, 30);
     const QColor ink = kb::colourFromRgb(job.fontColour);
 
     // One sheet, one document, printer made afresh each time as a print run does. The first of each
@@ -173,7 +167,7 @@ int main(int argc, char** argv) {
             bool ok = true;
             if (kind == 0) {
                 kb::QtPrintSurface surface(printer);
-                ok = kb::PrintSheet(surface, noPause, job, 1, 1, 30) && surface.finish();
+                ok = kb::PrintSheet(surface, job, 1, 1, 30) && surface.finish();
             } else {
                 QPainter painter;
                 ok = painter.begin(&printer);
@@ -209,7 +203,7 @@ int main(int argc, char** argv) {
         if (kind == 0) {
             kb::QtPrintSurface surface(printer);
             for (int s = 1; s <= 100 && ok; ++s) {
-                ok = kb::PrintSheet(surface, noPause, job, s, 1, 30);
+                ok = kb::PrintSheet(surface, job, s, 1, 30);
                 if (s == 10)
                     at10 = memory();
             }

@@ -10,12 +10,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "print/PrintRun.h"
 #include "services/Codec.h"
 #include "services/PrintLogFile.h"
-#include "services/PrintQueue.h"
-#include "services/PrinterCheck.h"
-#include "services/QtPrintSurface.h"
+#include "services/PrintService.h"
 #include "services/SystemPath.h"
 #include "settings/Error.h"
 #include "settings/StartFile.h"
@@ -25,161 +22,154 @@ namespace kb::cli {
 
 namespace {
 
-// The window waits after each sheet so that its user sees the printer work; a script does not.
-class NoPause : public Pause {
-  public:
-    void pause(int) override {}
-};
+const QString Dash = QStringLiteral("-");
 
-QString span(std::int32_t first, std::int32_t last) {
-    return first == last ? QString::number(first) : QStringLiteral("%1-%2").arg(first).arg(last);
-}
+using Fail = std::function<int(Status, const QString&)>;
 
 // "sheet 2 (positions 1-30, serials 31-60)", "sheets 2-4 (70 labels, serials 31-100)".
-QString describe(const Options& o, const RunAccount& run, std::size_t from, std::size_t to,
-                 std::int32_t startPosition) {
-    const RunStretch s = stretchOf(run.ranges, from, to, o.firstNumber, startPosition);
-    const std::vector<SheetRange>& ranges = run.ranges;
+QString describe(const RunLabels& labels, const std::vector<SheetRange>& ranges, std::size_t from,
+                 std::size_t to, std::int32_t startPosition) {
+    const RunStretch s = stretchOf(ranges, from, to, startPosition);
     QString text = to - from == 1 ? QStringLiteral("sheet %1 (positions %2")
                                         .arg(ranges[from].sheet)
-                                        .arg(span(ranges[from].first, ranges[from].last))
+                                        .arg(span(ranges[from].first, ranges[from].last, Dash))
                                   : QStringLiteral("sheets %1 (%2 labels")
-                                        .arg(span(ranges[from].sheet, ranges[to - 1].sheet))
+                                        .arg(span(ranges[from].sheet, ranges[to - 1].sheet, Dash))
                                         .arg(s.labels);
-    if (o.numbering)
-        text += QStringLiteral(", serials %1").arg(span(s.firstSerial, s.lastSerial));
+    if (const QString serials = serialSpan(labels, s, Dash); !serials.isEmpty())
+        text += QStringLiteral(", serials %1").arg(serials);
     return text + QLatin1Char(')');
 }
 
 // The options that print exactly those labels again, with the run's other arguments. They print at
 // the next free position, never where the labels were meant to go: the start file only moves
 // forward, so no later sheet's positions are printed over.
-QString againArguments(const Options& o, const RunAccount& run, std::size_t from, std::size_t to,
-                       std::int32_t startPosition) {
-    const RunStretch s = stretchOf(run.ranges, from, to, o.firstNumber, startPosition);
+QString againArguments(const RunLabels& labels, const RunStretch& s) {
     QString text = QStringLiteral("--count=%1").arg(s.labels);
-    if (o.numbering)
-        text += QStringLiteral(" --number=%1").arg(s.firstSerial);
+    if (const auto first = labels.at(s.first).serial)
+        text += QStringLiteral(" --number=%1").arg(*first);
     return text;
 }
 
-// A spooler's reason keywords in words: "media-empty-error" is "out of paper".
-QString reasonWords(const std::vector<std::string>& reasons) {
-    QStringList out;
-    for (const std::string& word : kb::reasonWords(reasons, Wording::English))
-        out << QString::fromStdString(word);
-    return out.join(QStringLiteral(", "));
-}
-
-// Takes the start file for this run, waiting a while for another run to finish with it. Returns the
-// status to end with, or -1 once taken.
-int takeStartFile(StartFileLock& lock, const QString& path, const Environment& env, const Options& o,
-                  const std::function<int(Status, const QString&)>& fail) {
-    const int tries = StartFileWaitSeconds * 5;
-    for (int i = 0;; ++i) {
-        StartFileLock::Outcome outcome = StartFileLock::Outcome::Taken;
-        try {
-            outcome = lock.take(systemPath(path), StartFileLock::Kind::Run);
-        } catch (const IoError& e) {
-            if (e.code() == 2)
-                return fail(NoStartFile,
-                            QStringLiteral("start file %1: スタートファイルがありません").arg(path));
-            return fail(NoStartFile,
-                        QStringLiteral("start file %1: %2").arg(path, QString::fromUtf8(e.what())));
-        }
-        if (outcome == StartFileLock::Outcome::Taken)
-            return -1;
-        if (outcome == StartFileLock::Outcome::HeldByReader)
-            return fail(StartFileInUse,
-                        QStringLiteral("another user, who may only read the start file %1, keeps it locked, "
-                                       "and its folder has no hold file beside it; nothing printed or stored "
-                                       "(see \"what another local user can do\" in the documentation)")
-                            .arg(path));
-        if (outcome == StartFileLock::Outcome::HeldByWindow)
-            return fail(StartFileInUse,
-                        QStringLiteral("the Kestrelbox window holds the start file %1: print there, "
-                                       "or end it first (--list and --output work while it runs)")
-                            .arg(path));
-        if (i == 0 && !o.quiet)
-            env.err(
-                QStringLiteral("waiting for another run to finish with the start file %1 (at most %2 s)\n")
-                    .arg(path)
-                    .arg(StartFileWaitSeconds));
-        if (const int signal = env.stopRequest())
-            return fail(
-                static_cast<Status>(StoppedBase + signal),
-                QStringLiteral("stopped while waiting for the start file; nothing printed or stored"));
-        if (i >= tries)
-            return fail(StartFileInUse,
-                        QStringLiteral("another run still holds the start file %1 after %2 s; "
-                                       "nothing printed or stored")
+// The start file for this run, waiting a while for another run to finish with it. Returns the status
+// to end with, or -1 once taken.
+int holdStartFile(StartFileLock& lock, const QString& path, const Environment& env, const Options& o,
+                  const Fail& fail) {
+    const HoldResult hold = takeStartFile(
+        lock, path, StartFileWaitSeconds,
+        [&] {
+            if (!o.quiet)
+                env.err(QStringLiteral(
+                            "waiting for another run to finish with the start file %1 (at most %2 s)\n")
                             .arg(path)
                             .arg(StartFileWaitSeconds));
-        env.sleep(200);
+        },
+        env.stopRequest, env.sleep);
+    switch (hold.end) {
+    case HoldEnd::Taken:
+        return -1;
+    case HoldEnd::Missing:
+        return fail(NoStartFile, QStringLiteral("start file %1: スタートファイルがありません").arg(path));
+    case HoldEnd::NotOpened:
+        if (!hold.holdFile.isEmpty())
+            return fail(NoStartFile,
+                        QStringLiteral("the hold file %1 beside the start file %2 cannot be opened: %3")
+                            .arg(QDir::toNativeSeparators(hold.holdFile), path, hold.why));
+        return fail(NoStartFile, QStringLiteral("start file %1: %2").arg(path, hold.why));
+    case HoldEnd::HeldByReader:
+        return fail(StartFileInUse,
+                    QStringLiteral("another user, who may only read the start file %1, keeps it locked, "
+                                   "and its folder has no hold file beside it; nothing printed or stored "
+                                   "(see \"what another local user can do\" in the documentation)")
+                        .arg(path));
+    case HoldEnd::HeldByWindow:
+        return fail(StartFileInUse,
+                    QStringLiteral("the Kestrelbox window holds the start file %1: print there, "
+                                   "or end it first (--list and --output work while it runs)")
+                        .arg(path));
+    case HoldEnd::Stopped:
+        return fail(static_cast<Status>(StoppedBase + hold.signal),
+                    QStringLiteral("stopped while waiting for the start file; nothing printed or stored"));
+    case HoldEnd::StillHeld:
+        break;
     }
+    return fail(StartFileInUse, QStringLiteral("another run still holds the start file %1 after %2 s; "
+                                               "nothing printed or stored")
+                                    .arg(path)
+                                    .arg(StartFileWaitSeconds));
+}
+
+// What one look at the jobs found, said on standard error; the failed and lost sheets kept for the end.
+void tellNews(const FollowNews& news, const RunFollow& follow, const QString& queueName, const Options& o,
+              const std::vector<SheetRange>& ranges, std::int32_t startPosition, const Environment& env,
+              QStringList& failed, QStringList& lost) {
+    const RunLabels& labels = follow.labels();
+    const auto sheet = [&](const SheetNote& n) {
+        return describe(labels, ranges, n.sheet, n.sheet + 1, startPosition) +
+               QStringLiteral(", job %1").arg(n.job);
+    };
+    const auto why = [](const std::vector<std::string>& reasons, const QString& before) {
+        const QString words = reasonText(reasons, Wording::English, QStringLiteral(", "));
+        return words.isEmpty() ? QString() : before.arg(words);
+    };
+    // What keeps the printer from printing is told at once and once, also under -q: a script's user
+    // would otherwise wait without knowing why.
+    for (const SheetNote& n : news.held)
+        env.err(QStringLiteral("kestrelbox-print: printer \"%1\": %2, is held%3; it prints once released\n")
+                    .arg(queueName, sheet(n), why(n.status.reasons, QStringLiteral(" (%1)"))));
+    for (const SheetNote& n : news.blocked)
+        env.err(
+            QStringLiteral("kestrelbox-print: printer \"%1\": %2, waits%3; it prints once the printer can\n")
+                .arg(queueName, sheet(n), why(n.status.reasons, QStringLiteral(" (%1)"))));
+    if (news.printerChanged)
+        env.err(QStringLiteral("kestrelbox-print: printer \"%1\" %2%3; the sheets wait in the queue\n")
+                    .arg(queueName,
+                         news.printerStopped ? QStringLiteral("is stopped") : QStringLiteral("reports"),
+                         why(news.printerReasons, QStringLiteral(": %1"))));
+    for (const SheetNote& n : news.failed)
+        failed << QStringLiteral("%1 did not print (job %2 %3); to print it again at the next free "
+                                 "position, the same arguments with %4")
+                      .arg(describe(labels, ranges, n.sheet, n.sheet + 1, startPosition))
+                      .arg(n.job)
+                      .arg(QLatin1String(failureWord(n.status.state)), againArguments(labels, n.stretch));
+    for (const SheetNote& n : news.lost)
+        lost << QStringLiteral("%1 (job %2: the print system can no longer be asked about it)")
+                    .arg(describe(labels, ranges, n.sheet, n.sheet + 1, startPosition))
+                    .arg(n.job);
+    (void)o;
 }
 
 // Waits until the printer has printed every sheet the queue took, or some ended without printing, or
 // can no longer be followed, or the user's limit is reached.
-int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run, const Options& o,
-                std::int32_t startPosition, PrintLogFile& log, const std::vector<LedgerRow>& rows,
-                const Environment& env, const std::function<int(Status, const QString&)>& fail) {
-    JobWatch watch(run.jobs);
+int waitForJobs(RunFollow& follow, const QString& queueName, const RunAccount& run, const Options& o,
+                std::int32_t startPosition, const Environment& env, const Fail& fail) {
     QElapsedTimer clock;
     clock.start();
     const std::int64_t limit = o.waitTimeout ? std::int64_t(*o.waitTimeout) * 1000 : -1;
-    std::size_t shown = run.jobs.size() + 1;
+    std::size_t shown = follow.size() + 1;
     QStringList failed, lost;
-    const auto jobText = [&](std::size_t i) { return QStringLiteral("job %1").arg(run.jobs[i]); };
     for (;;) {
-        const WatchNews news = watch.poll(queue, clock.elapsed());
-        log.appendEnded(rows, watch, news);
-        // What keeps the printer from printing is told at once and once, also under -q: a script's
-        // user would otherwise wait without knowing why.
-        for (std::size_t i : news.held) {
-            const QString why = reasonWords(watch.status(i).reasons);
-            env.err(QStringLiteral(
-                        "kestrelbox-print: printer \"%1\": %2, %3, is held%4; it prints once released\n")
-                        .arg(queueName, describe(o, run, i, i + 1, startPosition), jobText(i),
-                             why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why)));
-        }
-        if (news.printerChanged) {
-            const QString why = reasonWords(news.printer.reasons);
-            env.err(QStringLiteral("kestrelbox-print: printer \"%1\" %2%3; the sheets wait in the queue\n")
-                        .arg(queueName,
-                             news.printer.stopped ? QStringLiteral("is stopped") : QStringLiteral("reports"),
-                             why.isEmpty() ? QString() : QStringLiteral(": %1").arg(why)));
-        }
-        for (std::size_t i : news.ended) {
-            const JobState state = watch.status(i).state;
-            if (jobFailed(state))
-                failed << QStringLiteral("%1 did not print (%2 %3); to print it again at the next free "
-                                         "position, the same arguments with %4")
-                              .arg(describe(o, run, i, i + 1, startPosition), jobText(i),
-                                   QLatin1String(failureWord(state)),
-                                   againArguments(o, run, i, i + 1, startPosition));
-            else if (state == JobState::Lost)
-                lost << QStringLiteral("%1 (%2: the print system can no longer be asked about it)")
-                            .arg(describe(o, run, i, i + 1, startPosition), jobText(i));
-        }
-        if (watch.over())
+        tellNews(follow.poll(clock.elapsed()), follow, queueName, o, run.ranges, startPosition, env, failed,
+                 lost);
+        if (follow.over())
             break;
-        const std::size_t ended = watch.done();
+        const std::size_t ended = follow.done();
         if (ended != shown && !o.quiet)
             env.err(QStringLiteral("waiting for the printer: %1 of %2 jobs done\n")
                         .arg(ended)
-                        .arg(run.jobs.size()));
+                        .arg(follow.size()));
         shown = ended;
         if (const int signal = env.stopRequest())
             return fail(static_cast<Status>(StoppedBase + signal),
                         QStringLiteral("stopped waiting for the printer: %1 of %2 jobs done; the others are "
                                        "queued and print when the printer takes them")
                             .arg(ended)
-                            .arg(run.jobs.size()));
+                            .arg(follow.size()));
         if (limit >= 0 && clock.elapsed() >= limit) {
-            for (std::size_t i : watch.open())
-                lost << QStringLiteral("%1 (%2 still queued after %3 s)")
-                            .arg(describe(o, run, i, i + 1, startPosition), jobText(i))
+            for (const SheetNote& n : follow.open())
+                lost << QStringLiteral("%1 (job %2 still queued after %3 s)")
+                            .arg(describe(follow.labels(), run.ranges, n.sheet, n.sheet + 1, startPosition))
+                            .arg(n.job)
                             .arg(*o.waitTimeout);
             break;
         }
@@ -197,41 +187,221 @@ int waitForJobs(RunQueue& queue, const QString& queueName, const RunAccount& run
                 QStringLiteral("printer \"%1\": ").arg(queueName) + parts.join(QStringLiteral("; ")));
 }
 
-} // namespace
-
-NumberedLabel composeLabels(const Options& o, const Clock& clock) {
-    // The entry screen, in the order a user fills it: the two lines, then "Date" (and an edited date
-    // field), "Number" with its first number, and the number of labels.
-    EntryModel entry(clock);
-    entry.Memo1.setText(o.hasLine2 ? o.line1 + "\r\n" + o.line2 : o.line1);
-    if (o.date) {
-        entry.setDateChecked(true);
-        if (o.dateText)
-            entry.setEdit2Text(*o.dateText);
-    }
-    if (o.numbering) {
-        entry.CheckBox3Click(true);
-        entry.ListBox1Click(o.firstNumber - 1);
-    }
-    entry.ListBox4Click(o.count - 1);
-
-    // "PrintSet".
-    return compose(entry.printSetInput()).label;
+// The ledger's last sheets, for --history.
+int showHistory(const Options& o, const QString& path, const Environment& env) {
+    PrintLogFile log(QFileInfo(path).absolutePath());
+    const std::vector<LedgerSheet> sheets = ledgerSheets(log.readAll());
+    if (sheets.empty() && !o.quiet)
+        env.err(QStringLiteral("kestrelbox-print: the ledger %1 holds no sheet yet\n")
+                    .arg(QDir::toNativeSeparators(log.path())));
+    const std::size_t n = std::min<std::size_t>(sheets.size(), std::size_t(*o.history));
+    for (std::size_t i = sheets.size() - n; i < sheets.size(); ++i)
+        env.out(QString::fromStdString(historyLine(sheets[i])) + QLatin1Char('\n'));
+    return Printed;
 }
 
-void forEachLabel(const Options& o, const NumberedLabel& label, std::int32_t startPosition,
-                  const std::function<void(const ListedLabel&)>& each) {
-    ListedLabel l;
-    for (const SheetRange& range : splitWholeRun(startPosition, o.count)) {
-        l.sheet = range.sheet;
-        for (std::int32_t p = range.first; p <= range.last; ++p) {
-            l.position = p;
-            const std::int32_t n = serialNumber(o.firstNumber, startPosition, range.sheet, p);
-            l.serial = o.numbering ? std::optional<std::int32_t>(n) : std::nullopt;
-            l.lines = label.linesFor(n);
-            each(l);
-        }
+// The labels the ledger says were printed are not printed again by mistake: the first of them named.
+int refuseRepeat(const Repeat& repeat, const RunLedger& ledger, const Fail& fail) {
+    const LedgerRow& r = repeat.sheet.row;
+    return fail(
+        AlreadyPrinted,
+        QStringLiteral("the label \"%1 / %2\" (serial %3) was printed on %4 on printer \"%5\" "
+                       "(job %6, positions %7, %8, as the ledger %9 says); nothing printed; "
+                       "--again prints it anyway")
+            .arg(QString::fromStdString(repeat.label.line1), QString::fromStdString(repeat.label.line2))
+            .arg(repeat.serial)
+            .arg(QString::fromStdString(r.time), QString::fromStdString(r.printer),
+                 QString::fromStdString(r.job), QString::fromStdString(r.positions),
+                 QString::fromStdString(repeat.sheet.state), ledger.path()));
+}
+
+// The printer of the options: the queue (the default one without --printer) or the PDF file.
+bool choosePrinter(QPrinter& printer, const Options& o, bool toQueue, QString& queue) {
+    bool known = false;
+    if (toQueue) {
+        // No name (no default queue, or no print system to ask) is refused by the run's queue check.
+        queue = o.printer.isEmpty() ? QPrinterInfo::defaultPrinterName() : o.printer;
+        if (!queue.isEmpty())
+            printer.setPrinterName(queue);
+        // Qt stays on another queue (or on a file) for a name it does not know: judged by the name asked for.
+        known = !queue.isEmpty() && printer.outputFormat() == QPrinter::NativeFormat &&
+                printer.printerName() == queue;
+    } else {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(o.output);
     }
+    // The label sheet is A4 whatever the queue's default paper.
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setColorMode(QPrinter::Color);
+    return known;
+}
+
+// Why nothing was sent (the checks before the first sheet); -1 when the run went ahead.
+int refusedBeforeSending(const RunAccount& a, const QString& queue, const QString& target,
+                         const QString& paper, const QString& path, const Fail& fail) {
+    switch (a.end) {
+    case RunEnd::QueueRefused:
+        return fail(QueueProblem,
+                    queue.isEmpty()
+                        ? queueProblem(queue, a.queue)
+                        : QStringLiteral("printer \"%1\": %2").arg(queue, queueProblem(queue, a.queue)));
+    case RunEnd::OffPaper: {
+        QStringList names;
+        for (std::int32_t p : a.offPaper)
+            names << QString::number(p);
+        return fail(NotPrinted, QStringLiteral("%1: labels at positions %2 would lie off the paper "
+                                               "\"%3\"; the label sheet is A4")
+                                    .arg(target, names.join(QStringLiteral(", ")), paper));
+    }
+    case RunEnd::NotStorable:
+        return fail(NoStartFile,
+                    QStringLiteral("start file %1 cannot be written: %2; nothing printed, since the "
+                                   "next run would print over these labels")
+                        .arg(path, QString::fromStdString(a.why)));
+    default:
+        return -1;
+    }
+}
+
+// A file holds every sheet or none: none of them counts until it is written whole.
+int fileRunEnd(const RunAccount& a, const Options& o, const QString& target, const Environment& env,
+               const Fail& fail) {
+    if (a.end == RunEnd::Stopped)
+        return fail(static_cast<Status>(StoppedBase + a.signal),
+                    QStringLiteral("stopped by signal %1 after sheet %2 of %3: nothing written")
+                        .arg(a.signal)
+                        .arg(a.taken)
+                        .arg(a.ranges.size()));
+    if (a.end == RunEnd::FileNotWritten)
+        return fail(NotPrinted,
+                    QStringLiteral("%1 not written: %2").arg(target, QString::fromStdString(a.why)));
+    // A label line taken for an option can turn into a file name (-ops): say what was written.
+    if (!o.quiet)
+        env.err(QStringLiteral("wrote %1 %2 to %3\n")
+                    .arg(a.ranges.size())
+                    .arg(a.ranges.size() == 1 ? QStringLiteral("sheet") : QStringLiteral("sheets"),
+                         QDir::toNativeSeparators(o.output)));
+    return Printed;
+}
+
+// What the scheduler holds is on its way to the paper, and the start file already names the position
+// after it: said for a run that did not take every sheet or could not store; -1 when all went.
+int queueRunEnd(const RunAccount& a, const RunLabels& labels, std::int32_t startPosition,
+                const QString& printerLabel, const QString& path, const Fail& fail) {
+    const std::size_t total = a.ranges.size();
+    const QString notPrinted = a.taken < total
+                                   ? QStringLiteral("; not printed: %1")
+                                         .arg(describe(labels, a.ranges, a.taken, total, startPosition))
+                                   : QString();
+    const QString advice =
+        a.taken < total
+            ? QStringLiteral("; to print the rest at the next free position, the same arguments with %1")
+                  .arg(againArguments(labels, stretchOf(a.ranges, a.taken, total, startPosition)))
+            : QString();
+    const QString printedPart = a.taken ? describe(labels, a.ranges, 0, a.taken, startPosition) : QString();
+    const QString why = QString::fromStdString(a.why);
+    if (a.end == RunEnd::NotStored)
+        return fail(NotStored,
+                    QStringLiteral("printed: %1, but the next position %2 could not be stored in %3: %4")
+                            .arg(printedPart)
+                            .arg(stretchOf(a.ranges, 0, a.taken, startPosition).next)
+                            .arg(path, why) +
+                        notPrinted + advice);
+    if (a.end != RunEnd::SheetRefused && a.end != RunEnd::Stopped)
+        return -1;
+    const Status status = a.end == RunEnd::Stopped ? static_cast<Status>(StoppedBase + a.signal) : NotPrinted;
+    const QString report = a.end == RunEnd::Stopped
+                               ? QStringLiteral("stopped by signal %1 after sheet %2 of %3")
+                                     .arg(a.signal)
+                                     .arg(a.taken)
+                                     .arg(total)
+                               : QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4")
+                                     .arg(printerLabel)
+                                     .arg(a.taken + 1)
+                                     .arg(total)
+                                     .arg(why);
+    if (a.taken == 0)
+        return fail(status, report + QStringLiteral(" (nothing printed; nothing stored)"));
+    return fail(status, report + QStringLiteral("; printed: %1").arg(printedPart) + notPrinted +
+                            QStringLiteral("; the start file holds position %1").arg(a.next) + advice);
+}
+
+// The run of the options once the start file is read: the repeat check, the sheets, the jobs.
+int printLabels(const Options& o, const QString& path, StartFile& startFile, StartFileLock& lock,
+                StartValues& saved, std::int32_t startPosition, std::int32_t down, std::int32_t right,
+                const std::shared_ptr<const TypedLabels>& labels, const Environment& env, const Fail& fail) {
+    const bool toQueue = o.output.isEmpty();
+    QPrinter printer(QPrinter::HighResolution);
+    QString queue;
+    PrintTarget target(printer, choosePrinter(printer, o, toQueue, queue));
+    // What the messages name: the queue, or the file the PDF goes to.
+    const QString what =
+        QStringLiteral("%1 \"%2\"")
+            .arg(toQueue ? QStringLiteral("printer") : QStringLiteral("file"), target.label());
+    const std::shared_ptr<RunLedger> ledger =
+        toQueue ? ledgerFor(QFileInfo(path).absolutePath(), QStringLiteral("command"), queue, labels)
+                : nullptr;
+    PrintService service({target.surface(), target.queue(), toQueue ? &startFile : nullptr, &saved, ledger,
+                          nullptr, env.stopRequest});
+    PrintOrder order;
+    order.labels = labels;
+    order.startPosition = startPosition;
+    order.backColour = o.backColour;
+    order.fontColour = o.textColour;
+    order.offsetRightIndex = right;
+    order.offsetDownIndex = down;
+    // As after a run in the window: the offsets of this run when they were chosen for it (otherwise
+    // the saved ones stay).
+    order.storedDown = o.offsetDownIndex.value_or(saved.SavedOffsetDown);
+    order.storedRight = o.offsetRightIndex.value_or(saved.SavedOffsetRight);
+    // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
+    // Read now, under the hold, so that no run adds rows in between.
+    if (!o.again)
+        if (const auto repeat = service.repeat(order))
+            return refuseRepeat(*repeat, *ledger, fail);
+    service.progress = [&](std::size_t done, std::size_t total) {
+        if (total > 1 && !o.quiet)
+            env.err(QStringLiteral("sheet %1 of %2\n").arg(done).arg(total));
+    };
+    const RunAccount a = service.run(order);
+    // Said once, whatever else the run ends with: without the ledger no repeat can be caught.
+    bool ledgerTold = false;
+    const auto tellLedger = [&] {
+        if (ledger && !ledgerTold && !ledger->problem().isEmpty()) {
+            ledgerTold = true;
+            env.err(QStringLiteral("kestrelbox-print: no ledger is kept: %1: %2\n")
+                        .arg(ledger->path(), ledger->problem()));
+        }
+    };
+    tellLedger();
+    if (const int status = refusedBeforeSending(a, queue, what, target.paperName(), path, fail); status >= 0)
+        return status;
+    if (!toQueue)
+        return fileRunEnd(a, o, what, env, fail);
+    if (const int status = queueRunEnd(a, *labels, startPosition, target.label(), path, fail); status >= 0)
+        return status;
+    lock.release();
+    if (o.noWait)
+        return Printed;
+    RunFollow follow(target.detachedQueue(), ledger, a, startPosition, labels);
+    const int status = waitForJobs(follow, target.label(), a, o, startPosition, env, fail);
+    tellLedger();
+    return status;
+}
+
+} // namespace
+
+TypedEntry typedEntry(const Options& o) {
+    return TypedEntry{o.line1, o.line2, o.hasLine2, o.date, o.dateText, o.numbering, o.firstNumber, o.count};
+}
+
+void forEachLabel(const RunLabels& labels, std::int32_t startPosition,
+                  const std::function<void(const ListedLabel&)>& each) {
+    for (const SheetRange& range : splitRun(startPosition, labels.size()))
+        for (std::int32_t p = range.first; p <= range.last; ++p) {
+            RunLabel l = labels.at(labelIndex(startPosition, range.sheet, p));
+            each(ListedLabel{range.sheet, p, l.serial, std::move(l.lines)});
+        }
 }
 
 QString listLine(const ListedLabel& l) {
@@ -243,7 +413,7 @@ QString listLine(const ListedLabel& l) {
 }
 
 int runCommand(const Parsed& parsed, const Environment& env) {
-    const auto fail = [&](Status status, const QString& message) {
+    const Fail fail = [&](Status status, const QString& message) {
         env.err(QStringLiteral("kestrelbox-print: ") + message + QLatin1Char('\n'));
         return static_cast<int>(status);
     };
@@ -260,27 +430,18 @@ int runCommand(const Parsed& parsed, const Environment& env) {
         env.out(QStringLiteral("kestrelbox-print %1\n").arg(QStringLiteral(KB_VERSION)));
         return Printed;
     }
-
     const QString path = QDir::toNativeSeparators(
         o.startFile.isEmpty() ? env.exeFolder + QStringLiteral("/StartFile.txt") : o.startFile);
-    PrintLogFile log(QFileInfo(path).absolutePath());
-    if (o.history) {
-        const std::vector<LedgerSheet> sheets = ledgerSheets(log.readAll());
-        if (sheets.empty() && !o.quiet)
-            env.err(QStringLiteral("kestrelbox-print: the ledger %1 holds no sheet yet\n")
-                        .arg(QDir::toNativeSeparators(log.path())));
-        const std::size_t n = std::min<std::size_t>(sheets.size(), std::size_t(*o.history));
-        for (std::size_t i = sheets.size() - n; i < sheets.size(); ++i)
-            env.out(QString::fromStdString(historyLine(sheets[i])) + QLatin1Char('\n'));
-        return Printed;
-    }
+    if (o.history)
+        return showHistory(o, path, env);
+
     StartFile startFile(systemPath(path));
     // A run that prints holds the start file from reading its position to storing the next one, so
     // that no other run, of the window or of this command, starts from the same value.
     const bool toQueue = !o.list && o.output.isEmpty();
     StartFileLock lock;
     if (toQueue) {
-        if (const int status = takeStartFile(lock, path, env, o, fail); status >= 0)
+        if (const int status = holdStartFile(lock, path, env, o, fail); status >= 0)
             return status;
         startFile.setLock(&lock);
     }
@@ -300,173 +461,13 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     const std::int32_t down = o.offsetDownIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetDown, true));
     const std::int32_t right =
         o.offsetRightIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetRight, false));
-    const NumberedLabel label = composeLabels(o, env.clock);
-
+    const std::shared_ptr<const TypedLabels> labels = composeTypedRun(typedEntry(o), env.clock);
     if (o.list) {
-        forEachLabel(o, label, startPosition,
+        forEachLabel(*labels, startPosition,
                      [&](const ListedLabel& l) { env.out(listLine(l) + QLatin1Char('\n')); });
         return Printed;
     }
-
-    // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
-    // Read now, under the hold, so that no run adds rows in between.
-    if (toQueue && o.numbering && !o.again) {
-        const auto repeat = log.firstRepeat(label, o.firstNumber, o.firstNumber + o.count - 1);
-        if (repeat) {
-            const LedgerRow& r = repeat->sheet.row;
-            return fail(
-                AlreadyPrinted,
-                QStringLiteral("the label \"%1 / %2\" (serial %3) was printed on %4 on printer \"%5\" "
-                               "(job %6, positions %7, %8, as the ledger %9 says); nothing printed; "
-                               "--again prints it anyway")
-                    .arg(QString::fromStdString(repeat->label.line1),
-                         QString::fromStdString(repeat->label.line2))
-                    .arg(repeat->serial)
-                    .arg(QString::fromStdString(r.time), QString::fromStdString(r.printer),
-                         QString::fromStdString(r.job), QString::fromStdString(r.positions),
-                         QString::fromStdString(repeat->sheet.state), log.path()));
-        }
-    }
-
-    QPrinter printer(QPrinter::HighResolution);
-    QString queue;
-    bool known = false;
-    if (toQueue) {
-        // No name (no default queue, or no print system to ask) is refused by the run's queue check.
-        queue = o.printer.isEmpty() ? QPrinterInfo::defaultPrinterName() : o.printer;
-        if (!queue.isEmpty())
-            printer.setPrinterName(queue);
-        // Qt stays on another queue (or on a file) for a name it does not know: judged by the name asked for.
-        known = !queue.isEmpty() && printer.outputFormat() == QPrinter::NativeFormat &&
-                printer.printerName() == queue;
-    } else {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(o.output);
-    }
-    // The label sheet is A4 whatever the queue's default paper.
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setColorMode(QPrinter::Color);
-
-    QtPrintSurface surface(printer);
-    // What the messages name: the queue, or the file the PDF goes to.
-    const QString target =
-        QStringLiteral("%1 \"%2\"")
-            .arg(toQueue ? QStringLiteral("printer") : QStringLiteral("file"), surface.printerLabel());
-
-    SheetJob job;
-    job.backColour = o.backColour;
-    job.fontColour = o.textColour;
-    job.offsetRightIndex = right;
-    job.offsetDownIndex = down;
-    job.firstNumber = o.firstNumber;
-    job.startPosition = startPosition;
-    job.label = label;
-    // As after a run in the window: the offsets of this run when they were chosen for it (otherwise
-    // the saved ones stay).
-    StartFileStore store(startFile, saved, o.offsetDownIndex.value_or(saved.SavedOffsetDown),
-                         o.offsetRightIndex.value_or(saved.SavedOffsetRight));
-    SpoolerQueue spooler(queue, known);
-    LoggedStore logged(store, log, LedgerRun{QStringLiteral("command"), queue, &job, o.numbering});
-    NoPause pause;
-    PrintRun run(surface, toQueue ? &spooler : nullptr, toQueue ? &logged : nullptr, pause, env.stopRequest);
-    run.progress = [&](std::size_t done, std::size_t total) {
-        if (total > 1 && !o.quiet)
-            env.err(QStringLiteral("sheet %1 of %2\n").arg(done).arg(total));
-    };
-    const RunAccount a = run.run(job, splitWholeRun(startPosition, o.count));
-    // Said once, whatever else the run ends with: without the ledger no repeat can be caught.
-    const auto tellLedger = [&] {
-        env.err(
-            QStringLiteral("kestrelbox-print: no ledger is kept: %1: %2\n").arg(log.path(), log.problem()));
-    };
-    if (!log.problem().isEmpty())
-        tellLedger();
-    const std::size_t total = a.ranges.size();
-    const QString why = QString::fromStdString(a.why);
-    const QString stopped =
-        QStringLiteral("stopped by signal %1 after sheet %2 of %3").arg(a.signal).arg(a.taken).arg(total);
-
-    switch (a.end) {
-    case RunEnd::QueueRefused:
-        return fail(QueueProblem,
-                    queue.isEmpty()
-                        ? queueProblem(queue, a.queue)
-                        : QStringLiteral("printer \"%1\": %2").arg(queue, queueProblem(queue, a.queue)));
-    case RunEnd::OffPaper: {
-        QStringList names;
-        for (std::int32_t p : a.offPaper)
-            names << QString::number(p);
-        return fail(NotPrinted, QStringLiteral("%1: labels at positions %2 would lie off the paper "
-                                               "\"%3\"; the label sheet is A4")
-                                    .arg(target, names.join(QStringLiteral(", ")), surface.paperName()));
-    }
-    case RunEnd::NotStorable:
-        return fail(NoStartFile,
-                    QStringLiteral("start file %1 cannot be written: %2; nothing printed, since the "
-                                   "next run would print over these labels")
-                        .arg(path, why));
-    default:
-        break;
-    }
-    if (!toQueue) {
-        // A file holds every sheet or none: none of them counts until it is written whole.
-        if (a.end == RunEnd::Stopped)
-            return fail(static_cast<Status>(StoppedBase + a.signal),
-                        stopped + QStringLiteral(": nothing written"));
-        if (a.end == RunEnd::FileNotWritten)
-            return fail(NotPrinted, QStringLiteral("%1 not written: %2").arg(target, why));
-        // A label line taken for an option can turn into a file name (-ops): say what was written.
-        if (!o.quiet)
-            env.err(QStringLiteral("wrote %1 %2 to %3\n")
-                        .arg(total)
-                        .arg(total == 1 ? QStringLiteral("sheet") : QStringLiteral("sheets"),
-                             QDir::toNativeSeparators(o.output)));
-        return Printed;
-    }
-
-    // What the scheduler holds is on its way to the paper, and the start file already names the
-    // position after it: the rest is to say what was printed and what not.
-    const QString notPrinted =
-        a.taken < total
-            ? QStringLiteral("; not printed: %1").arg(describe(o, a, a.taken, total, startPosition))
-            : QString();
-    const QString advice = a.taken < total
-                               ? QStringLiteral("; to print the rest at the next free position, the "
-                                                "same arguments with %1")
-                                     .arg(againArguments(o, a, a.taken, total, startPosition))
-                               : QString();
-    const QString printedPart = a.taken ? describe(o, a, 0, a.taken, startPosition) : QString();
-    if (a.end == RunEnd::NotStored)
-        return fail(NotStored,
-                    QStringLiteral("printed: %1, but the next position %2 could not be stored in %3: %4")
-                            .arg(printedPart)
-                            .arg(stretchOf(a.ranges, 0, a.taken, o.firstNumber, startPosition).next)
-                            .arg(path, why) +
-                        notPrinted + advice);
-    lock.release();
-    if (a.end == RunEnd::SheetRefused || a.end == RunEnd::Stopped) {
-        const Status status =
-            a.end == RunEnd::Stopped ? static_cast<Status>(StoppedBase + a.signal) : NotPrinted;
-        const QString report = a.end == RunEnd::Stopped
-                                   ? stopped
-                                   : QStringLiteral("printer \"%1\" refused sheet %2 of %3: %4")
-                                         .arg(surface.printerLabel())
-                                         .arg(a.taken + 1)
-                                         .arg(total)
-                                         .arg(why);
-        if (a.taken == 0)
-            return fail(status, report + QStringLiteral(" (nothing printed; nothing stored)"));
-        return fail(status, report + QStringLiteral("; printed: %1").arg(printedPart) + notPrinted +
-                                QStringLiteral("; the start file holds position %1").arg(a.next) + advice);
-    }
-    if (o.noWait)
-        return Printed;
-    const bool told = !log.problem().isEmpty();
-    const int status =
-        waitForJobs(spooler, surface.printerLabel(), a, o, startPosition, log, logged.rows(), env, fail);
-    if (!told && !log.problem().isEmpty())
-        tellLedger();
-    return status;
+    return printLabels(o, path, startFile, lock, saved, startPosition, down, right, labels, env, fail);
 }
 
 } // namespace kb::cli

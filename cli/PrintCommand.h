@@ -14,6 +14,7 @@
 #include "cli/CommandOptions.h"
 #include "content/Composition.h"
 #include "content/EntryModel.h"
+#include "services/PrintService.h"
 
 namespace kb::cli {
 
@@ -35,9 +36,8 @@ enum Status : int {
     StoppedBase = 128,
 };
 
-// The entry screen driven as the user would for these options, then "PrintSet": what every label of
-// the run prints.
-NumberedLabel composeLabels(const Options& options, const Clock& clock);
+// The entry screen as these options fill it.
+TypedEntry typedEntry(const Options& options);
 
 // One label of the run, as --list shows it and as it is drawn.
 struct ListedLabel {
@@ -49,7 +49,7 @@ struct ListedLabel {
 
 // Calls `each` for every label of the run in print order; the labels are made one at a time, so a run
 // of any length costs no memory of its own.
-void forEachLabel(const Options& options, const NumberedLabel& label, std::int32_t startPosition,
+void forEachLabel(const RunLabels& labels, std::int32_t startPosition,
                   const std::function<void(const ListedLabel&)>& each);
 
 // The --list line of one label: sheet, position, serial (or -), line 1, line 2; tab-separated, UTF-8.

@@ -8,7 +8,6 @@ namespace kb {
 namespace {
 
 constexpr std::int32_t PositionsPerSheet = kPositionsPerSheet;
-constexpr std::int32_t MaxSheets = 5;
 
 // Sheet geometry in layout units.
 constexpr std::int32_t LeftColumnX = 305;
@@ -25,36 +24,15 @@ constexpr std::int32_t LabelMiddle = 60;
 constexpr std::int32_t TextGap = 5;
 constexpr std::int32_t OutlineWidth = 5;
 
-constexpr int PauseAfterSheetMs = 2000;
-
 } // namespace
 
-std::vector<SheetRange> splitRun(std::int32_t startPosition, std::int32_t labels) {
+std::vector<SheetRange> splitRun(std::int32_t startPosition, std::int64_t labels) {
     std::vector<SheetRange> ranges;
     if (labels < 1 || startPosition < 1 || startPosition > PositionsPerSheet)
         return ranges;
     // t is the run position just after the last label. A run that ends on position 30 of a sheet
     // needs no further sheet, hence the thresholds 32, 62, 92, 122 rather than 31, 61, ...
-    const std::int32_t t = startPosition + labels;
-    const std::int32_t sheets = std::min(MaxSheets, (t - 2) / PositionsPerSheet + 1);
-    for (std::int32_t sheet = 1; sheet <= sheets; ++sheet) {
-        const std::int32_t first = sheet == 1 ? startPosition : 1;
-        std::int32_t last = PositionsPerSheet;
-        if (sheet == sheets) {
-            last = t - 1 - PositionsPerSheet * (sheet - 1);
-            // A run longer than five sheets cannot be entered; never draw beyond the sheet.
-            last = std::min(last, PositionsPerSheet);
-        }
-        ranges.push_back({sheet, first, last});
-    }
-    return ranges;
-}
-
-std::vector<SheetRange> splitWholeRun(std::int32_t startPosition, std::int32_t labels) {
-    std::vector<SheetRange> ranges;
-    if (labels < 1 || startPosition < 1 || startPosition > PositionsPerSheet)
-        return ranges;
-    const std::int64_t t = std::int64_t{startPosition} + labels;
+    const std::int64_t t = startPosition + labels;
     const auto sheets = static_cast<std::int32_t>((t - 2) / PositionsPerSheet + 1);
     ranges.reserve(static_cast<std::size_t>(sheets));
     for (std::int32_t sheet = 1; sheet <= sheets; ++sheet) {
@@ -76,9 +54,8 @@ LabelOrigins ComputeLabelOrigins(std::int32_t offsetRightIndex, std::int32_t off
     const std::int32_t shiftX = ShiftPerStep * (offsetRightIndex - kNoShiftIndex);
     const std::int32_t shiftY = ShiftPerStep * (offsetDownIndex - kNoShiftIndex);
     for (std::int32_t p = 1; p <= PositionsPerSheet; ++p) {
-        const std::int32_t row = (p - 1) / 2;
-        origins.LabelOriginY[p] = TopRowY + shiftY + RowPitch * row;
-        origins.LabelOriginX[p] = LeftColumnX + shiftX + (p % 2 == 0 ? ColumnDistance : 0);
+        origins.LabelOriginY[p] = TopRowY + shiftY + RowPitch * positionRow(p);
+        origins.LabelOriginX[p] = LeftColumnX + shiftX + ColumnDistance * positionColumn(p);
     }
     return origins;
 }
@@ -115,26 +92,25 @@ std::vector<std::int32_t> positionsOffPaper(const Paper& paper, std::int32_t off
     return off;
 }
 
-std::int32_t serialNumber(std::int32_t firstNumber, std::int32_t startPosition, std::int32_t sheet,
-                          std::int32_t position) {
-    return firstNumber + PositionsPerSheet * (sheet - 1) + position - startPosition;
+std::int64_t labelIndex(std::int32_t startPosition, std::int32_t sheet, std::int32_t position) {
+    return std::int64_t{PositionsPerSheet} * (sheet - 1) + position - startPosition;
 }
 
 RunStretch stretchOf(const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
-                     std::int32_t firstNumber, std::int32_t startPosition) {
+                     std::int32_t startPosition) {
     RunStretch s;
     if (from >= to || to > ranges.size())
         return s;
     for (std::size_t i = from; i < to; ++i)
         s.labels += ranges[i].last - ranges[i].first + 1;
-    s.firstSerial = serialNumber(firstNumber, startPosition, ranges[from].sheet, ranges[from].first);
-    s.lastSerial = s.firstSerial + s.labels - 1;
+    s.first = labelIndex(startPosition, ranges[from].sheet, ranges[from].first);
+    s.last = s.first + s.labels - 1;
     s.next = ranges[to - 1].last % PositionsPerSheet + 1;
     return s;
 }
 
-bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::int32_t sheet,
-                std::int32_t first, std::int32_t last) {
+bool PrintSheet(PrintSurface& surface, const SheetJob& job, std::int32_t sheet, std::int32_t first,
+                std::int32_t last) {
     const LabelOrigins origins = ComputeLabelOrigins(job.offsetRightIndex, job.offsetDownIndex);
     if (!surface.beginDocument())
         return false;
@@ -143,7 +119,13 @@ bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::i
     const std::uint32_t back = job.backColour;
     const std::uint32_t font = job.fontColour;
 
+    const std::int64_t count = job.labels ? job.labels->size() : 0;
     for (std::int32_t p = std::max(first, 1); p <= std::min(last, PositionsPerSheet); ++p) {
+        // Every label of the run has its own lines (a numbered label its own number), counted
+        // through the whole run; a position beyond the run's labels stays blank.
+        const std::int64_t index = labelIndex(job.startPosition, sheet, p);
+        if (index < 0 || index >= count)
+            continue;
         const std::int32_t x = origins.LabelOriginX[p];
         const std::int32_t y = origins.LabelOriginY[p];
         const std::int32_t left = toDevice(x, dpiX);
@@ -158,19 +140,14 @@ bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::i
         surface.setBrush(back);
         surface.rectangle(left, top, right, bottom);
 
-        // Every label of a numbered run carries its own number, counted through the whole run.
-        const LabelLines lines =
-            job.label.linesFor(serialNumber(job.firstNumber, job.startPosition, sheet, p));
+        const LabelLines lines = job.labels->at(index).lines;
         surface.setFont(lines.line1.size() < 4 ? 10 : 9, font);
         const std::int32_t h = surface.textHeight(lines.line1);
         surface.textOut(column, middle - h - TextGap, lines.line1);
         surface.textOut(column, middle + TextGap, lines.line2);
     }
 
-    if (!surface.endDocument())
-        return false;
-    pause.pause(PauseAfterSheetMs);
-    return true;
+    return surface.endDocument();
 }
 
 } // namespace kb

@@ -4,10 +4,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "content/Composition.h"
+#include "print/RunLabels.h"
 #include "sheet/SheetRules.h"
 
 namespace kb {
@@ -19,17 +21,15 @@ struct SheetRange {
     bool operator==(const SheetRange&) const = default;
 };
 
-// PrintSheet calls of a run of `labels` labels from startPosition, in order.
-std::vector<SheetRange> splitRun(std::int32_t startPosition, std::int32_t labels);
-// The same split for a run of any length: as many sheets as the labels need (splitRun stops at the
-// five sheets that the window's entry limits can reach).
-std::vector<SheetRange> splitWholeRun(std::int32_t startPosition, std::int32_t labels);
+// PrintSheet calls of a run of `labels` labels from startPosition, in order: as many sheets as the
+// labels need.
+std::vector<SheetRange> splitRun(std::int32_t startPosition, std::int64_t labels);
 // The position after the last printed label (1 after position 30).
 std::int32_t nextStartPosition(std::int32_t startPosition, std::int32_t labels);
 
 struct LabelOrigins {
-    std::array<std::int32_t, 31> LabelOriginX{}; // index 1..30
-    std::array<std::int32_t, 31> LabelOriginY{};
+    std::array<std::int32_t, kPositionsPerSheet + 1> LabelOriginX{}; // index 1..30
+    std::array<std::int32_t, kPositionsPerSheet + 1> LabelOriginY{};
 };
 LabelOrigins ComputeLabelOrigins(std::int32_t offsetRightIndex, std::int32_t offsetDownIndex);
 
@@ -47,29 +47,28 @@ struct Paper {
     std::int32_t originYPx = 0;
 };
 
-// The positions of the run's sheets (the ranges of splitRun or splitWholeRun) whose label block, as it
+// The positions of the run's sheets (the ranges of splitRun) whose label block, as it
 // will be printed (from the printable corner, offsets included), would not lie wholly on the paper:
 // each position once, in ascending order.
 std::vector<std::int32_t> positionsOffPaper(const Paper& paper, std::int32_t offsetRightIndex,
                                             std::int32_t offsetDownIndex,
                                             const std::vector<SheetRange>& ranges);
 
-// The serial number of the label at `position` of sheet `sheet` of a run: numbers count through the
-// whole run, so the run's first label carries firstNumber and each later one, across sheets, one more.
-std::int32_t serialNumber(std::int32_t firstNumber, std::int32_t startPosition, std::int32_t sheet,
-                          std::int32_t position);
+// The run's label (its index, 0 for the first) at `position` of sheet `sheet`: labels follow each
+// other through the whole run, across sheets.
+std::int64_t labelIndex(std::int32_t startPosition, std::int32_t sheet, std::int32_t position);
 
-// The labels of sheets [from, to) of a run (ranges as splitWholeRun gives them): how many, the serial
-// number of the first, and where the next run starts once they are the last printed. A run that stops
-// part-way names what it printed and what not, and stores `next`, by this.
+// The labels of sheets [from, to) of a run (ranges as splitRun gives them): how many, the run's
+// indexes of the first and the last, and where the next run starts once they are the last printed. A
+// run that stops part-way names what it printed and what not, and stores `next`, by this.
 struct RunStretch {
-    std::int32_t labels = 0;
-    std::int32_t firstSerial = 0;
-    std::int32_t lastSerial = 0;
+    std::int64_t labels = 0;
+    std::int64_t first = 0; // index in the run of the stretch's first label
+    std::int64_t last = 0;
     std::int32_t next = 0; // the position after the stretch's last label (1 after position 30)
 };
 RunStretch stretchOf(const std::vector<SheetRange>& ranges, std::size_t from, std::size_t to,
-                     std::int32_t firstNumber, std::int32_t startPosition);
+                     std::int32_t startPosition);
 
 // What PrintSheet draws on: one document of one page per call of begin/end.
 class PrintSurface {
@@ -100,15 +99,14 @@ struct SheetJob {
     std::uint32_t fontColour = 0x00000000;
     std::int32_t offsetRightIndex = kNoShiftIndex;
     std::int32_t offsetDownIndex = kNoShiftIndex;
-    std::int32_t firstNumber = 1;
     std::int32_t startPosition = 1;
-    // The composed label: its lines for each label's serial number (the same two lines for every
-    // label when numbering is off).
-    NumberedLabel label;
+    // What each label of the run prints, in run order.
+    std::shared_ptr<const RunLabels> labels;
 };
 
-// One sheet as one document; false when the surface refused to begin or end the document.
-bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::int32_t sheet,
-                std::int32_t first, std::int32_t last);
+// One sheet as one document; false when the surface refused to begin or end the document. The pause
+// that lets the user see the printer work is the run's, taken once the sheet is accounted for.
+bool PrintSheet(PrintSurface& surface, const SheetJob& job, std::int32_t sheet, std::int32_t first,
+                std::int32_t last);
 
 } // namespace kb

@@ -9,6 +9,12 @@
 
 namespace kb {
 
+namespace {
+
+constexpr int PauseAfterSheetMs = 2000;
+
+} // namespace
+
 StartFileStore::StartFileStore(StartFile& file, StartValues& values, std::int32_t offsetDownIndex,
                                std::int32_t offsetRightIndex)
     : m_file(file), m_values(values), m_down(offsetDownIndex), m_right(offsetRightIndex) {}
@@ -68,7 +74,7 @@ RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ran
         if (!m_store)
             return true;
         const TakenSheet sheet{i, ranges[i], i < account.jobs.size() ? account.jobs[i] : 0,
-                               stretchOf(ranges, i, i + 1, job.firstNumber, job.startPosition)};
+                               stretchOf(ranges, i, i + 1, job.startPosition)};
         try {
             m_store->taken(sheet);
         } catch (const Error& e) {
@@ -83,7 +89,7 @@ RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ran
     const bool toFile = m_surface.toFile();
     for (std::size_t i = 0; i < total; ++i) {
         const SheetRange& r = ranges[i];
-        if (!PrintSheet(m_surface, m_pause, job, r.sheet, r.first, r.last)) {
+        if (!PrintSheet(m_surface, job, r.sheet, r.first, r.last)) {
             account.end = toFile ? RunEnd::FileNotWritten : RunEnd::SheetRefused;
             account.why = m_surface.failureText();
             return account;
@@ -94,6 +100,9 @@ RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ran
             if (!store(i))
                 return account;
         }
+        // The user sees the printer take the sheet; its rows and the position after it are on disk
+        // already, so that nothing of it is lost when the program ends during the pause.
+        m_pause.pause(PauseAfterSheetMs);
         if (progress)
             progress(i + 1, total);
         if (i + 1 < total) {

@@ -75,24 +75,20 @@ std::vector<LedgerRow> PrintLogFile::readAll() const {
     return rows;
 }
 
-std::optional<Repeat> PrintLogFile::firstRepeat(const NumberedLabel& label, std::int32_t first,
-                                                std::int32_t last) const {
+std::optional<Repeat> PrintLogFile::firstRepeat(const RunLabels& labels) const {
+    if (labels.size() == 0 || !labels.at(0).serial)
+        return std::nullopt;
+    const std::int32_t first = *labels.at(0).serial;
+    const std::int32_t last = static_cast<std::int32_t>(first + labels.size() - 1);
     const QByteArray older = readWhole(m_older), current = readWhole(m_path);
     // The ledger holds the labels as the user reads them; the run's are made in Shift-JIS.
     return kb::firstRepeat(
         {std::string_view(older.constData(), std::size_t(older.size())),
          std::string_view(current.constData(), std::size_t(current.size()))},
         first, last, [&](std::int32_t serial) {
-            const LabelLines l = label.linesFor(serial);
+            const LabelLines l = labels.at(serial - first).lines;
             return LabelText{fromSjis(l.line1).toStdString(), fromSjis(l.line2).toStdString()};
         });
-}
-
-void PrintLogFile::appendEnded(const std::vector<LedgerRow>& queued, const JobWatch& watch,
-                               const WatchNews& news) {
-    for (std::size_t i : news.ended)
-        if (i < queued.size())
-            append(endedRow(queued[i], watch.status(i)));
 }
 
 QString ledgerTime() {
@@ -117,15 +113,15 @@ LedgerRow queuedRow(const LedgerRun& run, const TakenSheet& sheet) {
     row.positions = sheet.range.first == sheet.range.last
                         ? std::to_string(sheet.range.first)
                         : std::to_string(sheet.range.first) + "-" + std::to_string(sheet.range.last);
-    const LabelLines first = run.job->label.linesFor(sheet.stretch.firstSerial);
-    const LabelLines last = run.job->label.linesFor(sheet.stretch.lastSerial);
-    row.firstLine1 = fromSjis(first.line1).toStdString();
-    row.firstLine2 = fromSjis(first.line2).toStdString();
-    row.lastLine1 = fromSjis(last.line1).toStdString();
-    row.lastLine2 = fromSjis(last.line2).toStdString();
-    if (run.numbering) {
-        row.firstSerial = std::to_string(sheet.stretch.firstSerial);
-        row.lastSerial = std::to_string(sheet.stretch.lastSerial);
+    const RunLabel first = run.labels->at(sheet.stretch.first);
+    const RunLabel last = run.labels->at(sheet.stretch.last);
+    row.firstLine1 = fromSjis(first.lines.line1).toStdString();
+    row.firstLine2 = fromSjis(first.lines.line2).toStdString();
+    row.lastLine1 = fromSjis(last.lines.line1).toStdString();
+    row.lastLine2 = fromSjis(last.lines.line2).toStdString();
+    if (first.serial && last.serial) {
+        row.firstSerial = std::to_string(*first.serial);
+        row.lastSerial = std::to_string(*last.serial);
     }
     row.state = "queued";
     return row;
@@ -146,12 +142,6 @@ LedgerRow endedRow(const LedgerRow& queued, const JobStatus& status) {
                                                     : "the print system no longer knows the job";
     }
     return row;
-}
-
-void LoggedStore::taken(const TakenSheet& sheet) {
-    m_rows.push_back(queuedRow(m_run, sheet));
-    m_log.append(m_rows.back());
-    m_inner.taken(sheet);
 }
 
 } // namespace kb

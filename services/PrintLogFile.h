@@ -1,8 +1,9 @@
-// The ledger file, PrintLog.csv beside the start file, and the run's store that writes a sheet's row
-// before the position after it: after a crash the ledger names at least every sheet the start file
+// The ledger file, PrintLog.csv beside the start file: a sheet's row is written before the position
+// after it is stored, so that after a crash the ledger names at least every sheet the start file
 // counts as used. A ledger that cannot be written never stops a run; the run says once why.
 #pragma once
 #include <QString>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,12 +28,9 @@ class PrintLogFile {
 
     // Every row of the older file, then of the current one; missing files hold none.
     std::vector<LedgerRow> readAll() const;
-    // The first label of the numbered run (its label, serials first..last) that the ledger holds as
+    // The first label of the numbered run (serials following each other) that the ledger holds as
     // printed (see firstRepeat in print/PrintLog.h).
-    std::optional<Repeat> firstRepeat(const NumberedLabel& label, std::int32_t first,
-                                      std::int32_t last) const;
-    // The rows that give the ends a look at a run's jobs found (`queued`: the run's queued rows).
-    void appendEnded(const std::vector<LedgerRow>& queued, const JobWatch& watch, const WatchNews& news);
+    std::optional<Repeat> firstRepeat(const RunLabels& labels) const;
 
   private:
     bool fail(const QString& why);
@@ -49,30 +47,12 @@ QString ledgerTime();
 struct LedgerRun {
     QString program; // "window" or "command"
     QString printer;
-    const SheetJob* job = nullptr;
-    bool numbering = false;
+    std::shared_ptr<const RunLabels> labels;
 };
 
 // The row of a sheet the queue took.
 LedgerRow queuedRow(const LedgerRun& run, const TakenSheet& sheet);
 // The row that gives the end of a sheet's job, after its queued row.
 LedgerRow endedRow(const LedgerRow& queued, const JobStatus& status);
-
-// A run's store that writes each sheet's ledger row, then stores its position.
-class LoggedStore final : public RunStore {
-  public:
-    LoggedStore(RunStore& inner, PrintLogFile& log, LedgerRun run)
-        : m_inner(inner), m_log(log), m_run(std::move(run)) {}
-    void check() override { m_inner.check(); }
-    void taken(const TakenSheet& sheet) override;
-    // The queued rows written (or meant to be), one a sheet taken, in order.
-    const std::vector<LedgerRow>& rows() const { return m_rows; }
-
-  private:
-    RunStore& m_inner;
-    PrintLogFile& m_log;
-    LedgerRun m_run;
-    std::vector<LedgerRow> m_rows;
-};
 
 } // namespace kb

@@ -6,8 +6,22 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "settings/Error.h"
 
 namespace kb {
+
+// The hold file beside the start file exists but cannot be opened (another user's, a link planted
+// in its place): named as the hold file in the message, not as the start file.
+class HoldFileError : public IoError {
+  public:
+    HoldFileError(int code, std::string path) : IoError(code), m_path(std::move(path)) {}
+    const std::string& path() const { return m_path; }
+
+  private:
+    std::string m_path;
+};
 
 class StartFileLock {
   public:

@@ -129,7 +129,10 @@ int openHoldFile(const std::string& holdPath, const struct stat& start) {
     if (fd < 0) {
         // A hold file that exists but cannot be opened is never passed over for the start file: the
         // runs that can open it would hold something else than this one.
-        throwIo(errno == EACCES || errno == EPERM || errno == EROFS || errno == ELOOP ? EACCES : errno);
+        throw HoldFileError(
+            ioErrorCodeFromErrno(
+                errno == EACCES || errno == EPERM || errno == EROFS || errno == ELOOP ? EACCES : errno),
+            holdPath);
     }
     struct stat hold {};
     if (::fstat(fd, &hold) != 0 || !trustworthy(hold, start)) {
@@ -138,7 +141,7 @@ int openHoldFile(const std::string& holdPath, const struct stat& start) {
             ::fchmod(fd, holdMode(start.st_mode)) != 0 || ::fstat(fd, &hold) != 0 ||
             !trustworthy(hold, start)) {
             ::close(fd);
-            throwIo(EACCES);
+            throw HoldFileError(ioErrorCodeFromErrno(EACCES), holdPath);
         }
     }
     return fd;

@@ -6,11 +6,11 @@ namespace kb {
 
 namespace {
 
-constexpr std::int32_t kPositions = 30;
+constexpr std::int32_t kPositions = kPositionsPerSheet;
 
-// Paints positions first..last (clamped to the sheet's 30 cells; an empty range paints nothing).
+// Paints positions first..last (clamped to the sheet's cells; an empty range paints nothing).
 // Bounds are 64-bit so that a hand-edited start position near the int limits cannot overflow.
-void paint(std::array<Rgb, 30>& cells, std::int64_t first, std::int64_t last, Rgb colour) {
+void paint(std::array<Rgb, kPositionsPerSheet>& cells, std::int64_t first, std::int64_t last, Rgb colour) {
     first = std::max<std::int64_t>(first, 1);
     last = std::min<std::int64_t>(last, kPositions);
     for (std::int64_t p = first; p <= last; ++p)
@@ -23,9 +23,9 @@ std::int32_t sheetCountAfterClick(std::int32_t startPosition, std::int32_t label
     return std::int64_t{startPosition} + labels <= kPositions + 1 ? 1 : 2;
 }
 
-std::array<Rgb, 30> sheetMapColours(std::int32_t startPosition, std::int32_t labels, std::int32_t sheetCount,
-                                    std::int32_t k) {
-    std::array<Rgb, 30> cells;
+std::array<Rgb, kPositionsPerSheet> sheetMapColours(std::int32_t startPosition, std::int32_t labels,
+                                                    std::int32_t sheetCount, std::int32_t k) {
+    std::array<Rgb, kPositionsPerSheet> cells;
     cells.fill(kWhite);
     const std::int64_t s = startPosition;
     const std::int64_t m = labels;

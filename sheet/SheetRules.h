@@ -9,6 +9,19 @@
 
 namespace kb {
 
+// The label sheet: 2 columns of 15 rows, positions numbered row by row from the top left (odd
+// positions on the left), written once for the map, the drawing and the run's split.
+constexpr std::int32_t kColumns = 2;
+constexpr std::int32_t kRows = 15;
+constexpr std::int32_t kPositionsPerSheet = kColumns * kRows;
+// Row (0 at the top) and column (0 left, 1 right) of a position 1..30.
+constexpr std::int32_t positionRow(std::int32_t position) {
+    return (position - 1) / kColumns;
+}
+constexpr std::int32_t positionColumn(std::int32_t position) {
+    return (position - 1) % kColumns;
+}
+
 using Rgb = std::uint32_t; // 0x00BBGGRR, as the colour dialog of the original platform returns it
 
 constexpr Rgb kWhite = 0x00FFFFFF;
@@ -19,16 +32,14 @@ constexpr Rgb kRed = 0x000000FF;
 std::int32_t sheetCountAfterClick(std::int32_t startPosition, std::int32_t labels);
 
 // Fill colours of the 30 cells (index 0 = position 1) for sheet k of n.
-std::array<Rgb, 30> sheetMapColours(std::int32_t startPosition, std::int32_t labels, std::int32_t sheetCount,
-                                    std::int32_t k);
+std::array<Rgb, kPositionsPerSheet> sheetMapColours(std::int32_t startPosition, std::int32_t labels,
+                                                    std::int32_t sheetCount, std::int32_t k);
 
 // Position (1..30) under the point (x, y) of the map picture Image2, or nothing outside the bands.
 std::optional<std::int32_t> hitTest(int x, int y);
 
 // Offset lists: ListBox7 (vertical) has 22 items, ListBox6 (horizontal) 21.
 constexpr int kNoShiftIndex = 10;
-// Label positions on one sheet: 2 columns of 15 rows.
-constexpr std::int32_t kPositionsPerSheet = 30;
 std::vector<std::string> offsetItems(bool vertical);
 // The index in force at start-up for a saved index: the saved index when the list has that item,
 // otherwise 10 (no shift).

@@ -84,13 +84,25 @@ class RecordingSurface : public RunSurface {
 
 struct RecordingPause : Pause {
     std::vector<int> waits;
-    void pause(int ms) override { waits.push_back(ms); }
+    std::function<void()> onPause = [] {};
+    void pause(int ms) override {
+        waits.push_back(ms);
+        onPause();
+    }
 };
+
+// A run of numbered or plain labels; enough of them for any sheet the tests draw.
+std::shared_ptr<const RunLabels> labelsOf(NumberedLabel label, bool numbering = false,
+                                          std::int32_t first = 1) {
+    return std::make_shared<const TypedLabels>(std::move(label), numbering, first, 2000);
+}
 
 SheetJob plainJob(std::string line1 = "HELLO", std::string line2 = "ABC") {
     SheetJob job;
-    job.label.fixedLine1 = std::move(line1);
-    job.label.fixedLine2 = std::move(line2);
+    NumberedLabel label;
+    label.fixedLine1 = std::move(line1);
+    label.fixedLine2 = std::move(line2);
+    job.labels = labelsOf(std::move(label));
     job.backColour = 0x00FFCC00;
     job.fontColour = 0x000000FF;
     return job;
@@ -100,8 +112,7 @@ SheetJob plainJob(std::string line1 = "HELLO", std::string line2 = "ABC") {
 RecordingSurface drawn(const SheetJob& job, int first, int last, int dpiX = 600) {
     RecordingSurface surface;
     surface.x = dpiX;
-    RecordingPause pause;
-    EXPECT_TRUE(PrintSheet(surface, pause, job, 1, first, last));
+    EXPECT_TRUE(PrintSheet(surface, job, 1, first, last));
     return surface;
 }
 
@@ -129,38 +140,33 @@ TEST(PrintRules, SplitOverSheetsAndNextStart) {
     for (const Row& r : rows) {
         SCOPED_TRACE("start " + std::to_string(r.start) + " labels " + std::to_string(r.labels));
         EXPECT_EQ(splitRun(r.start, r.labels), r.ranges);
-        EXPECT_EQ(splitWholeRun(r.start, r.labels), r.ranges);
         EXPECT_EQ(nextStartPosition(r.start, r.labels), r.next);
     }
     // Any length: 10 000 labels from position 21 fill 334 whole sheets (t = 10 021).
-    const auto whole = splitWholeRun(21, 10000);
+    const auto whole = splitRun(21, 10000);
     ASSERT_EQ(whole.size(), 334u);
     EXPECT_EQ(whole[1], (SheetRange{2, 1, 30}));
     EXPECT_EQ(whole.back(), (SheetRange{334, 1, 30}));
     EXPECT_EQ(nextStartPosition(21, 10000), 1);
-    // Beyond five sheets nothing is drawn outside the sheet.
-    const auto tooLong = splitRun(1, 200);
-    ASSERT_EQ(tooLong.size(), 5u);
-    EXPECT_EQ(tooLong.back(), (SheetRange{5, 1, 30}));
     EXPECT_TRUE(splitRun(1, 0).empty());
 
-    // A run that stops after some sheets: what they hold, numbered from 5, and where the next run
-    // starts (the whole run's stretch agrees with nextStartPosition).
+    // A run that stops after some sheets: what they hold (the run's labels from index 0), and where
+    // the next run starts (the whole run's stretch agrees with nextStartPosition).
     struct Part {
         std::size_t from, to;
         RunStretch want;
     };
-    const auto run = splitWholeRun(25, 70); // 25..30, 1..30, 1..30, 1..4
+    const auto run = splitRun(25, 70); // 25..30, 1..30, 1..30, 1..4
     const Part parts[] = {
-        {0, 1, {6, 5, 10, 1}},
-        {1, 3, {60, 11, 70, 1}},
-        {3, 4, {4, 71, 74, 5}},
-        {0, 4, {70, 5, 74, nextStartPosition(25, 70)}},
+        {0, 1, {6, 0, 5, 1}},
+        {1, 3, {60, 6, 65, 1}},
+        {3, 4, {4, 66, 69, 5}},
+        {0, 4, {70, 0, 69, nextStartPosition(25, 70)}},
     };
     for (const Part& p : parts) {
-        const RunStretch got = stretchOf(run, p.from, p.to, 5, 25);
-        EXPECT_EQ(std::tie(got.labels, got.firstSerial, got.lastSerial, got.next),
-                  std::tie(p.want.labels, p.want.firstSerial, p.want.lastSerial, p.want.next))
+        const RunStretch got = stretchOf(run, p.from, p.to, 25);
+        EXPECT_EQ(std::tie(got.labels, got.first, got.last, got.next),
+                  std::tie(p.want.labels, p.want.first, p.want.last, p.want.next))
             << "sheets " << p.from << ".." << p.to;
     }
 }
@@ -212,8 +218,7 @@ TEST(PrintRules, LayoutUnitsToDevicePixels) {
 
 TEST(PrintRules, SheetGeometryAndColours) {
     RecordingSurface surface;
-    RecordingPause pause;
-    ASSERT_TRUE(PrintSheet(surface, pause, plainJob(), 1, 1, 1));
+    ASSERT_TRUE(PrintSheet(surface, plainJob(), 1, 1, 1));
     // Position 1 at 600 dpi: block (732,624)-(2220,912), text column 852, middle 768;
     // line 1 (5 bytes: 9 points, height 90) ends 5 pixels above the middle, line 2 starts 5 below.
     const Ops expected = {
@@ -221,7 +226,6 @@ TEST(PrintRules, SheetGeometryAndColours) {
         "font 9 0000FF", "text 852 673 HELLO", "text 852 773 ABC", "end",
     };
     EXPECT_EQ(surface.ops, expected);
-    EXPECT_EQ(pause.waits, std::vector<int>{2000});
 
     EXPECT_EQ(drawn(plainJob(), 30, 30).only("rect"), Ops{"rect 2868 6268 4356 6556"});
     // Only the range is drawn: 5 and 7 are left column rows 2 and 3, 6 and 8 the right column beside them.
@@ -253,18 +257,18 @@ TEST(PrintRules, FontSizeByLine1Bytes) {
 }
 
 TEST(PrintRules, NumberedRunAcrossSheetBoundary) {
-    SheetJob job = plainJob("HELLO", "ABC-7");
-    job.firstNumber = 7;
+    SheetJob job = plainJob();
     job.startPosition = 29;
-    job.label.where = NumberedLine::Line2;
-    job.label.fixedLine1 = "HELLO";
-    job.label.NumberStem = "ABC";
+    NumberedLabel label;
+    label.where = NumberedLine::Line2;
+    label.fixedLine1 = "HELLO";
+    label.NumberStem = "ABC";
+    job.labels = std::make_shared<const TypedLabels>(label, true, 7, 3);
 
-    RecordingPause pause;
     Ops texts;
     for (const SheetRange& r : splitRun(29, 3)) {
         RecordingSurface surface;
-        ASSERT_TRUE(PrintSheet(surface, pause, job, r.sheet, r.first, r.last));
+        ASSERT_TRUE(PrintSheet(surface, job, r.sheet, r.first, r.last));
         for (const auto& t : surface.only("text"))
             texts.push_back(std::to_string(r.sheet) + ": " + t);
     }
@@ -272,23 +276,19 @@ TEST(PrintRules, NumberedRunAcrossSheetBoundary) {
     // (the lines of later numbers are the composition's; here PrintSheet picks the number).
     EXPECT_EQ(texts, (Ops{"1: text 852 6317 HELLO", "1: text 852 6417 ABC-7", "1: text 2988 6317 HELLO",
                           "1: text 2988 6417 ABC-8", "2: text 852 673 HELLO", "2: text 852 773 ABC-9"}));
-    EXPECT_EQ(pause.waits, (std::vector<int>{2000, 2000}));
 }
 
 TEST(PrintRules, RefusedDocumentReportsFailure) {
-    RecordingPause pause;
     RecordingSurface refusesBegin;
     refusesBegin.acceptBegin = false;
-    EXPECT_FALSE(PrintSheet(refusesBegin, pause, plainJob(), 1, 1, 30));
+    EXPECT_FALSE(PrintSheet(refusesBegin, plainJob(), 1, 1, 30));
     // Nothing is drawn on a document that never started.
     EXPECT_EQ(refusesBegin.ops, Ops{"begin"});
 
     RecordingSurface refusesEnd;
     refusesEnd.acceptEnd = false;
-    EXPECT_FALSE(PrintSheet(refusesEnd, pause, plainJob(), 1, 1, 2));
+    EXPECT_FALSE(PrintSheet(refusesEnd, plainJob(), 1, 1, 2));
     EXPECT_EQ(refusesEnd.ops.back(), "end");
-    // A failed sheet ends the run at once: no pause is taken for it.
-    EXPECT_TRUE(pause.waits.empty());
 }
 
 namespace {
@@ -376,12 +376,16 @@ TEST(PrintRun, SendsStoresAndAccounts) {
             storedAtBegin.push_back(store.stored.empty() ? std::nullopt : std::optional(store.stored.back()));
             return !(row.setup & Refuse2) || surface.begun != 2;
         };
+        // The pause after each sheet comes once the position after it is on disk: a program ended
+        // during the pause has lost nothing.
         RecordingPause pause;
+        std::vector<std::size_t> storedAtPause;
+        pause.onPause = [&] { storedAtPause.push_back(store.stored.size()); };
         PrintRun run(surface, surface.file ? nullptr : &queue, &store, pause,
                      [&] { return row.setup & Stop1 ? 15 : 0; });
-        SheetJob job;
+        SheetJob job = plainJob();
         job.startPosition = 25;
-        const RunAccount a = run.run(job, splitWholeRun(25, 40));
+        const RunAccount a = run.run(job, splitRun(25, 40));
 
         EXPECT_EQ(a.end, row.end);
         EXPECT_EQ(surface.begun, row.begun);
@@ -392,8 +396,13 @@ TEST(PrintRun, SendsStoresAndAccounts) {
         EXPECT_EQ(a.signal, row.end == RunEnd::Stopped ? 15 : 0);
         for (std::size_t i = 0; i < storedAtBegin.size() && !surface.file; ++i) {
             EXPECT_EQ(storedAtBegin[i],
-                      i == 0 ? std::nullopt : std::optional(stretchOf(a.ranges, 0, i, 1, 25).next))
+                      i == 0 ? std::nullopt : std::optional(stretchOf(a.ranges, 0, i, 25).next))
                 << "sheet " << i + 1;
+        }
+        if (!surface.file) {
+            ASSERT_EQ(storedAtPause.size(), store.stored.size());
+            for (std::size_t i = 0; i < storedAtPause.size(); ++i)
+                EXPECT_EQ(storedAtPause[i], i + 1) << "pause after sheet " << i + 1;
         }
     }
 }

@@ -16,7 +16,7 @@ QByteArray bytesOf(const QString& path) {
 }
 
 kb::TakenSheet sheet(int job, std::int32_t first, std::int32_t last) {
-    return kb::TakenSheet{0, {1, first, last}, job, {last - first + 1, first, last, last % 30 + 1}};
+    return kb::TakenSheet{0, {1, first, last}, job, {last - first + 1, first - 1, last - 1, last % 30 + 1}};
 }
 
 } // namespace
@@ -25,11 +25,12 @@ TEST(PrintLogFile, RowsAndRotation) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     kb::PrintLogFile log(dir.path());
-    kb::SheetJob job;
-    job.label.fixedLine1 = *kb::toSjis(QStringLiteral("検体"));
-    job.label.where = kb::NumberedLine::Line2;
-    job.label.NumberStem = "A,B";
-    const kb::LedgerRun run{QStringLiteral("command"), QStringLiteral("kbtest"), &job, true};
+    kb::NumberedLabel label;
+    label.fixedLine1 = *kb::toSjis(QStringLiteral("検体"));
+    label.where = kb::NumberedLine::Line2;
+    label.NumberStem = "A,B";
+    const kb::LedgerRun run{QStringLiteral("command"), QStringLiteral("kbtest"),
+                            std::make_shared<const kb::TypedLabels>(label, true, 1, 3)};
     const kb::LedgerRow queued = kb::queuedRow(run, sheet(7, 1, 3));
     ASSERT_TRUE(log.append(queued));
     ASSERT_TRUE(log.append(kb::endedRow(queued, kb::JobStatus{kb::JobState::Aborted, {}})));

@@ -12,6 +12,7 @@
 
 #include "app/EntryWidgets.h"
 #include "app/SheetWidgets.h"
+#include "services/Colours.h"
 #include "sheet/SheetRules.h"
 #include "tests/widget/WindowFixture.h"
 
@@ -194,9 +195,10 @@ TEST(SheetScreen, ColourListsAndFreeColour) {
     s.clickItem(w.ListBox11, 3); // Skyblue
     EXPECT_EQ(w.previewBackColour(), 0x00FFFFCCu);
 
-    // "Free" cancelled: the list returns to Skyblue, the colour stays; the dialog opened on black.
+    // "Free" cancelled: the list returns to Skyblue, the colour stays; the dialog opened on the
+    // ground in use, not on black.
     s.clickItem(w.ListBox11, 8);
-    EXPECT_EQ(s.f.dialogs.colourInitials, std::vector<QColor>{QColor(Qt::black)});
+    EXPECT_EQ(s.f.dialogs.colourInitials, std::vector<QColor>{QColor(0xCC, 0xFF, 0xFF)});
     EXPECT_EQ(w.ListBox11->currentRow(), 3);
     EXPECT_EQ(w.previewBackColour(), 0x00FFFFCCu);
     // The same by keyboard: once the key has been handled, Skyblue is the one item shown selected.
@@ -208,13 +210,14 @@ TEST(SheetScreen, ColourListsAndFreeColour) {
     EXPECT_EQ(w.ListBox11->row(shown.front()), 3);
     EXPECT_EQ(w.ListBox11->currentRow(), 3);
 
-    // "Free" accepted: applied at once; "Free" in the text list then opens on that colour.
+    // "Free" accepted: applied at once; "Free" in the text list opens on the text's colour in use.
     s.f.dialogs.colourAnswers.push_back(QColor(10, 20, 30));
     s.clickItem(w.ListBox11, 8);
     EXPECT_EQ(w.previewBackColour(), 0x001E140Au);
     s.clickItem(w.ListBox10, 6);
     ASSERT_EQ(s.f.dialogs.colourInitials.size(), 4u);
-    EXPECT_EQ(s.f.dialogs.colourInitials[3], QColor(10, 20, 30));
+    EXPECT_EQ(s.f.dialogs.colourInitials[3], w.Memo2->palette().color(QPalette::Text));
+    EXPECT_EQ(kb::rgbFromColour(s.f.dialogs.colourInitials[3]), initialFont);
     EXPECT_EQ(w.ListBox10->currentRow(), 0); // cancelled
     EXPECT_EQ(w.previewFontColour(), initialFont);
 

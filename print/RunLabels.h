@@ -1,0 +1,46 @@
+// The labels of a run, in print order, asked for one at a time: the renderer, the ledger and the
+// front ends' messages all take a run's labels from here, so that a typed run and, later, a list of
+// many rows print, record and report through the same seam. A run of any length costs no memory of
+// its own.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "content/Composition.h"
+
+namespace kb {
+
+struct RunLabel {
+    LabelLines lines;                   // Shift-JIS, exactly as on paper
+    std::string stem;                   // the NumberStem of a numbered label; empty otherwise
+    std::optional<std::int32_t> serial; // the serial number of a numbered label
+    std::int32_t row = 0;               // the list's row it came from (from 1); 0 for a typed run
+};
+
+class RunLabels {
+  public:
+    virtual ~RunLabels() = default;
+    virtual std::int64_t size() const = 0;
+    // The label at `index` (0 for the run's first label); index < size().
+    virtual RunLabel at(std::int64_t index) const = 0;
+};
+
+// A typed run: `count` labels of one composed label, numbered from firstNumber when numbering is on.
+class TypedLabels final : public RunLabels {
+  public:
+    TypedLabels(NumberedLabel label, bool numbering, std::int32_t firstNumber, std::int64_t count);
+    std::int64_t size() const override { return m_count; }
+    RunLabel at(std::int64_t index) const override;
+    const NumberedLabel& label() const { return m_label; }
+    bool numbering() const { return m_numbering; }
+    std::int32_t firstNumber() const { return m_first; }
+
+  private:
+    NumberedLabel m_label;
+    bool m_numbering;
+    std::int32_t m_first;
+    std::int64_t m_count;
+};
+
+} // namespace kb

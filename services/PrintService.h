@@ -1,0 +1,222 @@
+// The print service both front ends use: from "these labels, this printer, this start file" to "what
+// became of every sheet". It composes a typed run's labels, takes the start file's hold for a run,
+// checks the ledger for labels printed before, runs the sheets (each sheet's ledger rows and the
+// position after it on disk the moment the queue holds it, any pause after that), and follows the
+// jobs until each has printed or not. It reports in plain values; the window words them in Japanese
+// message boxes, the command in English lines and exit statuses.
+#pragma once
+#include <QPrinter>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "content/EntryModel.h"
+#include "print/PrintLog.h"
+#include "print/PrintRun.h"
+#include "print/RunLabels.h"
+#include "services/PrinterCheck.h"
+#include "services/QtPrintSurface.h"
+#include "settings/StartFile.h"
+#include "settings/StartFileLock.h"
+
+namespace kb {
+
+// ---- the labels ----
+
+// A typed run as the entry screen takes it: the two lines, "Date" (and an edited date field),
+// "Number" with its first number, and the number of labels. Texts in Shift-JIS.
+struct TypedEntry {
+    std::string line1, line2;
+    bool hasLine2 = false;
+    bool date = false;
+    std::optional<std::string> dateText;
+    bool numbering = false;
+    std::int32_t firstNumber = 1;
+    std::int32_t count = 1;
+};
+// The entry screen driven as a user would for the entry, then "PrintSet": what every label prints.
+std::shared_ptr<const TypedLabels> composeTypedRun(const TypedEntry& entry, const Clock& clock);
+
+// ---- the ledger as a run uses it ----
+
+class RunLedger {
+  public:
+    virtual ~RunLedger() = default;
+    virtual QString path() const = 0;
+    // Why the run's labels are not recorded; empty while they are.
+    virtual QString problem() const = 0;
+    // The first of the run's numbered labels that was printed before (failed sheets aside).
+    virtual std::optional<Repeat> firstRepeat(const RunLabels& labels) = 0;
+    // The rows of a sheet the queue holds, on disk before this returns.
+    virtual void taken(const TakenSheet& sheet) = 0;
+    // The end of the job of the run's sheet (its index in the run).
+    virtual void ended(std::size_t sheet, const JobStatus& status) = 0;
+};
+
+// The ledger beside the start file for a run of `program` ("window" or "command") on `printer`:
+// made afresh for every run, so that one that could not be written is tried again by the next.
+std::shared_ptr<RunLedger> ledgerFor(const QString& startFolder, const QString& program,
+                                     const QString& printer, std::shared_ptr<const RunLabels> labels);
+
+// ---- the hold ----
+
+enum class HoldEnd {
+    Taken,
+    Missing,      // no start file
+    NotOpened,    // the start file or its hold file cannot be opened (why; holdFile when it is that)
+    HeldByReader, // someone who may only read the start file locks it, and no hold file can be made
+    HeldByWindow, // the window holds it
+    StillHeld,    // another run still held it after the wait
+    Stopped,      // a stop request during the wait (signal)
+};
+struct HoldResult {
+    HoldEnd end = HoldEnd::Taken;
+    QString why;
+    QString holdFile; // NotOpened: the hold file that could not be opened; empty when it is the start file
+    int signal = 0;
+};
+// Takes the start file for one run, waiting up to waitSeconds for another run to finish with it
+// (`waiting` is called once when it starts to wait).
+HoldResult takeStartFile(StartFileLock& lock, const QString& path, int waitSeconds,
+                         const std::function<void()>& waiting, const std::function<int()>& stopRequest,
+                         const std::function<void(int ms)>& sleep);
+
+// ---- the destination ----
+
+// Where a front end's printer (the print dialog's choice, or the command's queue or file) prints:
+// its surface and, for a queue, the spooler queue that the run checks and the watch asks.
+class PrintTarget {
+  public:
+    // `known` false: Qt would print elsewhere for the name asked for, so the queue counts as missing.
+    explicit PrintTarget(QPrinter& printer, bool known = true);
+    bool toFile() const { return m_surface.toFile(); }
+    QtPrintSurface& surface() { return m_surface; }
+    const QString& queueName() const { return m_queue.name(); }
+    // The printer as the user knows it: the queue, or the file the PDF goes to.
+    QString label() const { return m_surface.printerLabel(); }
+    QString paperName() const { return m_surface.paperName(); }
+    RunQueue* queue() { return toFile() ? nullptr : &m_queue; }
+    // For the watch after the run, which outlives the printer.
+    std::unique_ptr<RunQueue> detachedQueue() const { return std::make_unique<SpoolerQueue>(m_queue); }
+
+  private:
+    QtPrintSurface m_surface;
+    SpoolerQueue m_queue;
+};
+
+// ---- the run ----
+
+struct PrintOrder {
+    std::shared_ptr<const RunLabels> labels;
+    std::int32_t startPosition = 1;
+    std::uint32_t backColour = 0x00FFFFFF;
+    std::uint32_t fontColour = 0x00000000;
+    std::int32_t offsetRightIndex = kNoShiftIndex; // the offsets the labels are drawn with
+    std::int32_t offsetDownIndex = kNoShiftIndex;
+    // The offsets stored with each position, as the start file keeps them after a run.
+    std::int32_t storedDown = kNoShiftIndex;
+    std::int32_t storedRight = kNoShiftIndex;
+};
+
+class RunFollow;
+
+// What a run needs besides its order. `queue` null: a file. `startFile` null: nothing is stored (the
+// command's file). `ledger` null: no ledger is kept (a file is no label on paper).
+struct RunParts {
+    RunSurface& surface;
+    RunQueue* queue = nullptr;
+    StartFile* startFile = nullptr;
+    StartValues* values = nullptr;
+    std::shared_ptr<RunLedger> ledger;
+    Pause* pause = nullptr;
+    std::function<int()> stopRequest = [] { return 0; };
+};
+
+class PrintService {
+  public:
+    explicit PrintService(RunParts parts) : m_parts(std::move(parts)) {}
+
+    // The first numbered label of the order that the ledger holds as printed; none for a run that is
+    // not numbered (the same plain label printed every day is no mistake) or keeps no ledger.
+    std::optional<Repeat> repeat(const PrintOrder& order) const;
+
+    // Called after each sheet the queue took (done of total).
+    std::function<void(std::size_t done, std::size_t total)> progress;
+
+    RunAccount run(const PrintOrder& order);
+
+  private:
+    RunParts m_parts;
+};
+
+// ---- after the run: the jobs ----
+
+// One sheet of a run as a report names it.
+struct SheetNote {
+    std::size_t sheet = 0; // in the run, from 0
+    SheetRange range{};
+    RunStretch stretch{};
+    int job = 0;
+    JobStatus status;
+};
+
+// What one look at a run's jobs found that had not been told before.
+struct FollowNews {
+    std::vector<SheetNote> held;    // the scheduler holds the job until someone releases it
+    std::vector<SheetNote> blocked; // the job waits for the printer, which reports why (reasons)
+    std::vector<SheetNote> failed;  // stopped, cancelled or aborted: its labels are not on paper
+    std::vector<SheetNote> lost;    // the print system can no longer be asked: printed or not unknown
+    // The printer stopped or reports something new (all its reasons for the user, and those that keep
+    // the labels from the paper until someone acts), with the sheets that wait for it.
+    bool printerChanged = false;
+    bool printerStopped = false;
+    std::vector<std::string> printerReasons;
+    std::vector<std::string> blockingReasons;
+    std::vector<SheetNote> waiting;
+    bool any() const {
+        return !held.empty() || !blocked.empty() || !failed.empty() || !lost.empty() || printerChanged;
+    }
+};
+
+// Follows the jobs of the sheets a queue took until each has printed, failed or been lost, and writes
+// each end to the run's ledger.
+class RunFollow {
+  public:
+    RunFollow(std::unique_ptr<RunQueue> queue, std::shared_ptr<RunLedger> ledger, const RunAccount& account,
+              std::int32_t startPosition, std::shared_ptr<const RunLabels> labels);
+    // One look; nowMs is any clock in milliseconds.
+    FollowNews poll(std::int64_t nowMs);
+    bool over() const { return m_watch.over(); }
+    std::size_t done() const { return m_watch.done(); }
+    std::size_t size() const { return m_watch.size(); }
+    std::vector<SheetNote> open() const;
+    SheetNote note(std::size_t sheet) const;
+    const RunLabels& labels() const { return *m_labels; }
+    const std::shared_ptr<RunLedger>& ledger() const { return m_ledger; }
+    // The position the run stored after its last sheet.
+    std::int32_t storedNext() const { return m_storedNext; }
+
+  private:
+    std::unique_ptr<RunQueue> m_queue;
+    std::shared_ptr<RunLedger> m_ledger;
+    JobWatch m_watch;
+    std::vector<SheetRange> m_ranges; // the sheets of the jobs, in the same order
+    std::int32_t m_startPosition;
+    std::int32_t m_storedNext;
+    std::shared_ptr<const RunLabels> m_labels;
+};
+
+// ---- wording shared by both front ends ----
+
+// "7" or "7-9" (the command) / "7～9" (the window).
+QString span(std::int64_t first, std::int64_t last, const QString& dash);
+// The spooler's reasons in the front end's words, joined by `separator`.
+QString reasonText(const std::vector<std::string>& reasons, Wording wording, const QString& separator);
+// The serial numbers of a stretch of the run, as `span` names them; empty when not numbered.
+QString serialSpan(const RunLabels& labels, const RunStretch& stretch, const QString& dash);
+
+} // namespace kb
