@@ -7,7 +7,8 @@
 namespace kb::cli {
 
 // The arguments without the program's name. On Windows argc and argv are not used: the command line
-// is read in UTF-16 as the system keeps it.
-QStringList commandArguments(int argc, char** argv);
+// is read in UTF-16 as the system keeps it. `undecodable`, when given, receives the arguments whose
+// bytes are not valid in the system's encoding (UTF-8), as decoded with U+FFFD in their place.
+QStringList commandArguments(int argc, char** argv, QStringList* undecodable = nullptr);
 
 } // namespace kb::cli

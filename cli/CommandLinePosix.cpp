@@ -5,12 +5,16 @@
 
 namespace kb::cli {
 
-QStringList commandArguments(int argc, char** argv) {
-    QStringDecoder decoder(QStringConverter::System,
-                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+QStringList commandArguments(int argc, char** argv, QStringList* undecodable) {
     QStringList args;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
+        // A decoder of its own for each argument: its error state tells about this argument alone.
+        QStringDecoder decoder(QStringConverter::System,
+                               QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
         args << decoder.decode(QByteArrayView(argv[i]));
+        if (decoder.hasError() && undecodable)
+            *undecodable << args.back();
+    }
     return args;
 }
 

@@ -8,7 +8,7 @@
 
 namespace kb::cli {
 
-QStringList commandArguments(int, char**) {
+QStringList commandArguments(int, char**, QStringList*) {
     int count = 0;
     LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     QStringList args;

@@ -24,6 +24,12 @@ int writeBytes(std::FILE* stream, const QByteArray& bytes);
 // page when there is a console (consoleCodePage not 0), else the ANSI code page.
 unsigned fileCodePage(bool utf8, unsigned consoleCodePage, unsigned ansiCodePage);
 
+// A message as it may reach a terminal: every control character (C0 and C1, DEL, and the marks that
+// turn the direction of text, such as U+202E) shown as \x1B or <U+202E>, so that nothing taken from
+// an argument or a file can move the cursor, recolour or reorder what the user reads. A line feed
+// that ends the message stays.
+QString shownSafely(const QString& message);
+
 // text in codePage (65001: UTF-8); a character the code page lacks becomes "?", never a look-alike.
 QByteArray encodeText(const QString& text, unsigned codePage);
 

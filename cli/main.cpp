@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
     kb::keepStandardDescriptors();
     qInstallMessageHandler(qtMessages);
     // Before the application object takes Qt's own options out of argv.
-    const QStringList args = kb::cli::commandArguments(argc, argv);
+    QStringList undecodable;
+    const QStringList args = kb::cli::commandArguments(argc, argv, &undecodable);
     // Fonts, the codec and the PDF writer need a QGuiApplication, not a display: the command never shows
     // a window, so a platform taken from the desktop's environment (xcb without a display, in a job
     // started over ssh or from cron) could only make it fail. The build names the platform: offscreen
@@ -56,16 +57,22 @@ int main(int argc, char** argv) {
     kb::cli::watchStopRequests();
     // Parsed once, here; the output's code page is known before the first line is written, whatever else
     // the arguments hold.
-    const kb::cli::Parsed parsed = kb::cli::parseArguments(args);
+    kb::cli::Parsed parsed = kb::cli::parseArguments(args);
+    // Bytes that are no UTF-8 became U+FFFD on the way in: refused for what they are, not for a
+    // character that no Shift-JIS holds.
+    if (!undecodable.isEmpty())
+        parsed.error = QStringLiteral("the argument \"%1\" is not valid UTF-8").arg(undecodable.first());
     kb::cli::setUtf8Output(parsed.options.utf8);
     const kb::cli::Environment env{kb::platformClock(), QCoreApplication::applicationDirPath(),
                                    [](const QString& text) { write(stdout, text); },
-                                   [](const QString& text) { write(stderr, text); }, kb::cli::stopRequest};
+                                   [](const QString& text) { write(stderr, kb::cli::shownSafely(text)); },
+                                   kb::cli::stopRequest};
     int status = kb::cli::Failed;
     try {
         status = kb::cli::runCommand(parsed, env);
     } catch (const std::exception& e) {
-        write(stderr, QStringLiteral("kestrelbox-print: %1\n").arg(QString::fromUtf8(e.what())));
+        write(stderr, kb::cli::shownSafely(
+                          QStringLiteral("kestrelbox-print: %1\n").arg(QString::fromUtf8(e.what()))));
     }
     if (const int error = finishOutput()) {
         write(stderr, QStringLiteral("kestrelbox-print: standard output: %1\n")

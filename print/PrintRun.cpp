@@ -242,7 +242,21 @@ constexpr ReasonWord Reasons[] = {
     {"connecting-to-device", "not answering", "応答がありません", true},
     {"user-intervention", "needs attention", "操作が必要です", true},
     {"error", "printer error", "プリンターのエラー", true}, // the Windows spooler's word
+    {"resources-are-not-ready", "the printer is not ready", "プリンターの準備ができていません", true},
+    {"printer-stopped-partly", "printer partly stopped", "プリンターが一部停止しています", true},
+    {"input-tray-missing", "paper tray missing", "用紙トレイがありません", true},
+    {"output-area-full", "output tray full", "排紙トレイがいっぱいです", true},
+    {"marker-supply-low", "ink or toner low", "インクまたはトナー残りわずか", false},
+    {"spool-area-full", "the print system's spool is full", "印刷システムのスプール領域がいっぱいです", true},
+    {"job-incoming", "being received", "受信中", false},
+    {"job-printing", "printing", "印刷中", false},
+    {"job-queued", "queued", "順番待ち", false},
 };
+
+// A keyword without words of its own: the user gets these, the keyword stays in the documentation's
+// table; a spooler's keyword is no word for a user.
+constexpr const char* UnknownEnglish = "the printer reports a problem";
+constexpr const char* UnknownJapanese = "プリンターが問題を報告しています";
 
 // A keyword and its severity: "media-empty-error" is media-empty, an error. A keyword without a
 // suffix is an error, as the print protocol has it.
@@ -272,7 +286,7 @@ std::vector<std::string> reasonWords(const std::vector<std::string>& reasons, Wo
     std::vector<std::string> words;
     for (const std::string& r : reasons) {
         const Reason reason = parse(r);
-        std::string word = !reason.known                 ? std::string(reason.keyword)
+        std::string word = !reason.known ? (wording == Wording::English ? UnknownEnglish : UnknownJapanese)
                            : wording == Wording::English ? reason.known->english
                                                          : reason.known->japanese;
         if (std::find(words.begin(), words.end(), word) == words.end())

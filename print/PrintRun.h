@@ -159,7 +159,7 @@ class JobWatch {
 
 // The spooler's reason keywords in the user's words, each once and in their order:
 // "media-empty-error" is "out of paper" for the command and 「用紙切れ」 for the window. A keyword
-// without words of its own stands as it is.
+// without words of its own is "the printer reports a problem"; none reaches the user raw.
 enum class Wording { English, Japanese };
 std::vector<std::string> reasonWords(const std::vector<std::string>& reasons, Wording wording);
 // The reasons that keep the labels from the paper until someone acts (out of paper, off, a jam, an
