@@ -126,7 +126,7 @@ std::string japaneseText(const ListRefusal& r) {
         what = "引用符（\"）が閉じられていません";
         break;
     case ListProblem::EmptyLabel:
-        what = "1 行目も 2 行目も空です";
+        what = "ラベルの 1 行目も 2 行目も空です";
         break;
     case ListProblem::CountNotNumber:
         what = "枚数" + quoted + "が数字ではありません";
