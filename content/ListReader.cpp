@@ -152,6 +152,7 @@ struct Record {
     std::array<std::string, kUsedColumns> cells; // missing cells stay empty
     bool unclosed = false;                       // a quote opened in cellCount's cell is never closed
     std::size_t cellCount = 0;
+    bool tabOutsideQuotes = false;
 };
 
 // RFC 4180 records over UTF-8 text: a cell that begins with a quote runs to the next lone quote,
@@ -169,6 +170,7 @@ class Records {
         for (std::string& cell : r.cells)
             cell.clear();
         r.unclosed = false;
+        r.tabOutsideQuotes = false;
         r.cellCount = 1;
         std::string* cell = &r.cells[0];
         bool quoted = false;
@@ -205,6 +207,7 @@ class Records {
                 quoted = true;
             else
                 append(cell, c);
+            r.tabOutsideQuotes = r.tabOutsideQuotes || c == '\t';
             cellStart = false;
             ++m_pos;
         }
@@ -223,20 +226,16 @@ class Records {
     std::int32_t m_row = 0;
 };
 
-// A tab when the first record that holds anything has one outside quotes, else a comma.
+// A tab when the first record that holds anything has one outside quotes, else a comma; the quotes
+// as a comma-separated reading sees them ("a,b"<tab>X and 5" disk<tab>X hold a tab outside quotes).
 char separatorOf(std::string_view text) {
-    bool quoted = false;
-    bool any = false;
-    for (const char c : text) {
-        if (c == '"')
-            quoted = !quoted; // a doubled quote toggles twice
-        else if (!quoted && c == '\t')
+    Records records(text, ',');
+    Record r;
+    while (records.next(r)) {
+        if (r.tabOutsideQuotes)
             return '\t';
-        else if (!quoted && (c == '\r' || c == '\n')) {
-            if (any)
-                return ',';
-        } else
-            any = true;
+        if (r.cellCount > 1 || !r.cells[0].empty())
+            break;
     }
     return ',';
 }

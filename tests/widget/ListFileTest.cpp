@@ -107,6 +107,8 @@ TEST(ListFile, Reads) {
         // anything decides.
         {"tab inside quotes", "\r\nA,B,1,,\"x\ty\"\r\n", ListEncoding::Detect, ListEncoding::Utf8, ',',
          "2:A/B x1 "},
+        {"a quote inside a cell is text", "5\" disk\tX\r\n", ListEncoding::Detect, ListEncoding::Utf8, '\t',
+         "1:5\" disk/X x1 "},
         {"blank rows", "A\r\n\r\n,,,\r\n  , \r\nB,,,,note\r\n", ListEncoding::Detect, ListEncoding::Utf8, ',',
          "1:A/ x1 5:B/ x1 "},
         {"blank count and serial, short rows, blanks around numbers", "A,B,,\r\nC,, 12 , 05 \r\n",
