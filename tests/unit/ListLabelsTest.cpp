@@ -116,3 +116,44 @@ TEST(ListLabels, Rows) {
 }
 
 } // namespace
+
+namespace {
+
+// The wording names only what is known: the file alone, or its row, or its row and column.
+TEST(ListRefusal, Wording) {
+    const auto make = [](kb::ListProblem p, std::int32_t row, std::int32_t column) {
+        kb::ListRefusal r;
+        r.problem = p;
+        r.file = "a.csv";
+        r.row = row;
+        r.column = column;
+        return r;
+    };
+    kb::ListRefusal accent = make(kb::ListProblem::Character, 3, 2);
+    accent.character = 0xE9;
+    kb::ListRefusal tab = make(kb::ListProblem::Character, 3, 1);
+    tab.character = 0x09;
+    kb::ListRefusal past = make(kb::ListProblem::SerialOutOfRange, 4, 4);
+    past.text = "999999";
+    past.serial = 1000001;
+    kb::ListRefusal twice = make(kb::ListProblem::Repeated, 9, 4);
+    twice.serial = 12;
+    twice.otherRow = 2;
+    const std::tuple<kb::ListRefusal, std::string, std::string> cases[] = {
+        {make(kb::ListProblem::NoLabels, 0, 0), "a.csv: holds no label", "a.csv: 印刷するラベルがありません"},
+        {accent, "a.csv, row 3, column 2: the character U+00E9 \"é\" has no Shift-JIS form",
+         "a.csv の 3 行目、2 列目: 文字「é」（U+00E9）は Shift-JIS で印刷できません"},
+        {tab, "a.csv, row 3, column 1: the control character U+0009",
+         "a.csv の 3 行目、1 列目: 制御文字（U+0009）は印刷できません"},
+        {past, "a.csv, row 4, column 4: the serial numbers from 999999 run past 999999 (to 1000001)",
+         "a.csv の 4 行目、4 列目: 番号が 999999 を超えます（1000001 まで）"},
+        {twice, "a.csv, row 9, column 4: the numbered label with serial number 12 is printed by row 2 too",
+         "a.csv の 9 行目、4 列目: 番号 12 のラベルは 2 行目と重複しています"},
+    };
+    for (const auto& [refusal, english, japanese] : cases) {
+        EXPECT_EQ(kb::englishText(refusal), english);
+        EXPECT_EQ(kb::japaneseText(refusal), japanese);
+    }
+}
+
+} // namespace
