@@ -476,15 +476,4 @@ ListReading readList(std::string_view bytes, ListEncoding encoding, const ListCo
     return out;
 }
 
-std::string toWindowsJapanese(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto [cp, length] = nextCodePoint(utf8, i);
-        appendUtf8(out, windowsForm(cp));
-        i += length;
-    }
-    return out;
-}
-
 } // namespace kb

@@ -61,13 +61,11 @@ struct ListReading {
 // The encoding a file's bytes are read in when none is given.
 ListEncoding detectListEncoding(std::string_view bytes);
 
-// The list in the file's bytes; encoding Detect finds it.
+// The list in the file's bytes; encoding Detect finds it. Characters that Japanese text carries in
+// their JIS form (U+301C WAVE DASH, U+2212 MINUS SIGN, U+2016, U+2014, U+00A2, U+00A3, U+00AC, U+00A5,
+// U+00A6, U+203E) are read as the code page 932 characters a Windows user means (U+FF5E, U+FF0D, ...).
 ListReading readList(std::string_view bytes, ListEncoding encoding, const ListCodec& codec,
                      const std::string& file = {});
-
-// Characters that Japanese text carries in their JIS form (U+301C WAVE DASH, U+2212 MINUS SIGN, ...)
-// replaced by the code page 932 characters a Windows user means by them (U+FF5E, U+FF0D, ...). UTF-8.
-std::string toWindowsJapanese(std::string_view utf8);
 
 // The UTF-8 bytes of one code point, appended.
 void appendUtf8(std::string& out, char32_t cp);
