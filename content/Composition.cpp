@@ -19,7 +19,7 @@ std::string withDateTail(const std::string& text, const std::string& dateField) 
 } // namespace
 
 LabelLines NumberedLabel::linesFor(std::int32_t number) const {
-    const std::string serial = NumberStem + "-" + std::to_string(number);
+    const std::string serial = NumberStem + "-" + serialText(number, serialWidth);
     LabelLines lines;
     switch (where) {
     case NumberedLine::None:
@@ -43,6 +43,13 @@ LabelLines NumberedLabel::linesFor(std::int32_t number) const {
     return lines;
 }
 
+std::string serialText(std::int32_t number, std::int32_t width) {
+    std::string digits = std::to_string(number);
+    if (width > 0 && digits.size() < static_cast<std::size_t>(width))
+        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+    return digits;
+}
+
 bool printSetAccepts(const std::string& wholeMemoText) {
     return !wholeMemoText.empty() && wholeMemoText != kTwoLineBreaks;
 }
@@ -64,6 +71,7 @@ Composition compose(const ComposeInput& in) {
     NumberedLabel& label = out.label;
     label.withDate = in.dateChecked;
     label.dateField = in.dateField;
+    label.serialWidth = in.serialWidth;
 
     if (!in.numberingOn) {
         // Line 2 as typed, date line included; with the date its text part is cut to 14 bytes.
@@ -80,7 +88,8 @@ Composition compose(const ComposeInput& in) {
     const std::string& line1 = in.line1;
     const std::string& line2 = in.line2;
     const std::string S = trimRightControl(in.line2Work);
-    const std::string N = std::to_string(in.firstNumber);
+    // The number's width counts its leading zeros: the cuts make room for the digits as printed.
+    const std::string N = serialText(in.firstNumber, in.serialWidth);
     const int n = static_cast<int>(N.size());
     const bool blankStart = line2.size() >= kBlankStart.size() && line2.compare(0, 5, kBlankStart) == 0;
     const std::size_t L1 = blankStart ? line1.size() + 1 + N.size() : line1.size();

@@ -31,6 +31,7 @@ struct NumberedLabel {
     std::string NumberStem; // the text in front of "-N", exactly as the preview shows it
     bool withDate = false;  // "Date" checked: line 2 padded to 14 bytes (never cut), a blank, dateField
     std::string dateField;
+    std::int32_t serialWidth = 0; // numbers padded with leading zeros to this many digits (0: none)
 
     // The two lines of the label that carries this serial number (never cut). With numbering off
     // (None) every label gets the same two lines.
@@ -45,12 +46,16 @@ struct ComposeInput {
     std::string dateField; // text of Edit2
     bool numberingOn = false;
     std::int32_t firstNumber = 1;
+    std::int32_t serialWidth = 0; // a list's first serial written 0001 keeps its 4 digits; 0: as is
 };
 
 struct Composition {
     LabelLines preview;  // the lines the preview memo receives (before its 64-byte limit)
     NumberedLabel label; // where == None when numbering is off; label.linesFor(firstNumber) == preview
 };
+
+// The decimal text of a serial number, padded with leading zeros to width digits (never cut).
+std::string serialText(std::int32_t number, std::int32_t width);
 
 // True when the memo's whole text lets PrintSet go on (not empty and not exactly "\r\n\r\n").
 bool printSetAccepts(const std::string& wholeMemoText);
