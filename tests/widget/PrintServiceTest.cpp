@@ -1,0 +1,173 @@
+// The print service as both front ends use it: a recording surface, a scripted queue, a real start
+// file in a temporary folder and a ledger that records what it was given. Each row is one run of 40
+// numbered labels from position 25 (sheets 25-30, 1-30, 1-4) and what the jobs did afterwards; at
+// every sheet's start and at every pause, what is on disk is what a crash there would leave.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "services/PrintService.h"
+#include "tests/unit/RunFakes.h"
+
+using namespace kbtest;
+
+namespace {
+
+// The ledger as the service feeds it: each sheet taken (its first label's serial) and each end.
+struct FakeLedger : RunLedger {
+    std::vector<std::int64_t> sheets; // the first serial of each sheet taken
+    std::vector<std::string> ends;   // "sheet:state"
+    std::optional<Repeat> repeat;
+    int asked = 0;
+    const RunLabels* labels = nullptr;
+    QString path() const override { return QStringLiteral("PrintLog"); }
+    QString problem() const override { return {}; }
+    std::optional<Repeat> firstRepeat(const RunLabels&) override {
+        ++asked;
+        return repeat;
+    }
+    void taken(const TakenSheet& sheet) override { sheets.push_back(labels->at(sheet.stretch.first).serial.value_or(0)); }
+    void ended(std::size_t sheet, const JobStatus& status) override {
+        ends.push_back(std::to_string(sheet) + ":" +
+                       (status.state == JobState::Completed ? "printed" : "not"));
+    }
+};
+
+// The start position the file on disk holds now.
+int onDisk(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readLine().trimmed().toInt() : -1;
+}
+
+} // namespace
+
+TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
+    const JobStatus done{JobState::Completed, {}}, pending{JobState::Pending, {}},
+        aborted{JobState::Aborted, {}};
+    const JobStatus held{JobState::Held, {"job-hold-until-specified"}};
+    const JobStatus notReady{JobState::Held, {"resources-are-not-ready"}};
+    struct Row {
+        const char* name;
+        bool numbered;
+        bool repeatInLedger;
+        bool queueStopped;
+        int stopAfter;               // a stop request after this many sheets; 0: none
+        std::vector<JobStatus> job2; // the second sheet's job, look by look (the others print)
+        RunEnd end;
+        std::vector<std::int64_t> taken; // the ledger's sheets
+        int stored;                      // the position on disk afterwards
+        std::string news;                // what the looks told: F failed, H held, B blocked (sheet index)
+    };
+    const Row rows[] = {
+        {"all printed", true, false, false, 0, {done}, RunEnd::Printed, {1, 7, 37}, 5, ""},
+        // Asked before the run; the front end asks or refuses, and an override prints as above.
+        {"a repeat found", true, true, false, 0, {done}, RunEnd::Printed, {1, 7, 37}, 5, ""},
+        {"plain labels are never checked", false, true, false, 0, {done}, RunEnd::Printed, {}, 5, ""},
+        {"queue stopped", true, false, true, 0, {done}, RunEnd::QueueRefused, {}, 25, ""},
+        {"stopped after sheet 1", true, false, false, 1, {done}, RunEnd::Stopped, {1}, 1, ""},
+        // The failed sheet is named with its positions, for the window's offer and the command's advice.
+        {"second job aborted",
+         true,
+         false,
+         false,
+         0,
+         {pending, aborted},
+         RunEnd::Printed,
+         {1, 7, 37},
+         5,
+         "F1"},
+        {"second job held", true, false, false, 0, {held, done}, RunEnd::Printed, {1, 7, 37}, 5, "H1"},
+        {"second job waits for the printer",
+         true,
+         false,
+         false,
+         0,
+         {notReady, done},
+         RunEnd::Printed,
+         {1, 7, 37},
+         5,
+         "B1"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("StartFile.txt"));
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("25\r\n10\r\n10\r\n\r\n0\r\n");
+        }
+        StartFile startFile(QDir::toNativeSeparators(path).toStdString());
+        StartValues values;
+        ASSERT_TRUE(startFile.read(values));
+
+        NumberedLabel label;
+        label.where = row.numbered ? NumberedLine::Line2 : NumberedLine::None;
+        label.fixedLine1 = "HELLO";
+        label.NumberStem = "ABC";
+        PrintOrder order;
+        order.labels = std::make_shared<const TypedLabels>(label, row.numbered, 1, 40);
+        order.startPosition = 25;
+
+        RecordingSurface surface;
+        FakeQueue queue;
+        queue.queue.stopped = row.queueStopped;
+        for (int job = 101; job <= 103; ++job)
+            queue.answers[job] = {done};
+        queue.answers[102] = row.job2;
+        auto ledger = std::make_shared<FakeLedger>();
+        ledger->labels = order.labels.get();
+        if (row.repeatInLedger)
+            ledger->repeat = Repeat{3, 3, {}, {}, {}};
+        // A crash as a sheet begins leaves the sheets before it on disk, ledger and position alike; a
+        // crash in the pause after a sheet leaves that sheet on disk too.
+        std::vector<std::string> disk;
+        const auto look = [&] {
+            disk.push_back(std::to_string(ledger->sheets.size()) + "@" + std::to_string(onDisk(path)));
+        };
+        surface.onBegin = [&] {
+            look();
+            return true;
+        };
+        RecordingPause pause;
+        pause.onPause = look;
+        int sheets = 0;
+        PrintService service({surface, &queue, &startFile, &values, ledger, &pause,
+                              [&] { return row.stopAfter && sheets == row.stopAfter ? 15 : 0; }});
+        service.progress = [&](std::size_t done, std::size_t) { sheets = int(done); };
+
+        EXPECT_EQ(service.repeat(order).has_value(), row.repeatInLedger && row.numbered);
+        EXPECT_EQ(ledger->asked, row.numbered ? 1 : 0);
+        const RunAccount a = service.run(order);
+        EXPECT_EQ(a.end, row.end);
+        if (row.numbered) {
+            EXPECT_EQ(ledger->sheets, row.taken);
+        }
+        EXPECT_EQ(onDisk(path), row.stored);
+        const std::vector<std::string> atEachStep[] = {{"0@25", "1@1", "1@1", "2@1", "2@1", "3@5"}};
+        if (row.numbered && a.taken == 3) {
+            EXPECT_EQ(disk, atEachStep[0]);
+        }
+
+        RunFollow follow(std::make_unique<FakeQueue>(queue), ledger, a, order.startPosition, order.labels);
+        std::string news;
+        for (int t = 0; t < 5 && !follow.over(); ++t) {
+            const FollowNews n = follow.poll(t * 1000);
+            for (const SheetNote& s : n.failed) {
+                news += "F" + std::to_string(s.sheet);
+                EXPECT_EQ(s.range, (SheetRange{2, 1, 30}));
+                EXPECT_EQ(serialSpan(follow.labels(), s.stretch, QStringLiteral("-")),
+                          QStringLiteral("7-36"));
+            }
+            for (const SheetNote& s : n.held)
+                news += "H" + std::to_string(s.sheet);
+            for (const SheetNote& s : n.blocked)
+                news += "B" + std::to_string(s.sheet);
+        }
+        EXPECT_EQ(news, row.news);
+        EXPECT_TRUE(follow.over());
+        // Every job's end reaches the ledger, once.
+        EXPECT_EQ(ledger->ends.size(), a.jobs.size());
+    }
+}
