@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The window killed while it pauses after a sheet, through a private CUPS queue: in a run of two
+# sheets (positions 25-30, then 1-4), kill -9 at a random instant 0.1 to 1.9 s after the first sheet
+# reached the queue. Every time, the start file names the position after each sheet the queue took
+# and the ledger holds a row for each: the next run never prints over them.
+# Usage: kill_test.sh EXECUTABLE [ARTEFACT_DIR]
+export KB_DEADLINE=170
+source "$(dirname "$0")/lib.sh"
+kb_setup kill "$1" "${2:-}"
+kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
+kb_start_x
+first_line() { head -c 2 "$KB_START_FILE"; }
+LEDGER=$KB_INSTALL/PrintLog.csv
+queued_rows() { grep -c ',queued,' "$LEDGER" 2>/dev/null || true; }
+
+for round in 1 2 3 4 5; do
+    kb_write_start_file '25\r\n10\r\n10\r\n'
+    kb_start_main
+    kb_enter_hello_abc 10
+    before=$(kb_job_count)
+    rows_before=$(queued_rows)
+    kb_print_run "kill-$round"
+    ms=$((RANDOM % 1800 + 100))
+    delay=$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))
+    sleep "$delay"
+    kill -KILL "$pid"
+    kb_wait_exit "$pid" 10 || kb_fail "round $round: the window did not end"
+    sleep 1 # the scheduler prints what it holds
+    sent=$(($(kb_job_count) - before))
+    rows=$(($(queued_rows) - rows_before))
+    want=$([[ $sent -ge 2 ]] && echo 05 || echo 01)
+    kb_log "round $round: killed ${delay} s after the first sheet reached the queue; $sent sheets sent"
+    kb_check "round $round (kill after ${delay} s): the start file names $want, the position after the $sent sheet(s) sent" \
+        [ "$(first_line)" = "$want" ]
+    kb_check "round $round: the ledger holds a row for each of the $sent sheet(s) sent (got $rows)" [ "$rows" -eq "$sent" ]
+done
+kb_log "ok: five kills during the pause after a sheet lost no position and no ledger row"
