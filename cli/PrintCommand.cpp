@@ -333,7 +333,8 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
     const bool toQueue = o.output.isEmpty();
     QPrinter printer(QPrinter::HighResolution);
     QString queue;
-    PrintTarget target(printer, choosePrinter(printer, o, toQueue, queue));
+    const bool known = choosePrinter(printer, o, toQueue, queue);
+    PrintTarget target(printer, toQueue ? std::optional(queue) : std::nullopt, known);
     // What the messages name: the queue, or the file the PDF goes to.
     const QString what =
         QStringLiteral("%1 \"%2\"")

@@ -131,4 +131,22 @@ ComposeInput EntryModel::printSetInput() {
     return in;
 }
 
+ComposeInput printSetInputFor(const TypedEntry& e, const Clock& clock) {
+    // In the order a user fills the screen: the two lines, then "Date" (and an edited date field),
+    // "Number" with its first number, and the number of labels.
+    EntryModel entry(clock);
+    entry.Memo1.setText(e.hasLine2 ? e.line1 + "\r\n" + e.line2 : e.line1);
+    if (e.date) {
+        entry.setDateChecked(true);
+        if (e.dateText)
+            entry.setEdit2Text(*e.dateText);
+    }
+    if (e.numbering) {
+        entry.CheckBox3Click(true);
+        entry.ListBox1Click(e.firstNumber - 1);
+    }
+    entry.ListBox4Click(e.count - 1);
+    return entry.printSetInput();
+}
+
 } // namespace kb

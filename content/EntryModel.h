@@ -3,6 +3,7 @@
 // Tfrmmain only shows this model in its widgets and passes the user's edits to it.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "content/Composition.h"
@@ -79,5 +80,19 @@ class EntryModel {
     ByteCounter m_panel1;
     ByteCounter m_panel2;
 };
+
+// A run typed as the entry screen takes it: the two lines, "Date" (and an edited date field), "Number"
+// with its first number, and the number of labels. Texts in Shift-JIS.
+struct TypedEntry {
+    std::string line1, line2;
+    bool hasLine2 = false;
+    bool date = false;
+    std::optional<std::string> dateText;
+    bool numbering = false;
+    std::int32_t firstNumber = 1;
+    std::int32_t count = 1;
+};
+// The entry screen driven as a user fills it for the entry, then what "PrintSet" composes from.
+ComposeInput printSetInputFor(const TypedEntry& entry, const Clock& clock);
 
 } // namespace kb

@@ -21,18 +21,10 @@ class FixedClock final : public Clock {
 // edited), "Number" ticked with the first number, "PrintSet".
 NumberedLabel composeRow(const ListRow& row, std::int32_t firstNumber, std::int32_t width,
                          const ListOptions& options, const Clock& clock) {
-    EntryModel entry(clock);
-    entry.Memo1.setText(row.line2.empty() ? row.line1 : row.line1 + "\r\n" + row.line2);
-    if (options.date) {
-        entry.setDateChecked(true);
-        if (options.dateField)
-            entry.setEdit2Text(*options.dateField);
-    }
-    if (row.firstSerial) {
-        entry.CheckBox3Click(true);
-        entry.ListBox1Click(firstNumber - 1);
-    }
-    ComposeInput in = entry.printSetInput();
+    ComposeInput in =
+        printSetInputFor(TypedEntry{row.line1, row.line2, !row.line2.empty(), options.date, options.dateField,
+                                    row.firstSerial.has_value(), firstNumber, 1},
+                         clock);
     in.serialWidth = row.firstSerial ? width : 0;
     return compose(in).label;
 }

@@ -15,22 +15,7 @@ namespace kb {
 // ---- the labels ----
 
 std::shared_ptr<const TypedLabels> composeTypedRun(const TypedEntry& e, const Clock& clock) {
-    // The entry screen, in the order a user fills it: the two lines, then "Date" (and an edited date
-    // field), "Number" with its first number, and the number of labels.
-    EntryModel entry(clock);
-    entry.Memo1.setText(e.hasLine2 ? e.line1 + "\r\n" + e.line2 : e.line1);
-    if (e.date) {
-        entry.setDateChecked(true);
-        if (e.dateText)
-            entry.setEdit2Text(*e.dateText);
-    }
-    if (e.numbering) {
-        entry.CheckBox3Click(true);
-        entry.ListBox1Click(e.firstNumber - 1);
-    }
-    entry.ListBox4Click(e.count - 1);
-    // "PrintSet".
-    return std::make_shared<const TypedLabels>(compose(entry.printSetInput()).label, e.numbering,
+    return std::make_shared<const TypedLabels>(compose(printSetInputFor(e, clock)).label, e.numbering,
                                                e.firstNumber, e.count);
 }
 
@@ -123,9 +108,14 @@ HoldResult takeStartFile(StartFileLock& lock, const QString& path, int waitSecon
 
 // ---- the destination ----
 
-PrintTarget::PrintTarget(QPrinter& printer, bool known)
-    : m_surface(printer),
-      m_queue(printer.outputFormat() == QPrinter::PdfFormat ? QString() : printer.printerName(), known) {}
+PrintTarget::PrintTarget(QPrinter& printer)
+    : PrintTarget(printer,
+                  printer.outputFormat() == QPrinter::PdfFormat ? std::nullopt
+                                                                : std::optional(printer.printerName()),
+                  true) {}
+
+PrintTarget::PrintTarget(QPrinter& printer, std::optional<QString> queue, bool known)
+    : m_surface(printer), m_queue(queue.value_or(QString()), known), m_toQueue(queue.has_value()) {}
 
 // ---- the run ----
 

@@ -27,17 +27,6 @@ namespace kb {
 
 // ---- the labels ----
 
-// A typed run as the entry screen takes it: the two lines, "Date" (and an edited date field),
-// "Number" with its first number, and the number of labels. Texts in Shift-JIS.
-struct TypedEntry {
-    std::string line1, line2;
-    bool hasLine2 = false;
-    bool date = false;
-    std::optional<std::string> dateText;
-    bool numbering = false;
-    std::int32_t firstNumber = 1;
-    std::int32_t count = 1;
-};
 // The entry screen driven as a user would for the entry, then "PrintSet": what every label prints.
 std::shared_ptr<const TypedLabels> composeTypedRun(const TypedEntry& entry, const Clock& clock);
 
@@ -91,9 +80,13 @@ HoldResult takeStartFile(StartFileLock& lock, const QString& path, int waitSecon
 // its surface and, for a queue, the spooler queue that the run checks and the watch asks.
 class PrintTarget {
   public:
-    // `known` false: Qt would print elsewhere for the name asked for, so the queue counts as missing.
-    explicit PrintTarget(QPrinter& printer, bool known = true);
-    bool toFile() const { return m_surface.toFile(); }
+    // The print dialog's choice: its queue, or the file it names.
+    explicit PrintTarget(QPrinter& printer);
+    // The queue asked for by name (empty: the default queue, which may be none); `known` false: Qt
+    // would print elsewhere for the name, so the queue counts as missing. Without a queue, the file
+    // the printer names.
+    PrintTarget(QPrinter& printer, std::optional<QString> queue, bool known);
+    bool toFile() const { return !m_toQueue; }
     QtPrintSurface& surface() { return m_surface; }
     const QString& queueName() const { return m_queue.name(); }
     // The printer as the user knows it: the queue, or the file the PDF goes to.
@@ -106,6 +99,7 @@ class PrintTarget {
   private:
     QtPrintSurface m_surface;
     SpoolerQueue m_queue;
+    bool m_toQueue;
 };
 
 // ---- the run ----

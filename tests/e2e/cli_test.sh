@@ -44,6 +44,13 @@ for sheet in 1 2; do
     kb_check "page $sheet holds the numbers --list gives its sheet ($want; got $got)" [ "$got" = "$want" ]
     kb_check "page $sheet: HELLO on every label" [ "$(count HELLO "${texts[sheet]}")" -eq "$(wc -w <<<"$want")" ]
 done
+# Bytes that are no UTF-8, and control characters that would reach the terminal raw.
+kb_cli --list $'\xff\xfeAB'
+kb_check "an argument that is not UTF-8: status 2 (got $rc)" [ "$rc" -eq 2 ]
+kb_check "... refused as not UTF-8, not for a character without Shift-JIS form ($err)" grep -q 'is not valid UTF-8' <<<"$err"
+kb_cli --list --start-file=$'\e[31m\u202e\xc2\x85' HELLO
+kb_check "control characters in a message: shown escaped ($err)" grep -qF '\x1B[31m<U+202E><U+0085>' <<<"$err"
+kb_check "... and none of them raw" [ "$(tr -d '\033' <<<"$err")" = "$err" ]
 # Qt's PDF printer puts the printable area's corner 10 pt from the paper's left and top edges; the
 # device pixels start there, as in the window's runs. Rasterised at 50 dpi a layout unit is 1/5 pixel.
 dpi=50 ML=10 MT=10 SX=-50 SY=50

@@ -36,6 +36,16 @@ rm -f "$KB_PRINT_OUT/.wait"
 kb_check "closed descriptors: the start file holds exactly its lines" holds 06
 kb_check "closed descriptors: nothing written into the hold file" [ ! -s "$hold_file" ]
 
+# ---- A hold file planted as a link: refused, and named as the hold file, not as the start file ----
+mv "$hold_file" "$KB_ROOT/hold.kept"
+ln -s "$KB_ROOT/elsewhere" "$hold_file"
+cli HELLO
+kb_check "a link at the hold file: status 6 (got $rc)" [ "$rc" -eq 6 ]
+kb_check "a link at the hold file: named as the hold file ($err)" grep -q "the hold file $hold_file beside the start file" <<<"$err"
+kb_check "a link at the hold file: nothing made through it" [ ! -e "$KB_ROOT/elsewhere" ]
+rm "$hold_file"
+mv "$KB_ROOT/hold.kept" "$hold_file"
+
 # ---- A second local user who may only read the start file holds every lock a reader can take ----
 if ((EUID == 0)); then
     chmod o+x "$KB_ROOT" # the start file's folder reachable by the other user; the file stays 0644

@@ -2,7 +2,8 @@
 # The window killed while it pauses after a sheet, through a private CUPS queue: in a run of two
 # sheets (positions 25-30, then 1-4), kill -9 at a random instant 0.1 to 1.9 s after the first sheet
 # reached the queue. Every time, the start file names the position after each sheet the queue took
-# and the ledger holds a row for each: the next run never prints over them.
+# and the ledger holds a row for each: the next run never prints over them. A ledger that could not
+# be written (a folder at its name) is told, and the same window's next run writes its row.
 # Usage: kill_test.sh EXECUTABLE [ARTEFACT_DIR]
 export KB_DEADLINE=170
 source "$(dirname "$0")/lib.sh"
@@ -35,3 +36,23 @@ for round in 1 2 3 4 5; do
     kb_check "round $round: the ledger holds a row for each of the $sent sheet(s) sent (got $rows)" [ "$rows" -eq "$sent" ]
 done
 kb_log "ok: five kills during the pause after a sheet lost no position and no ledger row"
+
+# ---- The window's ledger stays on: one that could not be written is tried afresh by the next run ----
+kb_write_start_file '01\r\n10\r\n10\r\n'
+mv "$LEDGER" "$KB_ROOT/ledger.kept"
+mkdir "$LEDGER"
+kb_start_main
+kb_enter_hello_abc 1
+kb_print_run ledger-off
+box=$(kb_wait_window Kestrelbox 10 "$pid") || kb_fail "no word that the labels are not recorded"
+kb_screenshot ledger-off >/dev/null
+kb_focus "$box"
+kb_key Return
+rmdir "$LEDGER"
+sleep 15 # the pause after the sheet (the position is stored before it), then the hold after the run
+kb_print_run ledger-back
+kb_wait_for 10 grep -q ',HELLO,ABC-1,.*,queued,' "$LEDGER" ||
+    kb_fail "the next run wrote no ledger row: $(cat "$LEDGER" 2>&1)"
+kb_log "ok: the next run of the same window wrote its row"
+kill "$pid"
+kb_wait_exit "$pid" 10 || kb_fail "the window did not end"

@@ -106,7 +106,7 @@ kb_log "ok: the window printed at position 26 and stored 27"
 lpadmin -p kbtest -o printer-error-policy=abort-job
 touch "$KB_PRINT_OUT/.fail"
 # The window: during the hold after the run the job fails; the window offers to go back to 27.
-sleep 13 # the hold of the last run
+sleep 15 # the pause after the sheet (the position is stored before it), then the hold of the last run
 click_panel $((576 + 60)) $((304 + 28)) # PrintSet
 sleep 0.5
 dlg=$(kb_open_print_dialog failing)
