@@ -1,12 +1,9 @@
 #include "cli/PrintCommand.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QPageSize>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <algorithm>
 #include <vector>
 
@@ -100,7 +97,7 @@ int holdStartFile(StartFileLock& lock, const QString& path, const Environment& e
 }
 
 // What one look at the jobs found, said on standard error; the failed and lost sheets kept for the end.
-void tellNews(const FollowNews& news, const RunFollow& follow, const QString& queueName, const Options& o,
+void tellNews(const FollowNews& news, const RunFollow& follow, const QString& queueName,
               const std::vector<SheetRange>& ranges, std::int32_t startPosition, const Environment& env,
               QStringList& failed, QStringList& lost) {
     const RunLabels& labels = follow.labels();
@@ -136,45 +133,36 @@ void tellNews(const FollowNews& news, const RunFollow& follow, const QString& qu
         lost << QStringLiteral("%1 (job %2: the print system can no longer be asked about it)")
                     .arg(describe(labels, ranges, n.sheet, n.sheet + 1, startPosition))
                     .arg(n.job);
-    (void)o;
 }
 
 // Waits until the printer has printed every sheet the queue took, or some ended without printing, or
 // can no longer be followed, or the user's limit is reached.
 int waitForJobs(RunFollow& follow, const QString& queueName, const RunAccount& run, const Options& o,
                 std::int32_t startPosition, const Environment& env, const Fail& fail) {
-    QElapsedTimer clock;
-    clock.start();
-    const std::int64_t limit = o.waitTimeout ? std::int64_t(*o.waitTimeout) * 1000 : -1;
     std::size_t shown = follow.size() + 1;
     QStringList failed, lost;
-    for (;;) {
-        tellNews(follow.poll(clock.elapsed()), follow, queueName, o, run.ranges, startPosition, env, failed,
-                 lost);
-        if (follow.over())
-            break;
-        const std::size_t ended = follow.done();
-        if (ended != shown && !o.quiet)
-            env.err(QStringLiteral("waiting for the printer: %1 of %2 jobs done\n")
-                        .arg(ended)
-                        .arg(follow.size()));
-        shown = ended;
-        if (const int signal = env.stopRequest())
-            return fail(static_cast<Status>(StoppedBase + signal),
-                        QStringLiteral("stopped waiting for the printer: %1 of %2 jobs done; the others are "
-                                       "queued and print when the printer takes them")
-                            .arg(ended)
+    const auto waited = follow.waitUntilOver(
+        500, o.waitTimeout ? std::int64_t(*o.waitTimeout) * 1000 : -1, env.sleep, env.stopRequest,
+        [&](const FollowNews& news) {
+            tellNews(news, follow, queueName, run.ranges, startPosition, env, failed, lost);
+            if (!follow.over() && follow.done() != shown && !o.quiet)
+                env.err(QStringLiteral("waiting for the printer: %1 of %2 jobs done\n")
+                            .arg(follow.done())
                             .arg(follow.size()));
-        if (limit >= 0 && clock.elapsed() >= limit) {
-            for (const SheetNote& n : follow.open())
-                lost << QStringLiteral("%1 (job %2 still queued after %3 s)")
-                            .arg(describe(follow.labels(), run.ranges, n.sheet, n.sheet + 1, startPosition))
-                            .arg(n.job)
-                            .arg(*o.waitTimeout);
-            break;
-        }
-        env.sleep(500);
-    }
+            shown = follow.done();
+        });
+    if (waited.end == RunFollow::WaitEnd::Stopped)
+        return fail(static_cast<Status>(StoppedBase + waited.signal),
+                    QStringLiteral("stopped waiting for the printer: %1 of %2 jobs done; the others are "
+                                   "queued and print when the printer takes them")
+                        .arg(follow.done())
+                        .arg(follow.size()));
+    if (waited.end == RunFollow::WaitEnd::TimedOut)
+        for (const SheetNote& n : follow.open())
+            lost << QStringLiteral("%1 (job %2 still queued after %3 s)")
+                        .arg(describe(follow.labels(), run.ranges, n.sheet, n.sheet + 1, startPosition))
+                        .arg(n.job)
+                        .arg(*o.waitTimeout);
     QStringList parts;
     if (!failed.isEmpty())
         parts << failed.join(QStringLiteral("; "));
@@ -213,27 +201,6 @@ int refuseRepeat(const Repeat& repeat, const RunLedger& ledger, const Fail& fail
             .arg(QString::fromStdString(r.time), QString::fromStdString(r.printer),
                  QString::fromStdString(r.job), QString::fromStdString(r.positions),
                  QString::fromStdString(repeat.sheet.state), ledger.path()));
-}
-
-// The printer of the options: the queue (the default one without --printer) or the PDF file.
-bool choosePrinter(QPrinter& printer, const Options& o, bool toQueue, QString& queue) {
-    bool known = false;
-    if (toQueue) {
-        // No name (no default queue, or no print system to ask) is refused by the run's queue check.
-        queue = o.printer.isEmpty() ? QPrinterInfo::defaultPrinterName() : o.printer;
-        if (!queue.isEmpty())
-            printer.setPrinterName(queue);
-        // Qt stays on another queue (or on a file) for a name it does not know: judged by the name asked for.
-        known = !queue.isEmpty() && printer.outputFormat() == QPrinter::NativeFormat &&
-                printer.printerName() == queue;
-    } else {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(o.output);
-    }
-    // The label sheet is A4 whatever the queue's default paper.
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setColorMode(QPrinter::Color);
-    return known;
 }
 
 // Why nothing was sent (the checks before the first sheet); -1 when the run went ahead.
@@ -332,9 +299,8 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
                 const std::shared_ptr<const TypedLabels>& labels, const Environment& env, const Fail& fail) {
     const bool toQueue = o.output.isEmpty();
     QPrinter printer(QPrinter::HighResolution);
-    QString queue;
-    const bool known = choosePrinter(printer, o, toQueue, queue);
-    PrintTarget target(printer, toQueue ? std::optional(queue) : std::nullopt, known);
+    PrintTarget target = PrintTarget::named(printer, o.printer, o.output);
+    const QString queue = target.queueName();
     // What the messages name: the queue, or the file the PDF goes to.
     const QString what =
         QStringLiteral("%1 \"%2\"")
@@ -396,19 +362,10 @@ TypedEntry typedEntry(const Options& o) {
     return TypedEntry{o.line1, o.line2, o.hasLine2, o.date, o.dateText, o.numbering, o.firstNumber, o.count};
 }
 
-void forEachLabel(const RunLabels& labels, std::int32_t startPosition,
-                  const std::function<void(const ListedLabel&)>& each) {
-    for (const SheetRange& range : splitRun(startPosition, labels.size()))
-        for (std::int32_t p = range.first; p <= range.last; ++p) {
-            RunLabel l = labels.at(labelIndex(startPosition, range.sheet, p));
-            each(ListedLabel{range.sheet, p, l.serial, std::move(l.lines)});
-        }
-}
-
-QString listLine(const ListedLabel& l) {
+QString listLine(std::int32_t sheet, std::int32_t position, const RunLabel& l) {
     return QStringLiteral("%1\t%2\t%3\t%4\t%5")
-        .arg(l.sheet)
-        .arg(l.position)
+        .arg(sheet)
+        .arg(position)
         .arg(l.serial ? QString::number(*l.serial) : QStringLiteral("-"), fromSjis(l.lines.line1),
              fromSjis(l.lines.line2));
 }
@@ -464,8 +421,10 @@ int runCommand(const Parsed& parsed, const Environment& env) {
         o.offsetRightIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetRight, false));
     const std::shared_ptr<const TypedLabels> labels = composeTypedRun(typedEntry(o), env.clock);
     if (o.list) {
-        forEachLabel(*labels, startPosition,
-                     [&](const ListedLabel& l) { env.out(listLine(l) + QLatin1Char('\n')); });
+        forEachPlaced(*labels, startPosition,
+                      [&](std::int32_t sheet, std::int32_t position, const RunLabel& l) {
+                          env.out(listLine(sheet, position, l) + QLatin1Char('\n'));
+                      });
         return Printed;
     }
     return printLabels(o, path, startFile, lock, saved, startPosition, down, right, labels, env, fail);

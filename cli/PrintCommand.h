@@ -39,21 +39,8 @@ enum Status : int {
 // The entry screen as these options fill it.
 TypedEntry typedEntry(const Options& options);
 
-// One label of the run, as --list shows it and as it is drawn.
-struct ListedLabel {
-    std::int32_t sheet = 0;
-    std::int32_t position = 0;
-    std::optional<std::int32_t> serial;
-    LabelLines lines;
-};
-
-// Calls `each` for every label of the run in print order; the labels are made one at a time, so a run
-// of any length costs no memory of its own.
-void forEachLabel(const RunLabels& labels, std::int32_t startPosition,
-                  const std::function<void(const ListedLabel&)>& each);
-
 // The --list line of one label: sheet, position, serial (or -), line 1, line 2; tab-separated, UTF-8.
-QString listLine(const ListedLabel& label);
+QString listLine(std::int32_t sheet, std::int32_t position, const RunLabel& label);
 
 // What a run needs of the world outside the arguments.
 struct Environment {

@@ -4,6 +4,7 @@
 // its own.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,12 @@ class RunLabels {
     // The label at `index` (0 for the run's first label); index < size().
     virtual RunLabel at(std::int64_t index) const = 0;
 };
+
+// Calls `each` for every label of the run in print order with its sheet and position, as the run's
+// split places them from startPosition; made one at a time.
+void forEachPlaced(
+    const RunLabels& labels, std::int32_t startPosition,
+    const std::function<void(std::int32_t sheet, std::int32_t position, const RunLabel&)>& each);
 
 // A typed run: `count` labels of one composed label, numbered from firstNumber when numbering is on.
 class TypedLabels final : public RunLabels {

@@ -1,7 +1,10 @@
 #include "services/PrintService.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPageSize>
+#include <QPrinterInfo>
 #include <QStringList>
 #include <utility>
 
@@ -117,6 +120,27 @@ PrintTarget::PrintTarget(QPrinter& printer)
 PrintTarget::PrintTarget(QPrinter& printer, std::optional<QString> queue, bool known)
     : m_surface(printer), m_queue(queue.value_or(QString()), known), m_toQueue(queue.has_value()) {}
 
+PrintTarget PrintTarget::named(QPrinter& printer, const QString& queue, const QString& file) {
+    std::optional<QString> name;
+    bool known = false;
+    if (file.isEmpty()) {
+        // No name (no default queue, or no print system to ask) is refused by the run's queue check.
+        name = queue.isEmpty() ? QPrinterInfo::defaultPrinterName() : queue;
+        if (!name->isEmpty())
+            printer.setPrinterName(*name);
+        // Qt stays on another queue (or on a file) for a name it does not know: judged by the name asked for.
+        known = !name->isEmpty() && printer.outputFormat() == QPrinter::NativeFormat &&
+                printer.printerName() == *name;
+    } else {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+    }
+    // The label sheet is A4 whatever the queue's default paper.
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setColorMode(QPrinter::Color);
+    return PrintTarget(printer, name, known);
+}
+
 // ---- the run ----
 
 std::optional<Repeat> PrintService::repeat(const PrintOrder& order) const {
@@ -210,6 +234,24 @@ FollowNews RunFollow::poll(std::int64_t nowMs) {
             out.waiting = open();
     }
     return out;
+}
+
+RunFollow::Waited RunFollow::waitUntilOver(int intervalMs, std::int64_t limitMs,
+                                           const std::function<void(int ms)>& sleep,
+                                           const std::function<int()>& stopRequest,
+                                           const std::function<void(const FollowNews&)>& news) {
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        news(poll(clock.elapsed()));
+        if (over())
+            return {WaitEnd::Over, 0};
+        if (const int signal = stopRequest())
+            return {WaitEnd::Stopped, signal};
+        if (limitMs >= 0 && clock.elapsed() >= limitMs)
+            return {WaitEnd::TimedOut, 0};
+        sleep(intervalMs);
+    }
 }
 
 // ---- wording ----

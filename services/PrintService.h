@@ -86,6 +86,9 @@ class PrintTarget {
     // would print elsewhere for the name, so the queue counts as missing. Without a queue, the file
     // the printer names.
     PrintTarget(QPrinter& printer, std::optional<QString> queue, bool known);
+    // Without a print dialog: the queue named (empty: the system's default, which may be none), or the
+    // PDF file when `file` is given; A4 and in colour whatever the queue's defaults.
+    static PrintTarget named(QPrinter& printer, const QString& queue, const QString& file);
     bool toFile() const { return !m_toQueue; }
     QtPrintSurface& surface() { return m_surface; }
     const QString& queueName() const { return m_queue.name(); }
@@ -184,6 +187,16 @@ class RunFollow {
               std::int32_t startPosition, std::shared_ptr<const RunLabels> labels);
     // One look; nowMs is any clock in milliseconds.
     FollowNews poll(std::int64_t nowMs);
+    // Looks every intervalMs, each look's news to `news`, until every job is over, a stop request
+    // comes (its signal), or limitMs has passed (-1: no limit).
+    enum class WaitEnd { Over, Stopped, TimedOut };
+    struct Waited {
+        WaitEnd end = WaitEnd::Over;
+        int signal = 0;
+    };
+    Waited waitUntilOver(int intervalMs, std::int64_t limitMs, const std::function<void(int ms)>& sleep,
+                         const std::function<int()>& stopRequest,
+                         const std::function<void(const FollowNews&)>& news);
     bool over() const { return m_watch.over(); }
     std::size_t done() const { return m_watch.done(); }
     std::size_t size() const { return m_watch.size(); }
