@@ -3,6 +3,7 @@
 #include <QChildEvent>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
@@ -97,6 +98,11 @@ class PlatformDialogs final : public Dialogs {
         if (dialog.exec() != QDialog::Accepted)
             return nullptr;
         return printer;
+    }
+    QString chooseListFile(QWidget* parent) override {
+        return QFileDialog::getOpenFileName(parent, QStringLiteral("ラベルの一覧を開く"), QString(),
+                                            QStringLiteral("CSV・テキスト (*.csv *.txt *.tsv);;"
+                                                           "すべてのファイル (*)"));
     }
 };
 

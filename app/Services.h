@@ -28,6 +28,8 @@ class Dialogs {
     virtual std::optional<QColor> pickColour(QWidget* parent, const QColor& initial) = 0;
     // The print dialog; the chosen printer, or nothing when cancelled.
     virtual std::unique_ptr<QPrinter> choosePrinter(QWidget* parent) = 0;
+    // The file dialog for a list of labels (CSV and text files); empty when cancelled.
+    virtual QString chooseListFile(QWidget* parent) = 0;
 };
 
 struct Services {

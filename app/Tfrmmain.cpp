@@ -247,9 +247,9 @@ void Tfrmmain::buildControls() {
     buildSheetScreen();
 
     // Keyboard order: the entry screen first, then the tool buttons, then the sheet screen.
-    const QList<QWidget*> order = {Memo1,       Edit2,     CheckBox1, ListBox4, CheckBox3, ListBox1,
-                                   cmdPrintSet, cmdAbout,  cmdExit,   cmdEnd,   ListBox3,  ListBox7,
-                                   ListBox6,    ListBox10, ListBox11, cmdPrint2};
+    const QList<QWidget*> order = {Memo1,        Edit2,    CheckBox1,   ListBox4,  CheckBox3, ListBox1,
+                                   cmdListClear, cmdList,  cmdPrintSet, cmdAbout,  cmdExit,   cmdEnd,
+                                   ListBox3,     ListBox7, ListBox6,    ListBox10, ListBox11, cmdPrint2};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -292,6 +292,22 @@ void Tfrmmain::buildEntryScreen() {
     cmdPrintSet = place(new QPushButton(QStringLiteral("PrintSet"), p), "cmdPrintSet", 576, 304, 121, 57);
     cmdPrintSet->setFont(uiFont(Face::Gothic, 19, true, true));
     setTextColour(cmdPrintSet, kBlue);
+
+    // A list of labels: the buttons sit in the free space left of "PrintSet"; the list's summary takes
+    // the place of the memo, the date and the numbering controls, which stand aside while it is loaded.
+    cmdList = place(new QPushButton(QStringLiteral("List"), p), "cmdList", 440, 304, 113, 57);
+    cmdList->setFont(uiFont(Face::Gothic, 19, true, true));
+    setTextColour(cmdList, kBlue);
+    cmdListClear = place(new QPushButton(QStringLiteral("Clear"), p), "cmdListClear", 304, 304, 113, 57);
+    cmdListClear->setFont(uiFont(Face::Gothic, 19, true, true));
+    setTextColour(cmdListClear, kBlue);
+    cmdListClear->hide();
+    LabelList =
+        makeLabel(p, "LabelList", QString(), {40, 88, 513, 137}, uiFont(Face::PGothic, 15, true), kBlack);
+    LabelList->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LabelList->setWordWrap(true);
+    LabelList->hide();
+    setAcceptDrops(true);
 }
 
 void Tfrmmain::buildSheetScreen() {
@@ -362,10 +378,11 @@ void Tfrmmain::connectHandlers() {
         });
     });
     // A button reached with Tab is pressed with Return or Enter as well as with Space.
-    for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{cmdAbout, cmdExit, cmdEnd, cmdPrintSet, cmdPrint2})
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             cmdAbout, cmdExit, cmdEnd, cmdPrintSet, cmdPrint2, cmdList, cmdListClear})
         pressOnReturn(button);
     connectEntryHandlers();
+    connectListHandlers();
     connectSheetHandlers();
     connectPrintHandlers();
 }

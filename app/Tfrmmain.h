@@ -73,6 +73,14 @@ class Tfrmmain : public QWidget {
     void CheckBox3Click();
     void ListBox1Click();
     void ListBox4Click();
+    // A list of labels in place of the typed text: "List" (and Ctrl+O, and a file dropped on the
+    // window) asks for the file; "Clear" brings the typed text back as it was.
+    void cmdListClick();
+    void cmdListClearClick();
+    // Reads and composes the list at path; its refusals in a message box. True when it is loaded.
+    bool openList(const QString& path);
+    // The list loaded; null while the typed text is what prints.
+    const std::shared_ptr<const ListRun>& listRun() const { return m_list; }
 
     // PrintSet and the sheet screen.
     void cmdPrintSetClick();
@@ -142,6 +150,9 @@ class Tfrmmain : public QWidget {
     QLabel* Label9 = nullptr;
     QListWidget* ListBox1 = nullptr;
     QPushButton* cmdPrintSet = nullptr;
+    QPushButton* cmdList = nullptr;
+    QPushButton* cmdListClear = nullptr;
+    QLabel* LabelList = nullptr; // the loaded list's file, rows and labels
 
     // Sheet screen (pnlRect).
     MapPicture* Image2 = nullptr;
@@ -168,6 +179,8 @@ class Tfrmmain : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void buildControls();
@@ -179,6 +192,7 @@ class Tfrmmain : public QWidget {
     void connectEntryHandlers();
     void connectSheetHandlers();
     void connectPrintHandlers();
+    void connectListHandlers();
     // Creation steps owned by the sheet screen: offsets in force (step 4), colour lists (step 10).
     void startupOffsets();
     void fillColourLists();
@@ -186,6 +200,11 @@ class Tfrmmain : public QWidget {
     void showEntryModel();
     void showPreviewModel();
     void chooseColour(QListWidget* list, bool text);
+    // The labels of the run the sheet screen shows: the list's, or SampleCount x LabelsPerSample.
+    std::int64_t runLabelCount() const;
+    std::int32_t listSheetCount() const; // the sheets of the loaded list's run from StartPosition
+    // The entry screen as it stands: the list's summary, or the typed text's controls.
+    void showListState();
 
     // A run whose sheets the print queue took, watched until each job has printed or failed.
     struct WatchedRun {
@@ -214,6 +233,7 @@ class Tfrmmain : public QWidget {
     bool m_busy = false; // a print run or its pauses are under way: closing waits
     bool m_sizedToFrame = false;
     bool m_centred = false; // placed in the middle of the screen once, at the first show
+    std::shared_ptr<const ListRun> m_list;
 };
 
 template <typename F> void Tfrmmain::guarded(F&& handler) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QStringList>
 #include <QTimer>
 #include <QToolButton>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "app/Tfrmmain.h"
+#include "services/Codec.h"
 #include "services/PrintService.h"
 #include "settings/Error.h"
 
@@ -55,8 +57,15 @@ const QString Dash = QStringLiteral("～");
 // is numbered, else by sheet and position.
 QString labelsText(const RunLabels& labels, const std::vector<SheetRange>& ranges, std::size_t from,
                    std::size_t to, std::int32_t startPosition) {
-    if (const QString serials = serialSpan(labels, stretchOf(ranges, from, to, startPosition), Dash);
-        !serials.isEmpty())
+    const RunStretch stretch = stretchOf(ranges, from, to, startPosition);
+    if (const auto rows = rowsOf(labels, stretch.first, stretch.last)) {
+        const RunLabel first = labels.at(stretch.first);
+        return QStringLiteral("一覧の %1 行目のラベル %2 枚（「%3 %4」から）")
+            .arg(span(rows->first, rows->last, Dash))
+            .arg(stretch.labels)
+            .arg(fromSjis(first.lines.line1), fromSjis(first.lines.line2));
+    }
+    if (const QString serials = serialSpan(labels, stretch, Dash); !serials.isEmpty())
         return QStringLiteral("番号 %1").arg(serials);
     QStringList sheets;
     for (std::size_t i = from; i < to; ++i)
@@ -111,9 +120,12 @@ void Tfrmmain::connectPrintHandlers() {
 PrintOrder Tfrmmain::printOrder() const {
     PrintOrder order;
     // The composed lines, not the preview memo's: its 64-byte limit is a limit of the screen only.
-    order.labels =
-        std::make_shared<const TypedLabels>(numberedLabel, numberedLabel.where != NumberedLine::None,
-                                            entry.FirstNumber, entry.SampleCount * entry.LabelsPerSample);
+    if (m_list)
+        order.labels = m_list;
+    else
+        order.labels =
+            std::make_shared<const TypedLabels>(numberedLabel, numberedLabel.where != NumberedLine::None,
+                                                entry.FirstNumber, entry.SampleCount * entry.LabelsPerSample);
     order.startPosition = start.StartPosition;
     order.backColour = previewBackColour();
     order.fontColour = previewFontColour();
@@ -142,10 +154,38 @@ bool Tfrmmain::PrintRun() {
     const std::shared_ptr<RunLedger> ledger =
         target.toFile() ? nullptr
                         : ledgerFor(AppFolder, QStringLiteral("window"), target.queueName(), order.labels);
-    PrintService service({target.surface(), target.queue(), &m_startFile, &start, ledger, &m_services.pause});
+    std::unique_ptr<QProgressDialog> progress;
+    // Cancel counts as a stop request, as Ctrl-C does for the command (SIGINT's number).
+    PrintService service({target.surface(), target.queue(), &m_startFile, &start, ledger, &m_services.pause,
+                          [&progress] { return progress && progress->wasCanceled() ? 2 : 0; }});
     if (!confirmRepeat(service, order))
         return false;
+    // A run of several sheets shows how far it is; its cancel stops it once the sheet in progress is
+    // with the printer and its position stored. The pause after each sheet keeps the window painting.
+    const std::size_t sheets = splitRun(order.startPosition, order.labels->size()).size();
+    if (sheets > 1) {
+        progress =
+            std::make_unique<QProgressDialog>(QStringLiteral("1 / %1 枚目を印刷しています").arg(sheets),
+                                              QStringLiteral("中止"), 0, static_cast<int>(sheets), this);
+        progress->setObjectName(QStringLiteral("PrintProgress"));
+        progress->setWindowTitle(windowTitle());
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(0);
+        progress->setAutoClose(false);
+        progress->setAutoReset(false);
+        progress->setValue(0);
+        service.progress = [&](std::size_t done, std::size_t total) {
+            const RunStretch s =
+                stretchOf(splitRun(order.startPosition, order.labels->size()), 0, done, order.startPosition);
+            progress->setValue(static_cast<int>(done));
+            progress->setLabelText(QStringLiteral("%1 / %2 枚目まで印刷にまわしました（ラベル %3 枚）")
+                                       .arg(done)
+                                       .arg(total)
+                                       .arg(s.labels));
+        };
+    }
     const RunAccount a = service.run(order);
+    progress.reset();
     bool ledgerTold = false;
     if (ledger)
         tellLedgerProblem(*ledger, ledgerTold);
@@ -157,7 +197,8 @@ bool Tfrmmain::PrintRun() {
         m_jobTimer->start();
     }
     tellRunEnd(a, order, target);
-    return true;
+    // A stopped run stays on the sheet screen, which shows where the next run starts.
+    return a.end != RunEnd::Stopped;
 }
 
 void Tfrmmain::tellRunEnd(const RunAccount& a, const PrintOrder& order, PrintTarget& target) {
@@ -165,6 +206,8 @@ void Tfrmmain::tellRunEnd(const RunAccount& a, const PrintOrder& order, PrintTar
     switch (a.end) {
     case RunEnd::Printed:
         return;
+    case RunEnd::Stopped:
+        break;
     case RunEnd::QueueRefused:
         throw Error(queueProblem(target.queueName(), a.queue).toStdString());
     case RunEnd::OffPaper:
@@ -207,6 +250,17 @@ void Tfrmmain::tellRunEnd(const RunAccount& a, const PrintOrder& order, PrintTar
                         .arg(why)
                         .toStdString() +
                     notPrinted.toStdString());
+    }
+    if (a.end == RunEnd::Stopped) {
+        UpdateSheetCount();
+        m_services.dialogs.message(
+            this, a.taken
+                      ? QStringLiteral(
+                            "印刷を中止しました。%1 は印刷にまわりました%2。次の開始位置 %3 を保存しました。")
+                            .arg(labels(0, a.taken), notPrinted)
+                            .arg(a.next)
+                      : QStringLiteral("印刷を中止しました。何も印刷していません。"));
+        return;
     }
     const QString refused =
         QStringLiteral("印刷できませんでした。プリンター「%1」が印刷を受け付けませんでした：%2。%3")

@@ -12,6 +12,7 @@
 #include "app/Tfrmmain.h"
 #include "app/UserSelection.h"
 #include "content/Sjis.h"
+#include "print/PrintRules.h"
 #include "services/Codec.h"
 #include "services/Colours.h"
 #include "sheet/SheetRules.h"
@@ -38,6 +39,19 @@ void selectFromCode(QListWidget* list, int row) {
 
 void Tfrmmain::cmdPrintSetClick() {
     guarded([&] {
+        if (m_list) {
+            // A list: every sheet of the run in the selector, the first label in the preview.
+            SheetCount = listSheetCount();
+            fillSheetSelector(ListBox3, SheetCount);
+            cmdExit->setVisible(true);
+            ShowSheetScreen();
+            PaintSheetMap(1);
+            ArrangeToolButtons();
+            selectFromCode(ListBox3, 0);
+            showPreview(memo2Model, m_list->at(0).lines);
+            showPreviewModel();
+            return;
+        }
         // 1. Sheet count and selector, even when the guard then stops.
         SheetCount = sheetCountFor(start.StartPosition + entry.SampleCount * entry.LabelsPerSample);
         fillSheetSelector(ListBox3, SheetCount);
@@ -95,10 +109,16 @@ void Tfrmmain::Image2Click(int x, int y) {
     });
 }
 
+std::int32_t Tfrmmain::listSheetCount() const {
+    return static_cast<std::int32_t>(splitRun(start.StartPosition, m_list->size()).size());
+}
+
 void Tfrmmain::UpdateSheetCount() {
-    SheetCount = sheetCountAfterClick(start.StartPosition, entry.SampleCount * entry.LabelsPerSample);
+    SheetCount = m_list
+                     ? listSheetCount()
+                     : sheetCountAfterClick(start.StartPosition, entry.SampleCount * entry.LabelsPerSample);
     fillSheetSelector(ListBox3, SheetCount);
-    if (SheetCount == 2)
+    if (SheetCount >= 2)
         selectFromCode(ListBox3, 0);
     PaintSheetMap(1);
 }
@@ -106,7 +126,7 @@ void Tfrmmain::UpdateSheetCount() {
 void Tfrmmain::PaintSheetMap(std::int32_t k) {
     ClearSheetMap();
     const auto colours =
-        sheetMapColours(start.StartPosition, entry.SampleCount * entry.LabelsPerSample, SheetCount, k);
+        sheetMapColours(start.StartPosition, static_cast<std::int32_t>(runLabelCount()), SheetCount, k);
     for (std::size_t position = 1; position <= 30; ++position) {
         if (RectShapes[position])
             RectShapes[position]->setFill(colours[position - 1]);

@@ -9,6 +9,7 @@
 #include "content/EntryModel.h"
 #include "services/Codec.h"
 #include "services/Colours.h"
+#include "services/ListFile.h"
 #include "sheet/SheetRules.h"
 
 namespace kb::cli {
@@ -49,6 +50,9 @@ constexpr OptionSpec LongOptions[] = {
     {"history", Value::Optional},
     {"again", Value::None, &Options::again},
     {"start-file", Value::Required},
+    {"from", Value::Required},
+    {"encoding", Value::Required},
+    {"digits", Value::Required},
     {"quiet", Value::None, &Options::quiet},
     {"utf8", Value::None, &Options::utf8},
     {"help", Value::None, &Options::help},
@@ -174,6 +178,17 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
         o.output = named("file");
     } else if (name == QLatin1String("start-file")) {
         o.startFile = named("file");
+    } else if (name == QLatin1String("from")) {
+        o.from = named("file");
+    } else if (name == QLatin1String("encoding")) {
+        const auto encoding = listEncodingNamed(v);
+        if (!encoding)
+            throw Refusal{QStringLiteral("%1: \"%2\" is no encoding (auto, utf-8, utf-16, utf-16le, "
+                                         "utf-16be, cp932)")
+                              .arg(what, v)};
+        o.encoding = *encoding;
+    } else if (name == QLatin1String("digits")) {
+        o.digits = integerIn(what, v, 1, kMaxSerialWidth);
     } else if (name == QLatin1String("history")) {
         o.history = value ? integerIn(what, v, 1, MaxHistory) : DefaultHistory;
     } else if (name == QLatin1String("wait-timeout")) {
@@ -229,6 +244,19 @@ void parseInto(Options& o, const QStringList& args) {
             throw Refusal{QStringLiteral("--history shows the ledger: \"%1\" is not needed").arg(lines[0])};
         return;
     }
+    if (o.list && !o.output.isEmpty())
+        throw Refusal{QStringLiteral("--list and --output: choose one")};
+    if (!o.from.isEmpty()) {
+        // Each row of the list gives its own lines, count and first serial number.
+        if (!lines.isEmpty())
+            throw Refusal{QStringLiteral("--from gives the labels: \"%1\" is not needed").arg(lines[0])};
+        if (o.numbering || o.count != 1)
+            throw Refusal{QStringLiteral("--from: the list gives each row's count and first serial number "
+                                         "(--count and --number are for LINE1 and LINE2)")};
+        return;
+    }
+    if (o.encoding != ListEncoding::Detect || o.digits)
+        throw Refusal{QStringLiteral("--encoding and --digits are for a list (--from=FILE)")};
     if (lines.isEmpty())
         throw Refusal{QStringLiteral("LINE1 is missing: the label's first line")};
     if (lines.size() > 2)
@@ -238,8 +266,6 @@ void parseInto(Options& o, const QStringList& args) {
         o.hasLine2 = true;
         o.line2 = sjisText(QStringLiteral("LINE2"), lines[1]);
     }
-    if (o.list && !o.output.isEmpty())
-        throw Refusal{QStringLiteral("--list and --output: choose one")};
     if (!printSetAccepts(o.line1 + (o.hasLine2 ? "\r\n" + o.line2 : std::string())))
         throw Refusal{QStringLiteral("LINE1: nothing to print")};
 }
@@ -259,12 +285,18 @@ Parsed parseArguments(const QStringList& args) {
 QString usageText() {
     return QStringLiteral(
         "Usage: kestrelbox-print [options] LINE1 [LINE2]\n"
+        "       kestrelbox-print [options] --from=FILE\n"
         "Prints Kestrelbox labels as the window would: the same lines, date, serial numbers, sheet\n"
         "positions and start file.\n"
         "\n"
         "  --date[=TEXT]        add the date like \"Date\" (today, or TEXT as the date field)\n"
         "  --number=FIRST       number the labels from FIRST (1..999999), like \"Number\"\n"
         "  --count=N            labels to print (1..10000; default 1); as many sheets as they need\n"
+        "  --from=FILE          print the labels of a list (CSV or tab-separated, as Excel saves it):\n"
+        "                       per row line 1, line 2, count (blank: 1), first serial (blank: none);\n"
+        "                       the whole list is one run\n"
+        "  --encoding=NAME      the list's encoding: auto (default), utf-8, utf-16, utf-16be, cp932\n"
+        "  --digits=N           pad every numbered row's serial numbers to N digits (1..9)\n"
         "  --start=POSITION     first position on the first sheet (1..30); default: the start file's\n"
         "  --offset-down=MM     -5..5 in steps of 0.5 (+ is down); default: the start file's\n"
         "  --offset-right=MM    -5..5 in steps of 0.5 (+ is right); default: the start file's\n"
@@ -274,7 +306,8 @@ QString usageText() {
         "  --printer=QUEUE      default: the system's default queue\n"
         "  -o, --output=FILE    write all sheets into one PDF (one A4 page per sheet); stores nothing\n"
         "  --list               show the labels as text: sheet, position, serial (or -), line 1,\n"
-        "                       line 2, tab-separated; nothing is printed or stored\n"
+        "                       line 2, tab-separated (a list's labels: its row after the position);\n"
+        "                       nothing is printed or stored\n"
         "  --no-wait            end once the print queue holds every sheet, without waiting for the\n"
         "                       printer to print them\n"
         "  --wait-timeout=SECONDS  wait at most this long for the printer (default: until every sheet\n"
@@ -303,7 +336,8 @@ QString usageText() {
         "paper; failed sheets aside) is refused unless --again.\n"
         "\n"
         "Exit status: 0 printed; 1 no Shift-JIS codec, standard output not written, or an unexpected\n"
-        "error; 2 an argument refused; 3 the queue is missing, stopped or refuses jobs, or the print\n"
+        "error; 2 an argument or the list refused; 3 the queue is missing, stopped or refuses jobs, or the "
+        "print\n"
         "system cannot be reached; 4 the start file is in use (the window holds it, or another run still\n"
         "did after 60 s); 5 not printed, or printed only in part (a label off the paper, the printer\n"
         "refused a sheet, or the file could not be written); 6 the start file is missing, unreadable or\n"

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "content/ListReader.h"
+
 namespace kb::cli {
 
 struct Options {
@@ -37,6 +39,9 @@ struct Options {
     QString printer{};
     QString output{};
     QString startFile{};
+    QString from{};                               // a list of labels instead of LINE1 and LINE2
+    ListEncoding encoding = ListEncoding::Detect; // the list's, when --encoding= names it
+    std::int32_t digits = 0;                      // every numbered row padded to this many digits
 };
 
 struct Parsed {

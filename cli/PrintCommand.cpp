@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "services/Codec.h"
+#include "services/ListFile.h"
 #include "services/PrintLogFile.h"
 #include "services/PrintService.h"
 #include "services/SystemPath.h"
@@ -33,7 +34,9 @@ QString describe(const RunLabels& labels, const std::vector<SheetRange>& ranges,
                                   : QStringLiteral("sheets %1 (%2 labels")
                                         .arg(span(ranges[from].sheet, ranges[to - 1].sheet, Dash))
                                         .arg(s.labels);
-    if (const QString serials = serialSpan(labels, s, Dash); !serials.isEmpty())
+    if (const auto rows = rowsOf(labels, s.first, s.last))
+        text += QStringLiteral(", list rows %1").arg(span(rows->first, rows->last, Dash));
+    else if (const QString serials = serialSpan(labels, s, Dash); !serials.isEmpty())
         text += QStringLiteral(", serials %1").arg(serials);
     return text + QLatin1Char(')');
 }
@@ -42,6 +45,14 @@ QString describe(const RunLabels& labels, const std::vector<SheetRange>& ranges,
 // the next free position, never where the labels were meant to go: the start file only moves
 // forward, so no later sheet's positions are printed over.
 QString againArguments(const RunLabels& labels, const RunStretch& s) {
+    // A list's rest is a list of its own: the rows named, starting at this label of the first.
+    if (const auto rows = rowsOf(labels, s.first, s.last)) {
+        const RunLabel first = labels.at(s.first);
+        return QStringLiteral("--from=FILE holding rows %1 of the list, the first of them from its label "
+                              "\"%2 / %3\"")
+            .arg(span(rows->first, rows->last, Dash), fromSjis(first.lines.line1),
+                 fromSjis(first.lines.line2));
+    }
     QString text = QStringLiteral("--count=%1").arg(s.labels);
     if (const auto first = labels.at(s.first).serial)
         text += QStringLiteral(" --number=%1").arg(*first);
@@ -293,10 +304,30 @@ int queueRunEnd(const RunAccount& a, const RunLabels& labels, std::int32_t start
                             QStringLiteral("; the start file holds position %1").arg(a.next) + advice);
 }
 
+// The list of --from composed as the run's labels; its refusals end the command before anything
+// prints, each naming the file, row and column. Returns the status to end with, or -1.
+int readList(const Options& o, const Environment& env, const Fail& fail,
+             std::shared_ptr<const RunLabels>& labels) {
+    const ListReading reading = readListFile(o.from, o.encoding);
+    ListComposition composed =
+        reading.refusals.empty() ? composeList(reading, ListOptions{o.date, o.dateText, o.digits}, env.clock)
+                                 : ListComposition{{}, reading.refusals, reading.moreRefusals};
+    if (composed.refusals.empty()) {
+        labels = std::make_shared<const ListRun>(std::move(composed.labels), reading.file);
+        return -1;
+    }
+    for (const ListRefusal& r : composed.refusals)
+        env.err(QStringLiteral("kestrelbox-print: ") + QString::fromStdString(englishText(r)) +
+                QLatin1Char('\n'));
+    return fail(BadArguments, composed.moreRefusals
+                                  ? QStringLiteral("the list has more faults than these; nothing printed")
+                                  : QStringLiteral("nothing printed"));
+}
+
 // The run of the options once the start file is read: the repeat check, the sheets, the jobs.
 int printLabels(const Options& o, const QString& path, StartFile& startFile, StartFileLock& lock,
                 StartValues& saved, std::int32_t startPosition, std::int32_t down, std::int32_t right,
-                const std::shared_ptr<const TypedLabels>& labels, const Environment& env, const Fail& fail) {
+                const std::shared_ptr<const RunLabels>& labels, const Environment& env, const Fail& fail) {
     const bool toQueue = o.output.isEmpty();
     QPrinter printer(QPrinter::HighResolution);
     PrintTarget target = PrintTarget::named(printer, o.printer, o.output);
@@ -363,10 +394,11 @@ TypedEntry typedEntry(const Options& o) {
 }
 
 QString listLine(std::int32_t sheet, std::int32_t position, const RunLabel& l) {
-    return QStringLiteral("%1\t%2\t%3\t%4\t%5")
+    return QStringLiteral("%1\t%2\t%3%4\t%5\t%6")
         .arg(sheet)
         .arg(position)
-        .arg(l.serial ? QString::number(*l.serial) : QStringLiteral("-"), fromSjis(l.lines.line1),
+        .arg(l.row ? QString::number(l.row) + QLatin1Char('\t') : QString(),
+             l.serial ? QString::number(*l.serial) : QStringLiteral("-"), fromSjis(l.lines.line1),
              fromSjis(l.lines.line2));
 }
 
@@ -419,7 +451,12 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     const std::int32_t down = o.offsetDownIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetDown, true));
     const std::int32_t right =
         o.offsetRightIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetRight, false));
-    const std::shared_ptr<const TypedLabels> labels = composeTypedRun(typedEntry(o), env.clock);
+    std::shared_ptr<const RunLabels> labels;
+    if (o.from.isEmpty()) {
+        labels = composeTypedRun(typedEntry(o), env.clock);
+    } else if (const int status = readList(o, env, fail, labels); status >= 0) {
+        return status;
+    }
     if (o.list) {
         forEachPlaced(*labels, startPosition,
                       [&](std::int32_t sheet, std::int32_t position, const RunLabel& l) {

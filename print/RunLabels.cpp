@@ -28,4 +28,15 @@ RunLabel TypedLabels::at(std::int64_t index) const {
     return l;
 }
 
+RunLabel ListRun::at(std::int64_t index) const {
+    ListLabel l = m_labels.at(static_cast<std::size_t>(index));
+    return RunLabel{std::move(l.lines), std::move(l.stem), l.serial, l.row};
+}
+
+std::optional<RowSpan> rowsOf(const RunLabels& labels, std::int64_t first, std::int64_t last) {
+    if (first > last || last >= labels.size() || labels.at(first).row == 0)
+        return std::nullopt;
+    return RowSpan{labels.at(first).row, labels.at(last).row};
+}
+
 } // namespace kb

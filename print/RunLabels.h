@@ -9,6 +9,7 @@
 #include <string>
 
 #include "content/Composition.h"
+#include "content/ListLabels.h"
 
 namespace kb {
 
@@ -49,5 +50,25 @@ class TypedLabels final : public RunLabels {
     std::int32_t m_first;
     std::int64_t m_count;
 };
+
+// A list's run: its rows' labels in file order, each naming its row.
+class ListRun final : public RunLabels {
+  public:
+    ListRun(ListLabels labels, std::string file) : m_labels(std::move(labels)), m_file(std::move(file)) {}
+    std::int64_t size() const override { return static_cast<std::int64_t>(m_labels.size()); }
+    RunLabel at(std::int64_t index) const override;
+    const ListLabels& list() const { return m_labels; }
+    const std::string& file() const { return m_file; } // as the user named it (UTF-8)
+
+  private:
+    ListLabels m_labels;
+    std::string m_file;
+};
+
+// The list rows of labels first..last of a run: none for a typed run.
+struct RowSpan {
+    std::int32_t first = 0, last = 0;
+};
+std::optional<RowSpan> rowsOf(const RunLabels& labels, std::int64_t first, std::int64_t last);
 
 } // namespace kb

@@ -422,3 +422,63 @@ TEST(PrintRun, ReasonWords) {
         EXPECT_EQ(blockingReasons(row.reasons), row.blocking);
     }
 }
+
+// A list as one run: its rows' labels follow each other from the start position over the sheets
+// as a typed run's do, each naming its row; the rows of what a sheet left unprinted are named.
+TEST(PrintRules, ListRunPlacedAndRowsNamed) {
+    struct Today : Clock {
+        std::string todayText() const override { return "26/12/07"; }
+    };
+    const auto row = [](std::int32_t r, std::string line2, std::int32_t count,
+                        std::optional<std::int32_t> serial) {
+        ListRow x;
+        x.row = r;
+        x.line1 = "S";
+        x.line2 = std::move(line2);
+        x.count = count;
+        x.firstSerial = serial;
+        x.serialWidth = serial ? 1 : 0;
+        return x;
+    };
+    struct Case {
+        std::int32_t start;
+        std::vector<ListRow> rows;
+        std::string placed;    // "sheet/position row:serial line2" of every label
+        std::string unprinted; // rows of the labels after the first sheet: "first-last", or "none"
+    };
+    const Case cases[] = {
+        {1, {row(2, "A", 2, std::nullopt)}, "1/1 2:- A; 1/2 2:- A; ", "none"},
+        // A row that spills over the sheet's end carries its numbers on to the next sheet.
+        {29,
+         {row(2, "A", 1, std::nullopt), row(4, "B", 3, 9)},
+         "1/29 2:- A; 1/30 4:9 B-9; 2/1 4:10 B-10; 2/2 4:11 B-11; ",
+         "4-4"},
+        {30,
+         {row(1, "A", 1, 1), row(3, "C", 2, std::nullopt), row(5, "D", 1, 7)},
+         "1/30 1:1 A-1; 2/1 3:- C; 2/2 3:- C; 2/3 5:7 D-7; ",
+         "3-5"},
+    };
+    for (const Case& c : cases) {
+        ListReading reading;
+        reading.rows = c.rows;
+        for (const ListRow& r : c.rows)
+            reading.labels += r.count;
+        ListComposition composed = composeList(reading, ListOptions{}, Today{});
+        ASSERT_TRUE(composed.refusals.empty());
+        const ListRun run(std::move(composed.labels), "list.csv");
+        std::string placed;
+        forEachPlaced(run, c.start, [&](std::int32_t sheet, std::int32_t position, const RunLabel& l) {
+            placed += std::to_string(sheet) + "/" + std::to_string(position) + " " + std::to_string(l.row) +
+                      ":" + (l.serial ? std::to_string(*l.serial) : "-") + " " + l.lines.line2 + "; ";
+        });
+        EXPECT_EQ(placed, c.placed) << "start " << c.start;
+        const auto ranges = splitRun(c.start, run.size());
+        const RunStretch rest = stretchOf(ranges, 1, ranges.size(), c.start);
+        const auto rows = rowsOf(run, rest.first, rest.last);
+        EXPECT_EQ(ranges.size() > 1 && rows ? std::to_string(rows->first) + "-" + std::to_string(rows->last)
+                                            : std::string("none"),
+                  c.unprinted);
+    }
+    // A typed run names no rows.
+    EXPECT_FALSE(rowsOf(TypedLabels(NumberedLabel{}, false, 1, 3), 0, 2));
+}

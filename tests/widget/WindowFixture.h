@@ -41,6 +41,8 @@ struct RecordingDialogs : kb::Dialogs {
         colourAnswers.pop_front();
         return answer;
     }
+    QString listFile; // the file dialog's answer; empty: cancel
+    QString chooseListFile(QWidget*) override { return listFile; }
     std::unique_ptr<QPrinter> choosePrinter(QWidget*) override {
         ++printDialogs;
         if (pdfPath.isEmpty())
