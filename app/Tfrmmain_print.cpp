@@ -174,6 +174,7 @@ bool Tfrmmain::PrintRun() {
         progress->setAutoClose(false);
         progress->setAutoReset(false);
         progress->setValue(0);
+        progress->show();
         service.progress = [&](std::size_t done, std::size_t total) {
             const RunStretch s =
                 stretchOf(splitRun(order.startPosition, order.labels->size()), 0, done, order.startPosition);

@@ -9,10 +9,12 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QPageLayout>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -25,6 +27,7 @@
 #include "WindowFixture.h"
 #include "app/EntryWidgets.h"
 #include "app/QtPause.h"
+#include "app/SheetWidgets.h"
 #include "services/PrinterCheck.h"
 
 using kbtest::WindowFixture;
@@ -499,3 +502,77 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
 }
 
 } // namespace
+
+// A list through the window: "List" with the file dialog's answer sets the typed text aside, the
+// sheet screen lists every sheet of the run and shows each by keyboard as by click, "Print" prints
+// every label once (a file, cancelled after its first sheet, holds none),
+// and "Clear" brings the typed text back as it was. A list with a fault is refused with its row and
+// column named.
+TEST_F(PrintRun, ListLoadedPrintedStoppedAndCleared) {
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel);
+        start("29");
+        QTest::keyClicks(w().Memo1, QStringLiteral("TYPED"));
+        const QString csv = f->folder + QStringLiteral("samples.csv");
+        QFile file(csv);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("line 1,line 2,count,first\r\nHELLO,LOT,3,1\r\nWORLD,,1,\r\n");
+        file.close();
+        f->dialogs.listFile = csv;
+        QTest::mouseClick(w().cmdList, Qt::LeftButton);
+        ASSERT_TRUE(w().listRun());
+        EXPECT_TRUE(w().LabelList->isVisible() &&
+                    w().LabelList->text().contains(QStringLiteral("2 行、ラベル 4 枚")))
+            << w().LabelList->text().toStdString();
+        EXPECT_FALSE(w().Memo1->isVisible() || w().CheckBox1->isVisible() || w().CheckBox3->isVisible());
+
+        QTest::mouseClick(w().cmdPrintSet, Qt::LeftButton);
+        ASSERT_TRUE(w().pnlRect->isVisible());
+        EXPECT_EQ(w().Memo2->toPlainText(), QStringLiteral("HELLO\nLOT-1"));
+        ASSERT_EQ(w().ListBox3->count(), 2);
+        keys(w().ListBox3, Qt::Key_Down, 1);
+        EXPECT_EQ(w().ListBox3->currentRow(), 1);
+        EXPECT_TRUE(w().RectShapes[2]->fill() == kb::kRed && w().RectShapes[3]->fill() == kb::kWhite);
+
+        f->pause.during = [&](int ms) {
+            if (!cancel || ms != 2000)
+                return;
+            auto* progress = w().findChild<QProgressDialog*>(QStringLiteral("PrintProgress"));
+            ASSERT_TRUE(progress && progress->isVisible());
+            EXPECT_TRUE(progress->labelText().contains(QStringLiteral("1 / 2")))
+                << progress->labelText().toStdString();
+            QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+        };
+        print("list.pdf");
+        if (cancel) {
+            ASSERT_EQ(f->dialogs.messages.size(), 1u);
+            // A file holds the whole run or nothing of it: the position stays.
+            EXPECT_EQ(f->dialogs.messages.front(),
+                      QStringLiteral("印刷を中止しました。何も印刷していません。"));
+            EXPECT_EQ(f->readStartFile().value_or("").substr(0, 2), "29");
+            EXPECT_TRUE(w().pnlRect->isVisible());
+        } else {
+            EXPECT_TRUE(f->dialogs.messages.empty() && f->dialogs.errors.empty());
+            EXPECT_EQ(pdfPages(f->dialogs.pdfPath), 2);
+            EXPECT_EQ(f->readStartFile().value_or("").substr(0, 2), "03");
+            EXPECT_TRUE(w().pnlMain->isVisible() && w().LabelList->isVisible());
+            QMetaObject::invokeMethod(w().cmdListClear, "click");
+            EXPECT_FALSE(w().listRun() || w().LabelList->isVisible());
+            EXPECT_TRUE(w().Memo1->isVisible() && w().Memo1->toPlainText() == QStringLiteral("TYPED"));
+        }
+    }
+    // A count out of range: nothing loaded, the row and column named in Japanese.
+    const QString bad = f->folder + QStringLiteral("bad.csv");
+    QFile file(bad);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("A,B,1\r\nC,D,0\r\n") > 0);
+    file.close();
+    f->dialogs.messages.clear();
+    QTest::mouseClick(w().cmdExit, Qt::LeftButton);
+    QMetaObject::invokeMethod(w().cmdListClear, "click");
+    f->dialogs.listFile = bad;
+    QTest::mouseClick(w().cmdList, Qt::LeftButton);
+    EXPECT_FALSE(w().listRun());
+    ASSERT_EQ(f->dialogs.messages.size(), 1u);
+    EXPECT_TRUE(f->dialogs.messages.front().contains(QStringLiteral("bad.csv の 2 行目、3 列目")))
+        << f->dialogs.messages.front().toStdString();
+}
