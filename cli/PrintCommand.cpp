@@ -48,8 +48,7 @@ QString againArguments(const RunLabels& labels, const RunStretch& s) {
     // A list's rest is a list of its own: the rows named, starting at this label of the first.
     if (const auto rows = rowsOf(labels, s.first, s.last)) {
         const RunLabel first = labels.at(s.first);
-        return QStringLiteral("--from=FILE holding rows %1 of the list, the first of them from its label "
-                              "\"%2 / %3\"")
+        return QStringLiteral("--from=FILE of rows %1 only (row %2 from its label \"%3 / %4\")")
             .arg(span(rows->first, rows->last, Dash), fromSjis(first.lines.line1),
                  fromSjis(first.lines.line2));
     }

@@ -76,6 +76,24 @@ printf 'A,B,1\r\nC,D,0\r\n' >"$KB_ROOT/bad.csv"
 kb_cli --from="$KB_ROOT/bad.csv" --printer=kbtest --start-file="$KB_ROOT/cli/StartFile.txt"
 kb_check "a count of 0 is refused with status 2 ($err)" [ "$rc" -eq 2 ]
 kb_check "the refusal names file, row and column" grep -q 'bad.csv.*row 2.*column 3' "$KB_ROOT/err.txt"
+# ---- Ctrl-C during a long list: it ends after the sheet in progress, naming the rows not printed ----
+seq 1 100 | awk '{printf "R%d,S,30,\r\n", $1}' >"$KB_ROOT/long.csv"
+printf '01\r\n10\r\n10\r\n' >"$KB_ROOT/cli/StartFile.txt"
+sent=$(kb_job_count)
+env -u DISPLAY "$CLI" --from="$KB_ROOT/long.csv" --printer=kbtest --start-file="$KB_ROOT/cli/StartFile.txt" \
+    >"$KB_ROOT/long.out" 2>"$KB_ROOT/long.err" &
+long=$!
+KB_PIDS+=("$long")
+kb_wait_for 30 kb_have_jobs $((sent + 2)) || kb_fail "the long list sent nothing"
+kill -INT "$long"
+kb_wait_exit "$long" 30 || kb_fail "the command did not end after Ctrl-C"
+taken=$(($(kb_job_count) - sent))
+kb_log "Ctrl-C after $taken of 100 sheets: $(cat "$KB_ROOT/long.err" | tail -n1)"
+kb_check "Ctrl-C ends with 130" [ "$KB_EXIT_CODE" -eq 130 ]
+kb_check "the rows not printed are named from row $((taken + 1))" \
+    grep -q "not printed: sheets $((taken + 1))-100 (.*list rows $((taken + 1))-100" "$KB_ROOT/long.err"
+kb_check "the start file holds the position after the last sheet taken" grep -q '^01' "$KB_ROOT/cli/StartFile.txt"
+
 # ---- The same list again: its numbered labels are in the ledger as printed ----
 kb_cli --from="$tsv" --printer=kbtest --start-file="$KB_ROOT/cli/StartFile.txt"
 kb_check "the same list again is refused ($rc: $err)" [ "$rc" -eq 10 ]
