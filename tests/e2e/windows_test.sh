@@ -248,7 +248,19 @@ list_cases=(
     "0 --list €"
     "0 --list A B C"
     "1 --version"
+    # The lists as Excel saves them: code page 932 CSV and UTF-16 tab-separated, and a refused one.
+    "5 --list --start=29 --from=samples.csv"
+    "3 --list --start=5 --from=unicode.txt"
+    "0 --list --from=bad.csv"
 )
+# The lists lie in the folder the command runs in, so that both platforms name them alike.
+printf '試料,ロット,枚数,開始番号\r\nサンプル〜A,LOT,3,0001\r\n"B, quoted",,2,\r\n' | iconv -f UTF-8 -t CP932 >"$KB_ROOT/samples.csv"
+{
+    printf '\xff\xfe'
+    printf 'Line 1\tLine 2\tCount\tFirst\r\n検体\tK\t2\t9\r\n\r\nEND\tlast\t\t\r\n' | iconv -f UTF-8 -t UTF-16LE
+} >"$KB_ROOT/unicode.txt"
+printf 'A,B,1\r\nC,D,0\r\n' >"$KB_ROOT/bad.csv"
+cd "$KB_ROOT"
 # With --utf8 the Linux bytes; without it, on a Japanese Windows (code page 932), the same text in code
 # page 932, as `type`, `findstr` and Excel read it.
 for row in "${list_cases[@]}"; do
@@ -268,6 +280,7 @@ for row in "${list_cases[@]}"; do
     kb_check "$args, code page 932: the Linux messages in code page 932" \
         cmp -s <(crlf "$KB_ROOT/err-linux" | sed 's/€/?/g' | iconv -f UTF-8 -t CP932) "$KB_ROOT/err-windows"
 done
+cd - >/dev/null
 
 # To a PDF: the same pages and text.
 args=(--number=1 --count=5 --background=Blue --offset-down=5 --offset-right=-5 HELLO ラベル)
