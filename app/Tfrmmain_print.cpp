@@ -327,6 +327,9 @@ void Tfrmmain::cmdPrint2Click() {
         m_services.pause.pause(PauseAfterRunMs);
         cmdExitClick();
     }
+    // The typed text waits behind a list as it was: a list's run leaves its date alone.
+    if (m_list)
+        return;
     entry.setDateChecked(false);
     entry.setEdit2Text("");
     showEntryModel();

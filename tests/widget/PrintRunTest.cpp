@@ -5,12 +5,14 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPageLayout>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -22,6 +24,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include "WindowFixture.h"
@@ -505,7 +508,8 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
 
 // A list through the window: "List" with the file dialog's answer sets the typed text aside, the
 // sheet screen lists every sheet of the run and shows each by keyboard as by click, "Print" prints
-// every label once (a file, cancelled after its first sheet, holds none),
+// every label once (a file, cancelled after its first sheet, holds none); Ctrl+O and a dropped file
+// load it as "List" does,
 // and "Clear" brings the typed text back as it was. A list with a fault is refused with its row and
 // column named.
 TEST_F(PrintRun, ListLoadedPrintedStoppedAndCleared) {
@@ -519,7 +523,11 @@ TEST_F(PrintRun, ListLoadedPrintedStoppedAndCleared) {
         file.write("line 1,line 2,count,first\r\nHELLO,LOT,3,1\r\nWORLD,,1,\r\n");
         file.close();
         f->dialogs.listFile = csv;
-        QTest::mouseClick(w().cmdList, Qt::LeftButton);
+        // "List", or the platform's Open key.
+        if (cancel)
+            QTest::keyClick(&w(), Qt::Key_O, Qt::ControlModifier);
+        else
+            QTest::mouseClick(w().cmdList, Qt::LeftButton);
         ASSERT_TRUE(w().listRun());
         EXPECT_TRUE(w().LabelList->isVisible() &&
                     w().LabelList->text().contains(QStringLiteral("2 行、ラベル 4 枚")))
@@ -569,8 +577,14 @@ TEST_F(PrintRun, ListLoadedPrintedStoppedAndCleared) {
     f->dialogs.messages.clear();
     QTest::mouseClick(w().cmdExit, Qt::LeftButton);
     QMetaObject::invokeMethod(w().cmdListClear, "click");
-    f->dialogs.listFile = bad;
-    QTest::mouseClick(w().cmdList, Qt::LeftButton);
+    // Dropped on the window.
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(bad)});
+    QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w(), &drop);
     EXPECT_FALSE(w().listRun());
     ASSERT_EQ(f->dialogs.messages.size(), 1u);
     EXPECT_TRUE(f->dialogs.messages.front().contains(QStringLiteral("bad.csv の 2 行目、3 列目")))
