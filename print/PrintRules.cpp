@@ -161,10 +161,11 @@ bool PrintSheet(PrintSurface& surface, Pause& pause, const SheetJob& job, std::i
         // Every label of a numbered run carries its own number, counted through the whole run.
         const LabelLines lines =
             job.label.linesFor(serialNumber(job.firstNumber, job.startPosition, sheet, p));
-        surface.setFont(lines.line1.size() < 4 ? 10 : 9, font);
+        surface.setFont(labelFontPoints(lines), font);
         const std::int32_t h = surface.textHeight(lines.line1);
         surface.textOut(column, middle - h - TextGap, lines.line1);
         surface.textOut(column, middle + TextGap, lines.line2);
+        drawLabelCode(surface, job.code, lines, {left, top, right, bottom});
     }
 
     if (!surface.endDocument())

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "content/Composition.h"
+#include "print/LabelCode.h"
 #include "sheet/SheetRules.h"
 
 namespace kb {
@@ -105,6 +106,8 @@ struct SheetJob {
     // The composed label: its lines for each label's serial number (the same two lines for every
     // label when numbering is off).
     NumberedLabel label;
+    // The 2D code beside each label's text; none leaves the label exactly as it prints without.
+    LabelCode code;
 };
 
 // One sheet as one document; false when the surface refused to begin or end the document.

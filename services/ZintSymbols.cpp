@@ -1,0 +1,69 @@
+// libzint behind kbEncodeSymbol: the only file that includes zint.h.
+#include <zint.h>
+
+#include <memory>
+
+#include "services/CodeSymbols.h"
+
+namespace {
+
+// Error correction level M (15 % of the symbol may be lost): a label is handled and scratched.
+constexpr int QrLevelM = 2;
+constexpr int Utf8Eci = 26;
+
+struct SymbolDeleter {
+    void operator()(zint_symbol* s) const { ZBarcode_Delete(s); }
+};
+
+// zint's QR Kanji mode pairs bytes from the left; a double-byte character outside its range (lead
+// bytes 0xEC..0xFC) would put the next character's bytes out of step. Such a text goes in byte mode.
+bool kanjiPairsInStep(const std::string& s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEB))
+            ++i;
+        else if (c >= 0xEC && c <= 0xFC)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" KB_SYMBOLS_ENTRY void kbEncodeSymbol(const kb::SymbolInput* input, kb::ModuleMatrix* out,
+                                                std::string* why) {
+    *out = {};
+    std::unique_ptr<zint_symbol, SymbolDeleter> symbol(ZBarcode_Create());
+    if (!symbol) {
+        *why = "zint: out of memory";
+        return;
+    }
+    if (input->kind == kb::CodeKind::Qr) {
+        symbol->symbology = BARCODE_QRCODE;
+        symbol->option_1 = QrLevelM;
+        symbol->input_mode = DATA_MODE;
+        if (input->kanji && kanjiPairsInStep(input->bytes))
+            symbol->option_3 = ZINT_FULL_MULTIBYTE;
+    } else if (input->kind == kb::CodeKind::DataMatrix) {
+        symbol->symbology = BARCODE_DATAMATRIX;
+        symbol->option_3 = DM_SQUARE;
+        symbol->input_mode = DATA_MODE;
+        symbol->eci = Utf8Eci;
+    } else {
+        *why = "no code kind";
+        return;
+    }
+    const auto* data = reinterpret_cast<const unsigned char*>(input->bytes.data());
+    const int status = ZBarcode_Encode(symbol.get(), data, static_cast<int>(input->bytes.size()));
+    if (status >= ZINT_ERROR) {
+        *why = symbol->errtxt;
+        return;
+    }
+    out->rows = symbol->rows;
+    out->columns = symbol->width;
+    out->dark.resize(static_cast<std::size_t>(out->rows) * static_cast<std::size_t>(out->columns));
+    for (int r = 0; r < symbol->rows; ++r)
+        for (int c = 0; c < symbol->width; ++c)
+            out->dark[static_cast<std::size_t>(r * symbol->width + c)] =
+                (symbol->encoded_data[r][c >> 3] >> (c & 7)) & 1;
+}
