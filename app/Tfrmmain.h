@@ -18,6 +18,7 @@
 #include "services/PrintLogFile.h"
 #include "services/PrintQueue.h"
 #include "services/PrinterCheck.h"
+#include "services/ZintCodeWriter.h"
 #include "settings/StartFile.h"
 
 class QCheckBox;
@@ -38,6 +39,7 @@ class CellShape;
 class MapPicture;
 using PreviewFrame = CellShape;
 class TAboutBox;
+class CodePicture;
 
 // The application error box's text: the message, with a period appended when its last character
 // sorts after the period.
@@ -90,6 +92,10 @@ class Tfrmmain : public QWidget {
     void ListBox6Click();
     void ListBox10Click();
     void ListBox11Click();
+    void ListBox12Click();
+    // The run's code as the labels will carry it, and the picture of the first label's.
+    LabelCode labelCode();
+    void showCodePreview();
 
     // Printing.
     void cmdPrint2Click();
@@ -161,6 +167,10 @@ class Tfrmmain : public QWidget {
     QListWidget* ListBox10 = nullptr;
     QLabel* Label13 = nullptr;
     QListWidget* ListBox11 = nullptr;
+    QLabel* Label14 = nullptr;
+    QListWidget* ListBox12 = nullptr;
+    CodePicture* Image3 = nullptr;
+    CodeKind CodeChoiceKind = CodeKind::None; // as ListBox12 shows it
     QToolButton* cmdPrint2 = nullptr;
 
     // Preview colours (0x00BBGGRR); the window's own colours until the user picks one.
@@ -186,6 +196,7 @@ class Tfrmmain : public QWidget {
     // Creation steps owned by the sheet screen: offsets in force (step 4), colour lists (step 10).
     void startupOffsets();
     void fillColourLists();
+    void startupCodeChoice();
     // Shows the entry model in the widgets (signals blocked): memo text, counters, Date, Edit2, lists.
     void showEntryModel();
     void showPreviewModel();
@@ -208,6 +219,7 @@ class Tfrmmain : public QWidget {
     void tellLedgerProblem();
 
     Services m_services;
+    ZintCodeWriter m_codeWriter;
     StartFile m_startFile;
     StartFileLock m_lock;
     StartFileHold* m_hold = nullptr;

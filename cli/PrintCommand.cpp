@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli/CommandCode.h"
 #include "print/PrintRun.h"
 #include "services/Codec.h"
 #include "services/PrintLogFile.h"
@@ -361,6 +362,12 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     job.firstNumber = o.firstNumber;
     job.startPosition = startPosition;
     job.label = label;
+    CommandCode code;
+    code.apply(job, o);
+    if (const QString why =
+            code.refusal(job, splitWholeRun(startPosition, o.count), surface.dpiX(), surface.dpiY());
+        !why.isEmpty())
+        return fail(BadArguments, why);
     // As after a run in the window: the offsets of this run when they were chosen for it (otherwise
     // the saved ones stay).
     StartFileStore store(startFile, saved, o.offsetDownIndex.value_or(saved.SavedOffsetDown),

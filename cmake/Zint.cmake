@@ -13,7 +13,17 @@ add_library(Kb::Zint UNKNOWN IMPORTED)
 set_target_properties(Kb::Zint PROPERTIES IMPORTED_LOCATION ${KB_ZINT_LIBRARY}
     INTERFACE_INCLUDE_DIRECTORIES ${KB_ZINT_INCLUDE})
 
-if(NOT KB_ZINT_FOUND_VERSION)
+if(CMAKE_CROSSCOMPILING)
+  # The static library's own configuration header, installed beside zint.h by tools/zint-windows.sh.
+  file(STRINGS ${KB_ZINT_INCLUDE}/zintconfig.h kb_zint_defines REGEX "#define ZINT_VERSION_(MAJOR|MINOR|RELEASE) ")
+  set(KB_ZINT_FOUND_VERSION "")
+  foreach(part MAJOR MINOR RELEASE)
+    string(REGEX MATCH "ZINT_VERSION_${part} +([0-9]+)" found "${kb_zint_defines}")
+    list(APPEND KB_ZINT_FOUND_VERSION ${CMAKE_MATCH_1})
+  endforeach()
+  list(JOIN KB_ZINT_FOUND_VERSION "." KB_ZINT_FOUND_VERSION)
+elseif(NOT KB_ZINT_FOUND_VERSION)
+  # The shared library as it reports itself: the one the program will load.
   try_run(kb_zint_runs kb_zint_builds
       SOURCES ${CMAKE_CURRENT_LIST_DIR}/checks/zint_version.cpp
       CMAKE_FLAGS "-DINCLUDE_DIRECTORIES=${KB_ZINT_INCLUDE}"

@@ -14,7 +14,7 @@ kb_install "${KB_WINDOWS_PACKAGES[@]}" libzint-dev dpkg-dev
 
 zint_version=$(dpkg-query -W -f='${Version}' libzint-dev)
 options=(-DZINT_STATIC=ON -DZINT_USE_PNG=OFF -DZINT_USE_QT=OFF -DCMAKE_BUILD_TYPE=Release)
-recipe=1
+recipe=2
 key_text="$zint_version $(x86_64-w64-mingw32-gcc-posix -dumpfullversion) ${options[*]} recipe $recipe"
 key=$(sha256sum <<<"$key_text" | cut -c1-12)
 cache=${KB_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrelbox}
@@ -58,7 +58,7 @@ cmake --build "$work/build" --parallel 2 --target zint-static >"$work/build.log"
     exit 1
 }
 mkdir -p "$prefix/include" "$prefix/lib"
-cp "$work/src/backend/zint.h" "$prefix/include/"
+cp "$work/src/backend/zint.h" "$work/src/backend/zintconfig.h" "$prefix/include/"
 cp "$(find "$work/build" -name 'libzint-static.a' | head -n1)" "$prefix/lib/libzint-static.a"
 # Its licence travels with the Windows package.
 mkdir -p "$prefix/share/doc/zint"
