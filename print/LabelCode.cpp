@@ -30,9 +30,21 @@ constexpr std::int32_t DataMatrixQuiet = 1;
 constexpr std::uint32_t White = 0x00FFFFFF;
 constexpr std::uint32_t Black = 0x00000000;
 
+// A resolution that is a multiple of this one prints a PDF that others print on a 300 or 600 dpi
+// printer.
+constexpr std::int32_t CommonDpi = 300;
+
 std::int32_t dotsAtLeast(std::int32_t microns, std::int32_t dpi) {
-    const std::int64_t scaled = std::int64_t{microns} * dpi;
-    return static_cast<std::int32_t>((scaled + MicronsPerInch - 1) / MicronsPerInch);
+    const auto atLeast = [microns](std::int32_t at) {
+        const std::int64_t scaled = std::int64_t{microns} * at;
+        return static_cast<std::int32_t>((scaled + MicronsPerInch - 1) / MicronsPerInch);
+    };
+    // At 1200 dpi (Qt's PDF) a module of 15 dots would be 3.75 dots of a 300 dpi printer and its
+    // columns 3 and 4 dots wide by turns, which scanners misread: a whole number of dots at 300 dpi
+    // instead, so that the page prints evenly on every common printer.
+    if (dpi > CommonDpi && dpi % CommonDpi == 0)
+        return atLeast(CommonDpi) * (dpi / CommonDpi);
+    return atLeast(dpi);
 }
 
 bool fits(const CodeGeometry& g, const ModuleMatrix& m) {

@@ -34,7 +34,7 @@ decoded() {
     local page=$KB_ROOT/$4-$2-1.pgm
     [[ -f $page ]] || page=$(ls "$KB_ROOT/$4-$2"-*.pgm | head -n1)
     "$decode" "$page" >"$KB_ROOT/$4-$2.codes"
-    kb_check "$4 at $2 dpi: every code is $3" [ -z "$(awk -F'\t' -v f="$3" '$3 != f' "$KB_ROOT/$4-$2.codes")" ]
+    kb_check "$4 at $2 dpi: every code is $3" [ -z "$(awk -F'\t' -v f="$3" '$3 != f' "$KB_ROOT/$4-$2.codes")" ]  >&2
     cut -f4 "$KB_ROOT/$4-$2.codes"
 }
 # reads_back PDF FORMAT NAME ARGS...: at 300 and 600 dpi the codes are the labels' texts.

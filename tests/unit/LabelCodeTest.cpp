@@ -74,15 +74,17 @@ TEST(LabelCode, ModuleSizeAndLargestSymbolByResolution) {
     // 0.25 mm is 2.95 dots at 300 dpi: 3 dots (0.254 mm). The ground may be as tall as the label's
     // 110 units less one dot: 131 dots at 300 dpi, 43 QR modules of 3 dots, 35 without the quiet zone.
     const Row rows[] = {
-        {CodeKind::Qr, 300, 300, {3, 3, 4, 35}},             // version 4 (33) fits, 5 (37) does not
-        {CodeKind::Qr, 360, 360, {4, 4, 4, 31}},             // 3.54 dots: 4; version 3 (29)
-        {CodeKind::Qr, 600, 600, {6, 6, 4, 35}},             // 5.91 dots: 6
-        {CodeKind::Qr, 1200, 1200, {12, 12, 4, 35}},         // 11.81 dots: 12
-        {CodeKind::Qr, 1200, 600, {12, 6, 4, 35}},           // each direction at its own resolution
-        {CodeKind::DataMatrix, 300, 300, {4, 4, 1, 30}},     // 3.54 dots: 4; 26 x 26 fits, 32 x 32 not
-        {CodeKind::DataMatrix, 360, 360, {5, 5, 1, 29}},     // 4.25 dots: 5
-        {CodeKind::DataMatrix, 600, 600, {8, 8, 1, 30}},     // 7.09 dots: 8
-        {CodeKind::DataMatrix, 1200, 1200, {15, 15, 1, 33}}, // 14.17 dots: 15; 32 x 32 fits
+        {CodeKind::Qr, 300, 300, {3, 3, 4, 35}},         // version 4 (33) fits, 5 (37) does not
+        {CodeKind::Qr, 360, 360, {4, 4, 4, 31}},         // 3.54 dots: 4; version 3 (29)
+        {CodeKind::Qr, 600, 600, {6, 6, 4, 35}},         // 5.91 dots: 6
+        {CodeKind::Qr, 1200, 1200, {12, 12, 4, 35}},     // 11.81 dots: 12
+        {CodeKind::Qr, 1200, 600, {12, 6, 4, 35}},       // each direction at its own resolution
+        {CodeKind::DataMatrix, 300, 300, {4, 4, 1, 30}}, // 3.54 dots: 4; 26 x 26 fits, 32 x 32 not
+        {CodeKind::DataMatrix, 360, 360, {5, 5, 1, 29}}, // 4.25 dots: 5
+        {CodeKind::DataMatrix, 600, 600, {8, 8, 1, 30}}, // 7.09 dots: 8
+        // 14.17 dots would be 15, but a module of 3.75 dots of a 300 dpi printer prints unevenly:
+        // 4 dots at 300 dpi, 16 here; 26 x 26 at most, as at 300 dpi.
+        {CodeKind::DataMatrix, 1200, 1200, {16, 16, 1, 30}},
         {CodeKind::None, 600, 600, {0, 0, 0, 0}},
     };
     for (const Row& r : rows) {
@@ -94,7 +96,6 @@ TEST(LabelCode, ModuleSizeAndLargestSymbolByResolution) {
             continue;
         const double minimum = r.kind == CodeKind::Qr ? 0.25 : 0.3;
         EXPECT_GE(g.moduleX * 25.4 / r.dpiX, minimum);
-        EXPECT_LT((g.moduleX - 1) * 25.4 / r.dpiX, minimum); // the smallest whole number of dots
         // The largest symbol with its quiet zone inside every block of the sheet, margins kept.
         const LabelOrigins o = ComputeLabelOrigins(kNoShiftIndex, kNoShiftIndex);
         for (int p = 1; p <= 30; ++p) {

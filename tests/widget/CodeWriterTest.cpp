@@ -2,6 +2,7 @@
 // from a picture of the matrix: Japanese comes back as the same characters, in Kanji mode from QR,
 // in UTF-8 from Data Matrix; and the window's choice of code, remembered in its own setting file.
 #include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
