@@ -8,12 +8,12 @@
 
 namespace kb {
 
-// What the code carries, in the encoding the symbology takes: QR the Shift-JIS bytes as printed
-// (double-byte characters in Kanji mode), Data Matrix UTF-8 behind its ECI.
+// What the code carries: QR the Shift-JIS bytes as printed (double-byte characters in Kanji mode),
+// Data Matrix, and QR for characters a Shift-JIS reader does not know, UTF-8 behind its ECI.
 struct SymbolInput {
     CodeKind kind = CodeKind::None;
     std::string bytes;
-    bool kanji = false; // QR: the bytes' Shift-JIS pairs in Kanji mode
+    bool utf8 = false; // the bytes are UTF-8; otherwise Shift-JIS
 };
 
 // The smallest symbol that holds the input; empty, with `why` set, when none does.

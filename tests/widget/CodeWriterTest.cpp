@@ -58,8 +58,9 @@ TEST(CodeWriter, SymbolsReadBackAsTheirText) {
         const kb::ModuleMatrix m = writer.encode(r.kind, *sjis);
         ASSERT_FALSE(m.empty()) << writer.why();
         EXPECT_EQ(m.rows, m.columns);
-        if (r.side)
+        if (r.side) {
             EXPECT_EQ(m.rows, r.side);
+        }
         EXPECT_EQ(decoded(m), r.text);
     }
     // No symbol holds it: empty, with zint's reason.
