@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
             stack.pop_back();
             const int cx = at % cw, cy = at / cw;
             x0 = std::min(x0, cx), x1 = std::max(x1, cx), y0 = std::min(y0, cy), y1 = std::max(y1, cy);
-            for (const auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+            for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
                 const int nx = cx + dx, ny = cy + dy;
                 if (nx >= 0 && ny >= 0 && nx < cw && ny < ch &&
                     dark[static_cast<std::size_t>(ny) * cw + nx] == 1) {
