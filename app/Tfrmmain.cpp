@@ -2,8 +2,6 @@
 // the tool buttons, the About box and the self-close after a start file that could not be read.
 #include "app/Tfrmmain.h"
 
-#include "app/CodeChoice.h"
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
@@ -23,6 +21,7 @@
 #include <algorithm>
 
 #include "app/AboutBox.h"
+#include "app/CodeChoice.h"
 #include "app/EntryWidgets.h"
 #include "app/Pictures.h"
 #include "app/SheetWidgets.h"
