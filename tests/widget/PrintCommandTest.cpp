@@ -46,8 +46,8 @@ bool sameOptions(const Options& a, const Options& b) {
            a.numbering == b.numbering && a.firstNumber == b.firstNumber && a.count == b.count &&
            a.start == b.start && a.offsetDownIndex == b.offsetDownIndex &&
            a.offsetRightIndex == b.offsetRightIndex && a.textColour == b.textColour &&
-           a.backColour == b.backColour && a.printer == b.printer && a.output == b.output && a.utf8 == b.utf8 &&
-           a.code == b.code && a.codeText == b.codeText;
+           a.backColour == b.backColour && a.printer == b.printer && a.output == b.output &&
+           a.utf8 == b.utf8 && a.code == b.code && a.codeText == b.codeText;
 }
 
 TEST(PrintCommand, AcceptedArguments) {
