@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/CodeChoice.h"
 #include "app/Tfrmmain.h"
 #include "services/PrintService.h"
 #include "settings/Error.h"
@@ -108,7 +109,7 @@ void Tfrmmain::connectPrintHandlers() {
     connect(m_jobTimer, &QTimer::timeout, this, [this] { guarded([this] { watchJobs(); }); });
 }
 
-PrintOrder Tfrmmain::printOrder() const {
+PrintOrder Tfrmmain::printOrder() {
     PrintOrder order;
     // The composed lines, not the preview memo's: its 64-byte limit is a limit of the screen only.
     order.labels =
@@ -119,6 +120,7 @@ PrintOrder Tfrmmain::printOrder() const {
     order.fontColour = previewFontColour();
     order.offsetRightIndex = OffsetRightIndex;
     order.offsetDownIndex = OffsetDownIndex;
+    order.code = labelCode();
     // The lists always hold a selection; should one ever be missing, the offset in force is kept
     // rather than storing -1, which would read back as a 5 mm shift.
     const int down = ListBox7->currentRow();
@@ -143,6 +145,9 @@ bool Tfrmmain::PrintRun() {
         target.toFile() ? nullptr
                         : ledgerFor(AppFolder, QStringLiteral("window"), target.queueName(), order.labels);
     PrintService service({target.surface(), target.queue(), &m_startFile, &start, ledger, &m_services.pause});
+    // A label that cannot carry its code beside its text is found before anything prints.
+    if (const auto found = service.codeRefusal(order))
+        throw Error(codeRefusalMessage(order.code.kind, *found).toStdString());
     if (!confirmRepeat(service, order))
         return false;
     const RunAccount a = service.run(order);

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QRegularExpression>
 #include <cmath>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "content/Composition.h"
@@ -41,6 +43,8 @@ constexpr OptionSpec LongOptions[] = {
     {"offset-right", Value::Required},
     {"text-colour", Value::Required},
     {"background", Value::Required},
+    {"code", Value::Required},
+    {"code-text", Value::Required},
     {"printer", Value::Required},
     {"output", Value::Required},
     {"list", Value::None, &Options::list},
@@ -127,6 +131,19 @@ std::string sjisText(const QString& what, const QString& text) {
                       .arg(bad.toUcs4().value(0), 4, 16, QLatin1Char('0'))};
 }
 
+// One of a few names, as written in the usage text (any case).
+template <typename T>
+T oneOf(const QString& what, const QString& text, std::initializer_list<std::pair<const char*, T>> names) {
+    QStringList all;
+    for (const auto& [name, value] : names) {
+        if (text.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return value;
+        all << QLatin1String(name);
+    }
+    throw Refusal{
+        QStringLiteral("%1: \"%2\" is not one of %3").arg(what, text, all.join(QStringLiteral(", ")))};
+}
+
 void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString>& value) {
     if (spec.turnsOn) {
         o.*spec.turnsOn = true;
@@ -168,6 +185,11 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
         o.textColour = colour(what, v, textColourItems());
     } else if (name == QLatin1String("background")) {
         o.backColour = colour(what, v, backColourItems());
+    } else if (name == QLatin1String("code")) {
+        o.code = oneOf<CodeKind>(what, v, {{"qr", CodeKind::Qr}, {"datamatrix", CodeKind::DataMatrix}});
+    } else if (name == QLatin1String("code-text")) {
+        o.codeText = oneOf<CodeText>(
+            what, v, {{"line2", CodeText::Line2}, {"line1", CodeText::Line1}, {"both", CodeText::Both}});
     } else if (name == QLatin1String("printer")) {
         o.printer = named("queue");
     } else if (name == QLatin1String("output")) {
@@ -184,6 +206,7 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
 void parseInto(Options& o, const QStringList& args) {
     QStringList lines;
     bool optionsEnded = false;
+    bool seenCodeText = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
@@ -210,6 +233,7 @@ void parseInto(Options& o, const QStringList& args) {
         } else {
             throw Refusal{QStringLiteral("%1: no such option").arg(arg)};
         }
+        seenCodeText = seenCodeText || name == QLatin1String("code-text");
         const OptionSpec* spec = findLong(name);
         if (!spec)
             throw Refusal{QStringLiteral("--%1: no such option").arg(name)};
@@ -238,6 +262,8 @@ void parseInto(Options& o, const QStringList& args) {
         o.hasLine2 = true;
         o.line2 = sjisText(QStringLiteral("LINE2"), lines[1]);
     }
+    if (seenCodeText && o.code == CodeKind::None)
+        throw Refusal{QStringLiteral("--code-text: no --code chosen")};
     if (o.list && !o.output.isEmpty())
         throw Refusal{QStringLiteral("--list and --output: choose one")};
     if (!printSetAccepts(o.line1 + (o.hasLine2 ? "\r\n" + o.line2 : std::string())))
@@ -271,6 +297,11 @@ QString usageText() {
         "  --text-colour=NAME   Black, White, Yellow, Blue, Red, Gray, or #RRGGBB (default Black)\n"
         "  --background=NAME    White, Yellow, Cream, Skyblue, Pink, Blue, Red, Gray, or #RRGGBB\n"
         "                       (default White)\n"
+        "  --code=KIND          a 2D code at the right end of each label: qr (Kanji mode for Japanese)\n"
+        "                       or datamatrix (UTF-8); refused (status 2) when a line would run into\n"
+        "                       it or its text is too long for a code that fits the label\n"
+        "  --code-text=WHICH    what the code carries: line2 (default; line 1 when line 2 is empty),\n"
+        "                       line1, or both (joined by a line feed); trailing blanks dropped\n"
         "  --printer=QUEUE      default: the system's default queue\n"
         "  -o, --output=FILE    write all sheets into one PDF (one A4 page per sheet); stores nothing\n"
         "  --list               show the labels as text: sheet, position, serial (or -), line 1,\n"

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "print/LabelCode.h"
+
 namespace kb::cli {
 
 struct Options {
@@ -34,6 +36,8 @@ struct Options {
     std::optional<std::int32_t> offsetRightIndex{};
     std::uint32_t textColour = 0x00000000; // 0x00BBGGRR
     std::uint32_t backColour = 0x00FFFFFF;
+    CodeKind code = CodeKind::None;      // the 2D code beside each label's text
+    CodeText codeText = CodeText::Line2; // what it carries
     QString printer{};
     QString output{};
     QString startFile{};

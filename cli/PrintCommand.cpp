@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli/CommandCode.h"
 #include "services/Codec.h"
 #include "services/PrintLogFile.h"
 #include "services/PrintService.h"
@@ -321,6 +322,10 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
     // the saved ones stay).
     order.storedDown = o.offsetDownIndex.value_or(saved.SavedOffsetDown);
     order.storedRight = o.offsetRightIndex.value_or(saved.SavedOffsetRight);
+    CommandCode codes;
+    order.code = codes.code(o);
+    if (const auto found = service.codeRefusal(order))
+        return fail(BadArguments, CommandCode::refusal(order.code.kind, *found, target.surface().dpiX()));
     // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
     // Read now, under the hold, so that no run adds rows in between.
     if (!o.again)

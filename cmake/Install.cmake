@@ -28,6 +28,9 @@ install(FILES ${KB_QT_JA_TRANSLATION} DESTINATION translations)
 if(TARGET kb_cups)
   install(TARGETS kb_cups LIBRARY DESTINATION .)
 endif()
+if(TARGET kb_zint)
+  install(TARGETS kb_zint LIBRARY DESTINATION .)
+endif()
 
 # On Windows the folder carries what the executables load beside them: Qt's DLLs, the MinGW-w64
 # runtime, the plugins of the Windows platform and style, and qt.conf (cmake/WindowsRuntime.cmake).

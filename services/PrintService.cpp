@@ -149,7 +149,9 @@ std::optional<Repeat> PrintService::repeat(const PrintOrder& order) const {
     return m_parts.ledger->firstRepeat(*order.labels);
 }
 
-RunAccount PrintService::run(const PrintOrder& order) {
+namespace {
+
+SheetJob sheetJobOf(const PrintOrder& order) {
     SheetJob job;
     job.backColour = order.backColour;
     job.fontColour = order.fontColour;
@@ -157,7 +159,21 @@ RunAccount PrintService::run(const PrintOrder& order) {
     job.offsetDownIndex = order.offsetDownIndex;
     job.startPosition = order.startPosition;
     job.labels = order.labels;
+    job.code = order.code;
+    return job;
+}
 
+} // namespace
+
+std::optional<LabelCodeRefusal> PrintService::codeRefusal(const PrintOrder& order) const {
+    if (order.code.kind == CodeKind::None || !order.labels)
+        return std::nullopt;
+    return firstCodeRefusal(sheetJobOf(order), splitRun(order.startPosition, order.labels->size()),
+                            m_parts.surface.dpiX(), m_parts.surface.dpiY());
+}
+
+RunAccount PrintService::run(const PrintOrder& order) {
+    const SheetJob job = sheetJobOf(order);
     std::optional<StartFileStore> file;
     if (m_parts.startFile)
         file.emplace(*m_parts.startFile, *m_parts.values, order.storedDown, order.storedRight);

@@ -18,6 +18,7 @@
 #include "print/PrintLog.h"
 #include "print/PrintRun.h"
 #include "print/RunLabels.h"
+#include "services/CodeCheck.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
 #include "settings/StartFile.h"
@@ -114,6 +115,8 @@ struct PrintOrder {
     std::uint32_t fontColour = 0x00000000;
     std::int32_t offsetRightIndex = kNoShiftIndex; // the offsets the labels are drawn with
     std::int32_t offsetDownIndex = kNoShiftIndex;
+    // The 2D code beside each label's text; none by default.
+    LabelCode code;
     // The offsets stored with each position, as the start file keeps them after a run.
     std::int32_t storedDown = kNoShiftIndex;
     std::int32_t storedRight = kNoShiftIndex;
@@ -140,6 +143,10 @@ class PrintService {
     // The first numbered label of the order that the ledger holds as printed; none for a run that is
     // not numbered (the same plain label printed every day is no mistake) or keeps no ledger.
     std::optional<Repeat> repeat(const PrintOrder& order) const;
+
+    // The first label that cannot carry its code beside its text at the printer's resolution; none
+    // when every label can (or the run has no code). Checked before anything prints.
+    std::optional<LabelCodeRefusal> codeRefusal(const PrintOrder& order) const;
 
     // Called after each sheet the queue took (done of total).
     std::function<void(std::size_t done, std::size_t total)> progress;
