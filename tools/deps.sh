@@ -27,10 +27,11 @@ kb_install() {
 
 # What building and running the program needs: compiler and build tools; Qt 6 Widgets, Print Support
 # and Network (qt6-base-dev; libqt6gui6 brings the xcb platform plugin with its X libraries); CUPS for
-# printing; the Japanese faces the windows name after the MS ones; GoogleTest and Google Benchmark;
-# Qt's Japanese translation (qtbase_ja.qm), which the install puts beside the executables.
+# printing; SQLite for the print ledger (PrintLog.db); the Japanese faces the windows name after the MS
+# ones; GoogleTest and Google Benchmark; Qt's Japanese translation (qtbase_ja.qm), which the install
+# puts beside the executables.
 KB_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6printsupport6 libqt6gui6 libgl-dev
-    libcups2-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev libbenchmark-dev
+    libcups2-dev libsqlite3-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev libbenchmark-dev
     qt6-translations-l10n)
 # What the tests need on top: a virtual X server and window driving (xdotool, xwininfo, xdpyinfo and
 # xmessage from x11-utils), screenshots and pixel checks (imagemagick), a private print scheduler and
