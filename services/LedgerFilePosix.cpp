@@ -56,7 +56,7 @@ int openLedgerFile(const std::string& path, const struct stat& start, int access
         fd = ::open(path.c_str(), access | OpenFlags);
     }
     if (fd < 0) {
-        why = errno == ELOOP ? "a symbolic link" : systemError(errno);
+        why = errno == ELOOP ? "a symbolic link" : errno == EISDIR ? "a folder" : systemError(errno);
         return -1;
     }
     struct stat info {};

@@ -181,28 +181,34 @@ class SqliteLedger final : public Ledger {
         return commit();
     }
 
+    // The keys go in stretches of one series with consecutive serial numbers (a typed run is one
+    // stretch), each looked up as one range of the series index.
     std::optional<PrintedBefore> firstRepeat(const std::vector<SeriesKey>& keys) override {
         if (!m_db)
             return std::nullopt;
-        Statement find(m_db, "SELECT s.time, s.printer, l.position, l.line1, l.line2, s.state "
+        Statement find(m_db, "SELECT s.time, s.printer, l.position, l.line1, l.line2, s.state, l.serial "
                              "FROM label l JOIN sheet s ON s.id = l.sheet_id "
-                             "WHERE l.line1 = ? AND l.stem = ? AND l.serial = ? AND s.state <> 'failed' "
-                             "ORDER BY l.id LIMIT 1");
+                             "WHERE l.line1 = ? AND l.stem = ? AND l.serial BETWEEN ? AND ? "
+                             "AND s.state <> 'failed' ORDER BY l.serial, l.id LIMIT 1");
         if (!find)
             return failed("repeat check"), std::nullopt;
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            find.bind(1, keys[i].line1).bind(2, keys[i].stem).bind(3, std::int64_t{keys[i].serial});
-            const int rc = find.step();
-            if (rc == SQLITE_ROW) {
-                PrintedBefore p{i,
-                                find.text(0),
-                                find.text(1),
-                                int32(find.integer(2)),
-                                find.text(3),
-                                find.text(4),
-                                stateNamed(find.text(5))};
-                return p;
+        for (std::size_t i = 0, end = 0; i < keys.size(); i = end) {
+            const SeriesKey& k = keys[i];
+            for (end = i + 1; end < keys.size() && keys[end].serial == k.serial + std::int32_t(end - i) &&
+                              keys[end].line1 == k.line1 && keys[end].stem == k.stem;
+                 ++end) {
             }
+            find.bind(1, k.line1).bind(2, k.stem).bind(3, std::int64_t{k.serial});
+            find.bind(4, std::int64_t{keys[end - 1].serial});
+            const int rc = find.step();
+            if (rc == SQLITE_ROW)
+                return PrintedBefore{i + static_cast<std::size_t>(find.integer(6) - k.serial),
+                                     find.text(0),
+                                     find.text(1),
+                                     int32(find.integer(2)),
+                                     find.text(3),
+                                     find.text(4),
+                                     stateNamed(find.text(5))};
             find.reset();
             if (rc != SQLITE_DONE)
                 return failed("repeat check"), std::nullopt;

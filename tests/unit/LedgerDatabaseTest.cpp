@@ -85,11 +85,12 @@ TEST(LedgerDatabase, SchemaAndRefusals) {
          },
          "made by a newer Kestrelbox (schema 2)"},
         {"not a database", file("PrintLog.db", "time,program\r\n"), "file is not a database"},
-        {"a link", [](const Folder& f) { fs::create_symlink(f.path / "elsewhere.db", f.path / "PrintLog.db"); },
+        {"a link",
+         [](const Folder& f) { fs::create_symlink(f.path / "elsewhere.db", f.path / "PrintLog.db"); },
          "a symbolic link"},
         {"a folder", [](const Folder& f) { fs::create_directory(f.path / "PrintLog.db"); }, "a folder"},
-        {"a pipe as the journal", [](const Folder& f) { ::mkfifo((f.path / "PrintLog.db-journal").c_str(), 0600); },
-         "a named pipe"},
+        {"a pipe as the journal",
+         [](const Folder& f) { ::mkfifo((f.path / "PrintLog.db-journal").c_str(), 0600); }, "a named pipe"},
     };
     for (const Case& c : cases) {
         Folder f;
@@ -102,7 +103,8 @@ TEST(LedgerDatabase, SchemaAndRefusals) {
             EXPECT_EQ(f.query("PRAGMA journal_mode"), "delete") << c.name;
         } else {
             EXPECT_FALSE(recorded) << c.name;
-            EXPECT_NE(ledger->problem().find(c.problem), std::string::npos) << c.name << ": " << ledger->problem();
+            EXPECT_NE(ledger->problem().find(c.problem), std::string::npos)
+                << c.name << ": " << ledger->problem();
         }
         EXPECT_FALSE(fs::exists(f.path / "elsewhere.db")) << c.name;
     }
@@ -118,10 +120,12 @@ TEST(LedgerDatabase, ImportsTheLastVersionsFiles) {
                                        "HELLO,ABC-6 26/11/01,1,6,queued,\r\n";
     const std::string current =
         header +
-        "2026-11-01T09:01:00+09:00,window,kbtest,3,1,1-6,HELLO,ABC-1 26/11/01,HELLO,ABC-6 26/11/01,1,6,printed,\r\n"
+        "2026-11-01T09:01:00+09:00,window,kbtest,3,1,1-6,HELLO,ABC-1 26/11/01,HELLO,ABC-6 "
+        "26/11/01,1,6,printed,\r\n"
         "2026-11-02T09:00:00+09:00,window,kbtest,4,1,7-9,HELLO,ABC-7,HELLO,ABC-9,7,9,queued,,\r\n" // wider
         "2026-11-03T09:00:00+09:00,command,kbtest,5,1,10-12,HELLO,ABC-10,HELLO,ABC-12,10,12,queued,\r\n"
-        "2026-11-03T09:01:00+09:00,command,kbtest,5,1,10-12,HELLO,ABC-10,HELLO,ABC-12,10,12,failed,cancelled\r\n"
+        "2026-11-03T09:01:00+09:00,command,kbtest,5,1,10-12,HELLO,ABC-10,HELLO,ABC-12,10,12,failed,"
+        "cancelled\r\n"
         "2026-11-04T09:00:00+09:00,command,kbtest,6,1,13-15,HELLO,\"ABC-13"; // cut by a crash
     std::ofstream(f.path / "PrintLog.1.csv", std::ios::binary) << older;
     std::ofstream(f.path / "PrintLog.csv", std::ios::binary) << current;
@@ -150,11 +154,11 @@ TEST(LedgerDatabase, ImportsTheLastVersionsFiles) {
 TEST(LedgerDatabase, RepeatCheck) {
     Folder f;
     auto ledger = openSqliteLedger(f.start());
-    const auto printed = ledger->recordSheet(sheet("HELLO", "ABC", 7, 10, 5));         // ABC-7..16
-    const auto failed = ledger->recordSheet(sheet("HELLO", "ABC", 17, 5));            // ABC-17..21
-    const auto unknown = ledger->recordSheet(sheet("HELLO", "XYZ", 1, 2));            // XYZ-1..2
-    ledger->recordSheet(sheet("WORLD", "ABC", 30, 1));                                // queued
-    ledger->recordSheet(sheet("HELLO", "", std::nullopt, 3));                         // not numbered
+    const auto printed = ledger->recordSheet(sheet("HELLO", "ABC", 7, 10, 5)); // ABC-7..16
+    const auto failed = ledger->recordSheet(sheet("HELLO", "ABC", 17, 5));     // ABC-17..21
+    const auto unknown = ledger->recordSheet(sheet("HELLO", "XYZ", 1, 2));     // XYZ-1..2
+    ledger->recordSheet(sheet("WORLD", "ABC", 30, 1));                         // queued
+    ledger->recordSheet(sheet("HELLO", "", std::nullopt, 3));                  // not numbered
     ASSERT_TRUE(printed && failed && unknown) << ledger->problem();
     ledger->setState(*printed, SheetState::Printed, "", "t");
     ledger->setState(*failed, SheetState::Failed, "cancelled", "t");
@@ -247,7 +251,8 @@ TEST(LedgerDatabase, Copy) {
     std::string copy = f.read("PrintLog.csv");
     EXPECT_EQ(copy, exported());
     EXPECT_TRUE(copy.starts_with("\xEF\xBB\xBFtime,program,"));
-    EXPECT_NE(copy.find(",\"'=HYPERLINK(\"\"http://x\"\")\",'-1-1 26/12/09,'-1,1,0,,,queued,\r\n"), std::string::npos);
+    EXPECT_NE(copy.find(",\"'=HYPERLINK(\"\"http://x\"\")\",'-1-1 26/12/09,'-1,1,0,,,queued,\r\n"),
+              std::string::npos);
     EXPECT_EQ(ledger->lastLabels(1)[0].label.line1, "=HYPERLINK(\"http://x\")");
 
     // The queued rows are the tail, written again with their end.
@@ -333,8 +338,10 @@ TEST(LedgerDatabase, WritersMeetAndAreKilled) {
         const auto counted = writers(3, 1000, true);
         EXPECT_EQ(f.query("PRAGMA integrity_check"), "ok");
         for (const std::int64_t id : counted)
-            EXPECT_EQ(f.query("SELECT count(*) FROM label WHERE sheet_id = " + std::to_string(id)), "30") << id;
-        EXPECT_EQ(f.query("SELECT count(*) FROM sheet s WHERE (SELECT count(*) FROM label WHERE sheet_id = s.id) <> 30"),
+            EXPECT_EQ(f.query("SELECT count(*) FROM label WHERE sheet_id = " + std::to_string(id)), "30")
+                << id;
+        EXPECT_EQ(f.query("SELECT count(*) FROM sheet s WHERE (SELECT count(*) FROM label WHERE sheet_id = "
+                          "s.id) <> 30"),
                   "0");
     }
 }
