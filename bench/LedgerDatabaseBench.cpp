@@ -1,7 +1,6 @@
 // The ledger's database at 1 000 000 labels: the repeat check of a 300- and a 3 000-label run (serials
-// in a row, or scattered as a list's may be), the
-// copy's update after a run of 300 labels, one sheet's synchronous record, the history, and the
-// size per label. The ledger is filled once, in one transaction (33 334 sheets of 30 labels of 1 000
+// in a row, or scattered as a list's may be), the copy's update after a run of 300 labels, one sheet's
+// synchronous record, the history, and the size per label. The ledger is filled once, in one transaction (33 334 sheets of 30 labels of 1 000
 // series), in a folder of its own that goes when the bench ends.
 #include <benchmark/benchmark.h>
 
