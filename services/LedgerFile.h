@@ -29,12 +29,12 @@ std::string prepare(const std::string& path, const std::string& startFile, Stamp
 Stamp stampOf(const std::string& path);
 
 // The copy, opened for writing at `offset` (what lies after is cut), made as prepare() makes files.
-class CopyFile {
+class CopyWriter {
   public:
-    CopyFile() = default;
-    CopyFile(const CopyFile&) = delete;
-    CopyFile& operator=(const CopyFile&) = delete;
-    ~CopyFile();
+    CopyWriter() = default;
+    CopyWriter(const CopyWriter&) = delete;
+    CopyWriter& operator=(const CopyWriter&) = delete;
+    ~CopyWriter();
     // Empty on success, else why (in the system's words).
     std::string open(const std::string& path, const std::string& startFile, std::int64_t offset);
     std::string write(std::string_view bytes);

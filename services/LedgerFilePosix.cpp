@@ -100,12 +100,12 @@ Stamp stampOf(const std::string& path) {
     return stampOfStat(info);
 }
 
-CopyFile::~CopyFile() {
+CopyWriter::~CopyWriter() {
     if (m_handle >= 0)
         ::close(static_cast<int>(m_handle));
 }
 
-std::string CopyFile::open(const std::string& path, const std::string& startFile, std::int64_t offset) {
+std::string CopyWriter::open(const std::string& path, const std::string& startFile, std::int64_t offset) {
     struct stat start {};
     if (::stat(startFile.c_str(), &start) != 0)
         return systemError(errno);
@@ -119,7 +119,7 @@ std::string CopyFile::open(const std::string& path, const std::string& startFile
     return {};
 }
 
-std::string CopyFile::write(std::string_view bytes) {
+std::string CopyWriter::write(std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(static_cast<int>(m_handle), bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
@@ -131,7 +131,7 @@ std::string CopyFile::write(std::string_view bytes) {
     return {};
 }
 
-std::string CopyFile::close() {
+std::string CopyWriter::close() {
     const int fd = static_cast<int>(m_handle);
     m_handle = -1;
     const bool synced = ::fsync(fd) == 0;

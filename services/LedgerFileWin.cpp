@@ -87,12 +87,12 @@ Stamp stampOf(const std::string& path) {
                  wide(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime), 0};
 }
 
-CopyFile::~CopyFile() {
+CopyWriter::~CopyWriter() {
     if (m_handle != -1)
         ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
 }
 
-std::string CopyFile::open(const std::string& path, const std::string&, std::int64_t offset) {
+std::string CopyWriter::open(const std::string& path, const std::string&, std::int64_t offset) {
     std::string why;
     const HANDLE h = openFile(path, GENERIC_WRITE, why);
     if (h == INVALID_HANDLE_VALUE)
@@ -105,7 +105,7 @@ std::string CopyFile::open(const std::string& path, const std::string&, std::int
     return {};
 }
 
-std::string CopyFile::write(std::string_view bytes) {
+std::string CopyWriter::write(std::string_view bytes) {
     while (!bytes.empty()) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
@@ -117,7 +117,7 @@ std::string CopyFile::write(std::string_view bytes) {
     return {};
 }
 
-std::string CopyFile::close() {
+std::string CopyWriter::close() {
     const HANDLE h = reinterpret_cast<HANDLE>(m_handle);
     m_handle = -1;
     const bool flushed = ::FlushFileBuffers(h);

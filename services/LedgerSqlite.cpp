@@ -472,7 +472,7 @@ CopyOutcome SqliteLedger::updateCopy() {
     std::int64_t from = afresh ? 0 : state.integer(0), offset = afresh ? 0 : state.integer(1);
     state.reset();
 
-    ledgerfile::CopyFile file;
+    ledgerfile::CopyWriter file;
     if (std::string why = file.open(m_copy, m_startFile, offset); !why.empty())
         return fail(why);
     std::string out = afresh ? "\xEF\xBB\xBF" + csvRecord(ledgerCopyColumns()) : std::string();

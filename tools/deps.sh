@@ -65,7 +65,7 @@ kb_build() {
 # which builds it first when it is missing); the tests run under Wine. Builds the targets named, or all.
 # kb_windows_build ROOT BUILD [TARGET...]
 kb_windows_build() {
-    local root=$1 build=$2 qt target
+    local root=$1 build=$2 qt sqlite target
     shift 2
     # Its last line is the folder (installing what it needs may print before it).
     qt=$(bash "$root/tools/qt-windows.sh" | tail -n 1)
@@ -73,8 +73,14 @@ kb_windows_build() {
         echo "no Qt for Windows: tools/qt-windows.sh gave \"$qt\"" >&2
         return 1
     }
+    # SQLite for the ledger, linked in statically (tools/sqlite-windows.sh builds it once).
+    sqlite=$(bash "$root/tools/sqlite-windows.sh" | tail -n 1)
+    [[ -f $sqlite/.complete ]] || {
+        echo "no SQLite for Windows: tools/sqlite-windows.sh gave \"$sqlite\"" >&2
+        return 1
+    }
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt;$sqlite" \
         -DQT_HOST_PATH=/usr -DCMAKE_CROSSCOMPILING_EMULATOR=wine -DKB_BUILD_TESTS=ON -DKB_BUILD_BENCH=ON -DKB_WERROR=ON >/dev/null
     local targets=()
     for target in "$@"; do targets+=(--target "$target"); done
