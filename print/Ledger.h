@@ -99,7 +99,9 @@ class Ledger {
     virtual bool setState(std::int64_t sheet, SheetState state, const std::string& detail,
                           const std::string& time) = 0;
 
-    // The first of `keys` (in their order) that the ledger holds as printed, queued or unknown.
+    // The first of `keys` (in their order) that the ledger holds as printed, queued or unknown. Nothing
+    // also when the ledger cannot be read: problem() then says why, and the run says the check was
+    // not made.
     virtual std::optional<PrintedBefore> firstRepeat(const std::vector<SeriesKey>& keys) = 0;
     // The number after the highest serial of (line 1, stem) that is not on a failed sheet; nothing
     // when the series has none.

@@ -2,10 +2,16 @@
 #include "services/LedgerOpen.h"
 #include "services/LedgerSqlite.h"
 
+#include <exception>
+
 namespace kb {
 
 std::unique_ptr<Ledger> openLedger(const std::string& startFile) {
-    return openSqliteLedger(startFile);
+    try {
+        return openSqliteLedger(startFile);
+    } catch (const std::exception& e) {
+        return std::make_unique<NoLedger>(e.what());
+    }
 }
 
 } // namespace kb

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <dlfcn.h>
+#include <exception>
 
 namespace kb {
 
@@ -39,7 +40,11 @@ std::unique_ptr<Ledger> openLedger(const std::string& startFile) {
     static const LedgerModule module = loadModule();
     if (!module.open)
         return std::make_unique<NoLedger>("the ledger's module cannot be loaded: " + module.why);
-    return std::unique_ptr<Ledger>(module.open(&startFile));
+    try {
+        return std::unique_ptr<Ledger>(module.open(&startFile));
+    } catch (const std::exception& e) {
+        return std::make_unique<NoLedger>(e.what());
+    }
 }
 
 } // namespace kb

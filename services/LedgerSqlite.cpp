@@ -1,5 +1,6 @@
 #include "services/LedgerSqlite.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sqlite3.h>
@@ -136,11 +137,20 @@ std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The start file's own name, its links followed: the ledger lies beside the file itself, as its hold
+// file does. SQLite, asked not to follow links, refuses a path with a link anywhere in it, and the
+// folders on the way are the user's choice; only the ledger's own names must not be links.
+std::string realPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path, error);
+    return error ? path : real.string();
+}
+
 class SqliteLedger final : public Ledger {
   public:
     explicit SqliteLedger(const std::string& startFile)
-        : m_startFile(startFile), m_path(ledgerfile::besideOf(startFile, "PrintLog.db")),
-          m_journal(m_path + "-journal"), m_copy(ledgerfile::besideOf(startFile, "PrintLog.csv")) {
+        : m_startFile(realPath(startFile)), m_path(ledgerfile::besideOf(m_startFile, "PrintLog.db")),
+          m_journal(m_path + "-journal"), m_copy(ledgerfile::besideOf(m_startFile, "PrintLog.csv")) {
         open();
     }
     ~SqliteLedger() override { sqlite3_close_v2(m_db); }
@@ -456,8 +466,9 @@ bool SqliteLedger::insertLabels(std::int64_t sheet, const std::vector<LedgerLabe
 CopyOutcome SqliteLedger::updateCopy() {
     if (!m_db)
         return {false, m_problem};
-    if (!begin())
-        return {false, m_problem};
+    // The copy's troubles are its own: the ledger's problem() stays for the ledger.
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return {false, m_path + ": " + sqlite3_errmsg(m_db)};
     const auto fail = [&](const std::string& why) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         return CopyOutcome{false, m_copy + ": " + why};

@@ -70,7 +70,8 @@ TEST(LedgerDatabase, SchemaAndRefusals) {
     struct Case {
         const char* name;
         std::function<void(const Folder&)> before;
-        std::string problem; // empty: opens
+        std::string problem;  // empty: opens
+        const char* via = ""; // the folder the start file is named through
     };
     const auto file = [](const char* name, const char* text) {
         return [=](const Folder& f) { std::ofstream(f.path / name) << text; };
@@ -89,13 +90,15 @@ TEST(LedgerDatabase, SchemaAndRefusals) {
          [](const Folder& f) { fs::create_symlink(f.path / "elsewhere.db", f.path / "PrintLog.db"); },
          "a symbolic link"},
         {"a folder", [](const Folder& f) { fs::create_directory(f.path / "PrintLog.db"); }, "a folder"},
+        {"a start file named through a linked folder",
+         [](const Folder& f) { fs::create_directory_symlink(f.path, f.path / "linked"); }, "", "linked/"},
         {"a pipe as the journal",
          [](const Folder& f) { ::mkfifo((f.path / "PrintLog.db-journal").c_str(), 0600); }, "a named pipe"},
     };
     for (const Case& c : cases) {
         Folder f;
         c.before(f);
-        auto ledger = openSqliteLedger(f.start());
+        auto ledger = openSqliteLedger((f.path / c.via / "StartFile.txt").string());
         const bool recorded = ledger->recordSheet(sheet("HELLO", "ABC", 1, 3)).has_value();
         if (c.problem.empty()) {
             EXPECT_TRUE(recorded) << c.name << ": " << ledger->problem();
