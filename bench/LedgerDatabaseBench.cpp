@@ -125,6 +125,20 @@ void CopyUpdateAfterRun(benchmark::State& state) {
 }
 BENCHMARK(CopyUpdateAfterRun)->Unit(benchmark::kMillisecond)->Iterations(20);
 
+// The whole copy written afresh (the first time, or after someone else wrote it): once in a while, and
+// the one slow update.
+void CopyAfresh(benchmark::State& state) {
+    kb::Ledger& ledger = *full().ledger;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(full().folder / "PrintLog.csv");
+        state.ResumeTiming();
+        if (!ledger.updateCopy().upToDate)
+            state.SkipWithError("copy not written");
+    }
+}
+BENCHMARK(CopyAfresh)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 // One sheet of 30 labels, committed to the disk.
 void RecordSheet(benchmark::State& state) {
     kb::Ledger& ledger = *full().ledger;
