@@ -234,8 +234,9 @@ class SqliteLedger final : public Ledger {
                       "WHERE l.line1 = ? AND l.stem = ? AND l.serial IS NOT NULL AND s.state <> 'failed' "
                       "ORDER BY l.serial DESC LIMIT 1");
         top.bind(1, line1).bind(2, stem);
-        if (top.step() != SQLITE_ROW)
-            return std::nullopt;
+        const int rc = top.step();
+        if (rc != SQLITE_ROW)
+            return finished(rc, "next free number"), std::nullopt;
         return int32(top.integer(0) + 1);
     }
 
@@ -244,8 +245,10 @@ class SqliteLedger final : public Ledger {
         if (!m_db)
             return sheets;
         Statement s(m_db, "SELECT id, printer, job FROM sheet WHERE state = 'queued' ORDER BY id");
-        while (s.step() == SQLITE_ROW)
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW)
             sheets.push_back(WaitingSheet{s.integer(0), s.text(1), s.text(2)});
+        finished(rc, "waiting sheets");
         return sheets;
     }
 
@@ -261,7 +264,8 @@ class SqliteLedger final : public Ledger {
         Statement first(m_db, (labels + "ASC LIMIT 1").c_str()),
             last(m_db, (labels + "DESC LIMIT 1").c_str());
         s.bind(1, static_cast<std::int64_t>(count));
-        while (s.step() == SQLITE_ROW) {
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW) {
             HistorySheet h{s.text(1), s.text(2), s.text(3), s.text(4), 0, 0, {}, {}, stateNamed(s.text(5)),
                            s.text(6)};
             for (auto [statement, label] : {std::pair{&first, &h.first}, std::pair{&last, &h.last}}) {
@@ -274,6 +278,7 @@ class SqliteLedger final : public Ledger {
             h.lastPosition = h.last.position;
             sheets.push_back(std::move(h));
         }
+        finished(rc, "history");
         return {std::make_move_iterator(sheets.rbegin()), std::make_move_iterator(sheets.rend())};
     }
 
@@ -285,9 +290,11 @@ class SqliteLedger final : public Ledger {
                            " FROM label l JOIN sheet s ON s.id = l.sheet_id ORDER BY l.id DESC LIMIT ?")
                               .c_str());
         s.bind(1, static_cast<std::int64_t>(count));
-        while (s.step() == SQLITE_ROW)
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW)
             labels.push_back(
                 HistoryLabel{s.text(0), s.text(1), labelAt(s, 4), stateNamed(s.text(2)), s.text(3)});
+        finished(rc, "history");
         return {std::make_move_iterator(labels.rbegin()), std::make_move_iterator(labels.rend())};
     }
 
@@ -297,7 +304,8 @@ class SqliteLedger final : public Ledger {
         Statement rows(m_db, rowsQuery());
         rows.bind(1, std::int64_t{0});
         std::string out = "\xEF\xBB\xBF" + csvRecord(ledgerCopyColumns());
-        while (rows.step() == SQLITE_ROW) {
+        int rc;
+        while ((rc = rows.step()) == SQLITE_ROW) {
             appendRow(out, rows);
             if (out.size() >= 1 << 20) {
                 if (!write(out))
@@ -305,7 +313,8 @@ class SqliteLedger final : public Ledger {
                 out.clear();
             }
         }
-        return write(out);
+        // A read that stopped halfway is no export.
+        return finished(rc, "export") && write(out);
     }
 
     CopyOutcome updateCopy() override;
@@ -320,6 +329,8 @@ class SqliteLedger final : public Ledger {
             m_problem = what + ": " + (m_db ? sqlite3_errmsg(m_db) : "no database");
         return false;
     }
+    // Whether a read went to its end.
+    bool finished(int rc, const char* what) { return rc == SQLITE_DONE || failed(what); }
     bool refuse(const std::string& why) {
         if (m_problem.empty())
             m_problem = why;
