@@ -92,6 +92,9 @@ TEST(LedgerDatabase, SchemaAndRefusals) {
         {"a folder", [](const Folder& f) { fs::create_directory(f.path / "PrintLog.db"); }, "a folder"},
         {"a start file named through a linked folder",
          [](const Folder& f) { fs::create_directory_symlink(f.path, f.path / "linked"); }, "", "linked/"},
+        {"a link as the journal",
+         [](const Folder& f) { fs::create_symlink(f.path / "elsewhere.db", f.path / "PrintLog.db-journal"); },
+         "a symbolic link"},
         {"a pipe as the journal",
          [](const Folder& f) { ::mkfifo((f.path / "PrintLog.db-journal").c_str(), 0600); }, "a named pipe"},
     };
