@@ -67,8 +67,7 @@ struct WaitingSheet {
 // A sheet or a label of the history, newest last.
 struct HistorySheet {
     std::string time, program, printer, job;
-    std::int32_t firstPosition = 0, lastPosition = 0;
-    LedgerLabel first, last;
+    LedgerLabel first, last; // its first and last label, by position
     SheetState state = SheetState::Queued;
     std::string detail;
 };

@@ -266,7 +266,7 @@ class SqliteLedger final : public Ledger {
         s.bind(1, static_cast<std::int64_t>(count));
         int rc;
         while ((rc = s.step()) == SQLITE_ROW) {
-            HistorySheet h{s.text(1), s.text(2), s.text(3), s.text(4), 0, 0, {}, {}, stateNamed(s.text(5)),
+            HistorySheet h{s.text(1), s.text(2), s.text(3), s.text(4), {}, {}, stateNamed(s.text(5)),
                            s.text(6)};
             for (auto [statement, label] : {std::pair{&first, &h.first}, std::pair{&last, &h.last}}) {
                 statement->bind(1, s.integer(0));
@@ -274,8 +274,6 @@ class SqliteLedger final : public Ledger {
                     *label = labelAt(*statement, 0);
                 statement->reset();
             }
-            h.firstPosition = h.first.position;
-            h.lastPosition = h.last.position;
             sheets.push_back(std::move(h));
         }
         finished(rc, "history");

@@ -220,7 +220,7 @@ TEST(LedgerDatabase, StatesInPlaceAndHistory) {
     EXPECT_EQ(last[0].detail, "aborted");
     EXPECT_EQ(last[1].first.line2, "ABC-10 26/12/09");
     EXPECT_EQ(last[1].last.line2, "ABC-12 26/12/09");
-    EXPECT_EQ(last[1].lastPosition, 12);
+    EXPECT_EQ(last[1].last.position, 12);
     EXPECT_EQ(ledger->lastLabels(1).at(0).label.serial, 12);
 }
 
