@@ -23,8 +23,9 @@ std::string refusal(const std::string& path);
 
 // Makes the file when it is missing (mode from the start file's, the start file's owner and group
 // where the system lets us), or checks the one there and brings its mode into line when it is ours.
-// Empty when the file is ready; `stamp` then names it.
-std::string prepare(const std::string& path, const std::string& startFile, Stamp& stamp);
+// Empty when the file is ready; `stamp` then names it. `readOnly`: it is there but this user may
+// only read it (the history still can).
+std::string prepare(const std::string& path, const std::string& startFile, Stamp& stamp, bool& readOnly);
 
 Stamp stampOf(const std::string& path);
 

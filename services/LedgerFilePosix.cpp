@@ -78,15 +78,25 @@ std::string refusal(const std::string& path) {
     return kindRefusal(info.st_mode);
 }
 
-std::string prepare(const std::string& path, const std::string& startFile, Stamp& stamp) {
+std::string prepare(const std::string& path, const std::string& startFile, Stamp& stamp, bool& readOnly) {
     struct stat start {};
     if (::stat(startFile.c_str(), &start) != 0)
         return systemError(errno);
     std::string why;
-    const int fd = openLedgerFile(path, start, O_RDWR, why);
-    if (fd < 0)
-        return why;
+    int fd = openLedgerFile(path, start, O_RDWR, why);
     struct stat info {};
+    readOnly = false;
+    if (fd < 0) {
+        const int readable = ::open(path.c_str(), O_RDONLY | OpenFlags);
+        if (readable < 0)
+            return why;
+        if (::fstat(readable, &info) != 0 || !kindRefusal(info.st_mode).empty()) {
+            ::close(readable);
+            return why;
+        }
+        fd = readable;
+        readOnly = true;
+    }
     (void)::fstat(fd, &info);
     stamp = stampOfStat(info);
     ::close(fd);

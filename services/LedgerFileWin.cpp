@@ -65,7 +65,8 @@ std::string refusal(const std::string& path) {
     return attributeRefusal(attributes);
 }
 
-std::string prepare(const std::string& path, const std::string&, Stamp& stamp) {
+std::string prepare(const std::string& path, const std::string&, Stamp& stamp, bool& readOnly) {
+    readOnly = false;
     std::string why;
     const HANDLE h = openFile(path, GENERIC_READ | GENERIC_WRITE, why);
     if (h == INVALID_HANDLE_VALUE)

@@ -340,6 +340,8 @@ class SqliteLedger final : public Ledger {
     bool begin() {
         if (!m_db)
             return false;
+        if (m_readOnly)
+            return refuse(m_path + ": may only be read by this user");
         if (const std::string why = ledgerfile::refusal(m_journal); !why.empty())
             return refuse(m_journal + ": " + why);
         return sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK ||
@@ -373,6 +375,7 @@ class SqliteLedger final : public Ledger {
 
     std::string m_startFile, m_path, m_journal, m_copy;
     sqlite3* m_db = nullptr;
+    bool m_readOnly = false;
     std::string m_problem;
 };
 
@@ -382,12 +385,12 @@ void SqliteLedger::open() {
         return;
     }
     ledgerfile::Stamp made;
-    if (const std::string why = ledgerfile::prepare(m_path, m_startFile, made); !why.empty()) {
+    if (const std::string why = ledgerfile::prepare(m_path, m_startFile, made, m_readOnly); !why.empty()) {
         refuse(m_path + ": " + why);
         return;
     }
-    if (sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) !=
-        SQLITE_OK) {
+    const int access = m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (sqlite3_open_v2(m_path.c_str(), &m_db, access | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
         failed(m_path);
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -397,10 +400,10 @@ void SqliteLedger::open() {
     // A rollback journal works on a local disk and on a network share alike (WAL needs memory shared
     // by every user of the file); EXTRA also flushes the folder once the journal is gone, so that a
     // commit survives a power cut.
-    const bool set = sqlite3_exec(m_db,
-                                  "PRAGMA journal_mode = DELETE; PRAGMA synchronous = EXTRA; "
-                                  "PRAGMA foreign_keys = ON",
-                                  nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool set = m_readOnly || sqlite3_exec(m_db,
+                                                "PRAGMA journal_mode = DELETE; PRAGMA synchronous = EXTRA; "
+                                                "PRAGMA foreign_keys = ON",
+                                                nullptr, nullptr, nullptr) == SQLITE_OK;
     // The file SQLite opened is the one made or checked above: not replaced in between.
     ledgerfile::Stamp now = ledgerfile::stampOf(m_path);
     if (!set || now.id != made.id || !createSchema()) {
@@ -413,6 +416,10 @@ void SqliteLedger::open() {
 }
 
 bool SqliteLedger::createSchema() {
+    if (m_readOnly) {
+        Statement version(m_db, "PRAGMA user_version");
+        return version.step() == SQLITE_ROW && version.integer(0) == LedgerSchemaVersion;
+    }
     if (!begin())
         return false;
     Statement version(m_db, "PRAGMA user_version");

@@ -238,6 +238,26 @@ TEST(LedgerDatabase, ModesFollowTheStartFile) {
             ::stat((f.path / name).c_str(), &info);
             EXPECT_EQ(info.st_mode & 0777, ledgerMode(mode)) << name << " " << std::oct << mode;
         }
+        // Another user (of the start file's group, in a folder the group may write): reads the
+        // history where the start file lets the group read, records only where it lets it write.
+        if (::geteuid() != 0)
+            continue;
+        for (const fs::path& p : {f.path, f.path / "StartFile.txt", f.path / "PrintLog.db"})
+            EXPECT_EQ(::chown(p.c_str(), 0, 65534), 0);
+        fs::permissions(f.path, fs::perms(0775));
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(9);
+            auto other = openSqliteLedger(f.start());
+            const bool reads = other->lastLabels(5).size() == 3,
+                       writes = other->recordSheet(sheet("X", "", 1, 1)).has_value();
+            ::_exit((reads ? 1 : 0) | (writes ? 2 : 0));
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        const int want = (mode & 040 ? 1 : 0) | (mode & 020 ? 2 : 0);
+        EXPECT_EQ(WEXITSTATUS(status), want) << std::oct << mode;
     }
 }
 
