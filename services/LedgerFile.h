@@ -29,6 +29,13 @@ std::string prepare(const std::string& path, const std::string& startFile, Stamp
 
 Stamp stampOf(const std::string& path);
 
+// The whole of a regular file (nothing when it is missing, a link, a pipe or a folder).
+std::string readWhole(const std::string& path);
+
+// The path with the links on its way followed, where the system has them (the path itself where
+// it cannot be followed).
+std::string realPath(const std::string& path);
+
 // The copy, opened for writing at `offset` (what lies after is cut), made as prepare() makes files.
 class CopyWriter {
   public:

@@ -6,6 +6,7 @@
 #include "print/Ledger.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -108,6 +109,32 @@ Stamp stampOf(const std::string& path) {
     if (::lstat(path.c_str(), &info) != 0)
         return {};
     return stampOfStat(info);
+}
+
+std::string readWhole(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | OpenFlags);
+    if (fd < 0)
+        return {};
+    struct stat info {};
+    std::string text;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        char buffer[1 << 16];
+        ssize_t n;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0)
+                text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
+std::string realPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return path;
+    std::string out = real;
+    std::free(real);
+    return out;
 }
 
 CopyWriter::~CopyWriter() {

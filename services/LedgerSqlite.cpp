@@ -1,7 +1,5 @@
 #include "services/LedgerSqlite.h"
 
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <sqlite3.h>
 
@@ -130,27 +128,15 @@ LedgerLabel labelAt(const Statement& s, int first) {
     return l;
 }
 
-std::string readFile(const std::string& path) {
-    if (!ledgerfile::refusal(path).empty())
-        return {};
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The start file's own name, its links followed: the ledger lies beside the file itself, as its hold
-// file does. SQLite, asked not to follow links, refuses a path with a link anywhere in it, and the
-// folders on the way are the user's choice; only the ledger's own names must not be links.
-std::string realPath(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path real = std::filesystem::canonical(path, error);
-    return error ? path : real.string();
-}
-
+// The ledger lies beside the start file itself (its links followed), as its hold file does. SQLite,
+// asked not to follow links, refuses a path with a link anywhere in it, and the folders on the way
+// are the user's choice; only the ledger's own names must not be links.
 class SqliteLedger final : public Ledger {
   public:
     explicit SqliteLedger(const std::string& startFile)
-        : m_startFile(realPath(startFile)), m_path(ledgerfile::besideOf(m_startFile, "PrintLog.db")),
-          m_journal(m_path + "-journal"), m_copy(ledgerfile::besideOf(m_startFile, "PrintLog.csv")) {
+        : m_startFile(ledgerfile::realPath(startFile)),
+          m_path(ledgerfile::besideOf(m_startFile, "PrintLog.db")), m_journal(m_path + "-journal"),
+          m_copy(ledgerfile::besideOf(m_startFile, "PrintLog.csv")) {
         open();
     }
     ~SqliteLedger() override { sqlite3_close_v2(m_db); }
@@ -438,8 +424,9 @@ bool SqliteLedger::createSchema() {
         return rollback();
     // The last version's CSV ledger, read once into the new database so that no sheet of it is lost;
     // the files stay where they are.
-    std::vector<LedgerRow> rows = ledgerRows(readFile(ledgerfile::besideOf(m_startFile, "PrintLog.1.csv")));
-    std::vector<LedgerRow> current = ledgerRows(readFile(m_copy));
+    std::vector<LedgerRow> rows =
+        ledgerRows(ledgerfile::readWhole(ledgerfile::besideOf(m_startFile, "PrintLog.1.csv")));
+    std::vector<LedgerRow> current = ledgerRows(ledgerfile::readWhole(m_copy));
     rows.insert(rows.end(), std::make_move_iterator(current.begin()), std::make_move_iterator(current.end()));
     Statement sheet(m_db, "INSERT INTO sheet(time, program, printer, job, run, sheet, state, detail) "
                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
