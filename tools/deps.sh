@@ -27,12 +27,12 @@ kb_install() {
 
 # What building and running the program needs: compiler and build tools; Qt 6 Widgets, Print Support
 # and Network (qt6-base-dev; libqt6gui6 brings the xcb platform plugin with its X libraries); CUPS for
-# printing; the Japanese faces the windows name after the MS ones; GoogleTest and Google Benchmark;
-# Qt's Japanese translation (qtbase_ja.qm), which the install puts beside the executables; libzint for
-# the 2D codes on the labels.
+# printing; SQLite for the print ledger (PrintLog.db); the Japanese faces the windows name after the MS
+# ones; GoogleTest and Google Benchmark; Qt's Japanese translation (qtbase_ja.qm), which the install
+# puts beside the executables; libzint for the 2D codes on the labels.
 KB_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6printsupport6 libqt6gui6 libgl-dev
-    libcups2-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev libbenchmark-dev
-    qt6-translations-l10n libzint-dev)
+    libcups2-dev libsqlite3-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev
+    libbenchmark-dev qt6-translations-l10n libzint-dev)
 # What the tests need on top: a virtual X server and window driving (xdotool, xwininfo, xdpyinfo and
 # xmessage from x11-utils), screenshots and pixel checks (imagemagick), a private print scheduler and
 # its client tools, the PDF tools that read the printed pages back, and the desktop entry's validator;
@@ -66,7 +66,7 @@ kb_build() {
 # tests run under Wine. Builds the targets named, or all.
 # kb_windows_build ROOT BUILD [TARGET...]
 kb_windows_build() {
-    local root=$1 build=$2 qt zint target
+    local root=$1 build=$2 qt zint sqlite target
     shift 2
     # Its last line is the folder (installing what it needs may print before it).
     qt=$(bash "$root/tools/qt-windows.sh" | tail -n 1)
@@ -79,8 +79,14 @@ kb_windows_build() {
         echo "no libzint for Windows: tools/zint-windows.sh gave \"$zint\"" >&2
         return 1
     }
+    # SQLite for the ledger, linked in statically (tools/sqlite-windows.sh builds it once).
+    sqlite=$(bash "$root/tools/sqlite-windows.sh" | tail -n 1)
+    [[ -f $sqlite/.complete ]] || {
+        echo "no SQLite for Windows: tools/sqlite-windows.sh gave \"$sqlite\"" >&2
+        return 1
+    }
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt;$zint" \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt;$zint;$sqlite" \
         -DQT_HOST_PATH=/usr -DCMAKE_CROSSCOMPILING_EMULATOR=wine -DKB_BUILD_TESTS=ON -DKB_BUILD_BENCH=ON -DKB_WERROR=ON >/dev/null
     local targets=()
     for target in "$@"; do targets+=(--target "$target"); done
