@@ -204,8 +204,13 @@ class Tfrmmain : public QWidget {
         QString printer;
         bool ledgerTold = false; // the run said once that its labels are not recorded
     };
-    // Asks before a numbered run prints labels the ledger holds as printed; false: the user said No.
-    bool confirmRepeat(const PrintService& service, const PrintOrder& order);
+    // Asks before a numbered run prints labels the ledger holds as printed: the first number to print
+    // from (the entry's, or the series' next free one), or nothing when the user said No.
+    std::optional<std::int32_t> confirmRepeat(const PrintService& service, const PrintOrder& order);
+    // Tells the sheets of earlier runs that did not print, found by asking after them now.
+    void tellEarlierFailures(RunLedger& ledger, const QString& printer);
+    // Brings the copy for people up to date after a run; tells once when it could not be.
+    void tellCopyProblem(RunLedger& ledger);
     // The order of the run the sheet screen shows.
     PrintOrder printOrder();
     // Says why the run did not print everything (an error for the error box); nothing when it did.

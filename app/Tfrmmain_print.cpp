@@ -11,6 +11,7 @@
 
 #include "app/CodeChoice.h"
 #include "app/Tfrmmain.h"
+#include "services/Codec.h"
 #include "services/PrintService.h"
 #include "settings/Error.h"
 
@@ -135,25 +136,43 @@ bool Tfrmmain::PrintRun() {
     if (!printer)
         return false;
     SheetCount = 1;
-    const PrintOrder order = printOrder();
+    PrintOrder order = printOrder();
     // A queue that would hold or lose the job, or a name that would silently print elsewhere, is
     // reported before anything is sent, and nothing of the run changes.
     PrintTarget target(*printer);
     // Labels for the printer only: a file is no label on paper, and the ledger keeps none of it. Each
     // run tries the ledger afresh.
-    const std::shared_ptr<RunLedger> ledger =
-        target.toFile() ? nullptr
-                        : ledgerFor(AppFolder, QStringLiteral("window"), target.queueName(), order.labels);
-    PrintService service({target.surface(), target.queue(), &m_startFile, &start, ledger, &m_services.pause});
+    const auto ledgerOf = [&](const PrintOrder& o) {
+        return target.toFile()
+                   ? nullptr
+                   : ledgerFor(m_startFile.path(), QStringLiteral("window"), target.queueName(), o);
+    };
+    std::shared_ptr<RunLedger> ledger = ledgerOf(order);
+    const auto partsOf = [&](std::shared_ptr<RunLedger> l) {
+        return RunParts{target.surface(), target.queue(), &m_startFile,
+                        &start,           std::move(l),   &m_services.pause};
+    };
+    std::optional<PrintService> service(std::in_place, partsOf(ledger));
     // A label that cannot carry its code beside its text is found before anything prints.
-    if (const auto found = service.codeRefusal(order))
+    if (const auto found = service->codeRefusal(order))
         throw Error(codeRefusalMessage(order.code.kind, *found).toStdString());
-    if (!confirmRepeat(service, order))
-        return false;
-    const RunAccount a = service.run(order);
-    bool ledgerTold = false;
     if (ledger)
+        tellEarlierFailures(*ledger, target.queueName());
+    const std::optional<std::int32_t> from = confirmRepeat(*service, order);
+    if (!from)
+        return false;
+    if (*from != entry.FirstNumber) {
+        // From the series' next free number, as the user chose: the same labels, other numbers.
+        order.labels = std::make_shared<const TypedLabels>(numberedLabel, true, *from, order.labels->size());
+        ledger = ledgerOf(order);
+        service.emplace(partsOf(ledger));
+    }
+    const RunAccount a = service->run(order);
+    bool ledgerTold = false;
+    if (ledger) {
         tellLedgerProblem(*ledger, ledgerTold);
+        tellCopyProblem(*ledger);
+    }
     if (!a.jobs.empty()) {
         // The sheets the print queue took are watched until each has printed or failed.
         m_watched.push_back(WatchedRun{
@@ -226,30 +245,46 @@ void Tfrmmain::tellRunEnd(const RunAccount& a, const PrintOrder& order, PrintTar
                     .toStdString());
 }
 
-bool Tfrmmain::confirmRepeat(const PrintService& service, const PrintOrder& order) {
+std::optional<std::int32_t> Tfrmmain::confirmRepeat(const PrintService& service, const PrintOrder& order) {
     const auto repeat = service.repeat(order);
     if (!repeat)
-        return true;
-    const LedgerRow& r = repeat->sheet.row;
-    const QDateTime when = QDateTime::fromString(QString::fromStdString(r.time), Qt::ISODate);
-    const auto text = [](const LabelText& l) {
-        return QStringLiteral("「%1 %2」")
-            .arg(QString::fromStdString(l.line1), QString::fromStdString(l.line2));
-    };
-    const QString labels = repeat->lastSerial == repeat->serial
-                               ? QStringLiteral("%1（番号 %2）").arg(text(repeat->label)).arg(repeat->serial)
-                               : QStringLiteral("%1～%2（番号 %3～%4）")
-                                     .arg(text(repeat->label), text(repeat->lastLabel))
-                                     .arg(repeat->serial)
-                                     .arg(repeat->lastSerial);
-    return m_services.dialogs.ask(
-        this,
-        QStringLiteral("このラベルは印刷済みです：%1 は %2 にプリンター「%3」で印刷されました（位置 %4）。"
-                       "\n\n同じ番号のラベルをもう一度印刷しますか？")
-            .arg(labels,
-                 when.isValid() ? when.toString(QStringLiteral("yyyy/MM/dd HH:mm"))
-                                : QString::fromStdString(r.time),
-                 QString::fromStdString(r.printer), QString::fromStdString(r.positions)));
+        return entry.FirstNumber;
+    const PrintedBefore& b = repeat->before;
+    const RunLabel label = order.labels->at(repeat->label);
+    const QDateTime when = QDateTime::fromString(QString::fromStdString(b.time), Qt::ISODate);
+    const QString text = QStringLiteral("このラベルは印刷済みです：「%1 %2」（番号 %3）は %4 "
+                                        "にプリンター「%5」で印刷されました（位置 %6）。"
+                                        "\n\n同じ番号のラベルをもう一度印刷しますか？")
+                             .arg(fromSjis(label.lines.line1), fromSjis(label.lines.line2))
+                             .arg(label.serial.value_or(0))
+                             .arg(when.isValid() ? when.toString(QStringLiteral("yyyy/MM/dd HH:mm"))
+                                                 : QString::fromStdString(b.time),
+                                  QString::fromStdString(b.printer))
+                             .arg(b.position);
+    // The ledger knows where the series stands: printing from its next free number is the third answer.
+    const std::optional<std::int32_t> next = service.nextFreeSerial(order);
+    if (!next)
+        return m_services.dialogs.ask(this, text) ? std::optional(entry.FirstNumber) : std::nullopt;
+    switch (m_services.dialogs.askWithOther(this, text, QStringLiteral("番号 %1 から印刷").arg(*next))) {
+    case Dialogs::Answer::Yes:
+        return entry.FirstNumber;
+    case Dialogs::Answer::Other:
+        return *next;
+    case Dialogs::Answer::No:
+        break;
+    }
+    return std::nullopt;
+}
+
+void Tfrmmain::tellEarlierFailures(RunLedger& ledger, const QString& printer) {
+    // Sheets that an earlier run left queued (the window ended during its hold, a command that did not
+    // wait) are asked after now; one that did not print is told, once.
+    for (const HistorySheet& h : ledger.followUpEarlier())
+        m_services.dialogs.message(
+            this,
+            QStringLiteral("以前の印刷で、プリンター「%1」のジョブ %2 のラベルは印刷されていません（%3）。")
+                .arg(h.printer.empty() ? printer : QString::fromStdString(h.printer),
+                     QString::fromStdString(h.job), QString::fromStdString(h.detail)));
 }
 
 void Tfrmmain::tellLedgerProblem(const RunLedger& ledger, bool& told) {
@@ -259,6 +294,15 @@ void Tfrmmain::tellLedgerProblem(const RunLedger& ledger, bool& told) {
     m_services.dialogs.message(this, QStringLiteral("印刷記録 %1 に書き込めないため、記録は残りません（%2）。"
                                                     "印刷はそのまま続けます。")
                                          .arg(QDir::toNativeSeparators(ledger.path()), ledger.problem()));
+}
+
+void Tfrmmain::tellCopyProblem(RunLedger& ledger) {
+    // The database has every label; only the copy that people open is behind, and catches up later.
+    if (const auto why = ledger.updateCopy(); why && !why->isEmpty())
+        m_services.dialogs.message(
+            this, QStringLiteral("印刷記録の写し PrintLog.csv を更新できませんでした（%1）。"
+                                 "記録はすべて残っています。写しは次の印刷のあとで更新されます。")
+                      .arg(*why));
 }
 
 void Tfrmmain::cmdPrint2Click() {

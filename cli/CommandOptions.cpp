@@ -17,7 +17,6 @@ namespace kb::cli {
 
 namespace {
 
-constexpr std::int32_t MaxFirstNumber = 999999;
 constexpr std::int32_t MaxCount = 10000;
 constexpr int MaxOffsetSteps = 10; // +-5 mm in half-millimetre steps
 constexpr std::int32_t MaxWaitSeconds = 7 * 24 * 3600;
@@ -51,6 +50,7 @@ constexpr OptionSpec LongOptions[] = {
     {"no-wait", Value::None, &Options::noWait},
     {"wait-timeout", Value::Required},
     {"history", Value::Optional},
+    {"history-csv", Value::Required},
     {"again", Value::None, &Options::again},
     {"start-file", Value::Required},
     {"quiet", Value::None, &Options::quiet},
@@ -172,7 +172,10 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
         }
     } else if (name == QLatin1String("number")) {
         o.numbering = true;
-        o.firstNumber = integerIn(what, v, 1, MaxFirstNumber);
+        // "next": where the ledger says the series stands, found once the start file is held.
+        o.nextNumber = v == QLatin1String("next");
+        if (!o.nextNumber)
+            o.firstNumber = integerIn(what, v, 1, MaxFirstNumber);
     } else if (name == QLatin1String("count")) {
         o.count = integerIn(what, v, 1, MaxCount);
     } else if (name == QLatin1String("start")) {
@@ -196,6 +199,11 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
         o.output = named("file");
     } else if (name == QLatin1String("start-file")) {
         o.startFile = named("file");
+    } else if (name == QLatin1String("history-csv")) {
+        if (v.isEmpty())
+            throw Refusal{QStringLiteral("--history-csv: a file name, or - for standard output")};
+        o.historyCsv = v;
+        o.history = DefaultHistory;
     } else if (name == QLatin1String("history")) {
         o.history = value ? integerIn(what, v, 1, MaxHistory) : DefaultHistory;
     } else if (name == QLatin1String("wait-timeout")) {
@@ -289,7 +297,8 @@ QString usageText() {
         "positions and start file.\n"
         "\n"
         "  --date[=TEXT]        add the date like \"Date\" (today, or TEXT as the date field)\n"
-        "  --number=FIRST       number the labels from FIRST (1..999999), like \"Number\"\n"
+        "  --number=FIRST       number the labels from FIRST (1..999999), like \"Number\"; next: from\n"
+        "                       the number after the series' highest in the ledger\n"
         "  --count=N            labels to print (1..10000; default 1); as many sheets as they need\n"
         "  --start=POSITION     first position on the first sheet (1..30); default: the start file's\n"
         "  --offset-down=MM     -5..5 in steps of 0.5 (+ is down); default: the start file's\n"
@@ -310,8 +319,9 @@ QString usageText() {
         "                       printer to print them\n"
         "  --wait-timeout=SECONDS  wait at most this long for the printer (default: until every sheet\n"
         "                       has printed or failed); the sheets still queued are named\n"
-        "  --history[=N]        show the last N sheets printed (default 20) from the ledger PrintLog.csv\n"
+        "  --history[=N]        show the last N sheets printed (default 20) from the ledger PrintLog.db\n"
         "                       beside the start file: time, printer, positions, labels, state\n"
+        "  --history-csv=FILE   write the whole ledger as CSV, one row per label (- for the output)\n"
         "  --again              print numbered labels even when the ledger says they were printed\n"
         "  --start-file=PATH    default: StartFile.txt beside the executable\n"
         "  -q, --quiet          nothing on standard error but errors (no progress, no \"wrote\")\n"

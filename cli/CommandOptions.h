@@ -13,6 +13,9 @@
 
 namespace kb::cli {
 
+// The command's first serial numbers run to 999999: wider than the window's list (1000) on purpose.
+constexpr std::int32_t MaxFirstNumber = 999999;
+
 struct Options {
     bool help = false;
     bool version = false;
@@ -23,6 +26,8 @@ struct Options {
     std::optional<std::int32_t> waitTimeout{}; // seconds to wait for the printer at most
     std::optional<std::int32_t> history{};     // show the ledger's last N sheets instead of printing
     bool again = false;                        // print numbered labels the ledger says were printed
+    bool nextNumber = false;                   // --number=next: from the ledger's next free serial
+    QString historyCsv{};                      // --history-csv=FILE: the whole ledger as CSV ("-": output)
     std::string line1{};                       // Shift-JIS
     std::string line2{};
     bool hasLine2 = false;

@@ -69,6 +69,9 @@ kb_setup() {
     # And the codes' module (libzint), loaded the same way when a label first carries a code.
     local zint=$(dirname "$KB_MODULE")/libkb_zint.so
     [[ ! -e $zint ]] || cp "$zint" "$KB_INSTALL/"
+    # And the ledger's (SQLite), loaded on the first print or history.
+    local ledger=$(dirname "$KB_MODULE")/libkb_ledger.so
+    [[ ! -e $ledger ]] || cp "$ledger" "$KB_INSTALL/"
     KB_START_FILE=$KB_INSTALL/StartFile.txt
     kb_log "$KB_TEST: working in $KB_ROOT"
 }
