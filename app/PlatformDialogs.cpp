@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 #include "app/Services.h"
 
@@ -84,6 +85,16 @@ class PlatformDialogs final : public Dialogs {
                         shownOrNone(parent));
         box.setDefaultButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
+    }
+    Answer askWithOther(QWidget* parent, const QString& text, const QString& other) override {
+        QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                        shownOrNone(parent));
+        QPushButton* third = box.addButton(other, QMessageBox::ActionRole);
+        box.setDefaultButton(QMessageBox::No);
+        const int answer = box.exec();
+        return box.clickedButton() == third ? Answer::Other
+               : answer == QMessageBox::Yes ? Answer::Yes
+                                            : Answer::No;
     }
     std::optional<QColor> pickColour(QWidget* parent, const QColor& initial) override {
         const QColor colour = QColorDialog::getColor(initial, parent);

@@ -24,6 +24,9 @@ class Dialogs {
     virtual void error(QWidget* parent, const QString& text) = 0;
     // A question with Yes and No, No the default: true when the user answers Yes.
     virtual bool ask(QWidget* parent, const QString& text) = 0;
+    // The same with a third answer beside Yes and No, captioned `other`; No stays the default.
+    enum class Answer { Yes, No, Other };
+    virtual Answer askWithOther(QWidget* parent, const QString& text, const QString& other) = 0;
     // The colour dialog, opened on `initial`; nothing when cancelled.
     virtual std::optional<QColor> pickColour(QWidget* parent, const QColor& initial) = 0;
     // The print dialog; the chosen printer, or nothing when cancelled.

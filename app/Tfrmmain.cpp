@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "app/AboutBox.h"
+#include "app/CodeChoice.h"
 #include "app/EntryWidgets.h"
 #include "app/Pictures.h"
 #include "app/SheetWidgets.h"
@@ -247,9 +248,10 @@ void Tfrmmain::buildControls() {
     buildSheetScreen();
 
     // Keyboard order: the entry screen first, then the tool buttons, then the sheet screen.
-    const QList<QWidget*> order = {Memo1,        Edit2,    CheckBox1,   ListBox4,  CheckBox3, ListBox1,
-                                   cmdListClear, cmdList,  cmdPrintSet, cmdAbout,  cmdExit,   cmdEnd,
-                                   ListBox3,     ListBox7, ListBox6,    ListBox10, ListBox11, cmdPrint2};
+    const QList<QWidget*> order = {Memo1,     Edit2,        CheckBox1, ListBox4,    CheckBox3,
+                                   ListBox1,  cmdListClear, cmdList,   cmdPrintSet, cmdAbout,
+                                   cmdExit,   cmdEnd,       ListBox3,  ListBox7,    ListBox6,
+                                   ListBox10, ListBox11,    ListBox12, cmdPrint2};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -362,6 +364,17 @@ void Tfrmmain::buildSheetScreen() {
     ListBox10 = makeList(p, "ListBox10", {296, 304, 105, 52}, 16);
     Label13 = makeLabel(p, "Label13", QStringLiteral("背景の色"), {460, 284, 105, 17}, labelFont, kBlue);
     ListBox11 = makeList(p, "ListBox11", {460, 304, 105, 52}, 16);
+
+    // The labels' code, in the free space right of the offsets and above "Print"; its picture right of
+    // the preview, as the first label will carry it.
+    Label14 = makeLabel(p, "Label14", QStringLiteral("コード"), {640, 180, 105, 17}, labelFont, kBlue);
+    ListBox12 = makeList(p, "ListBox12", {640, 200, 105, 52}, 16);
+    ListBox12->setFont(font());
+    setTextColour(ListBox12, kBlack);
+    for (const char* item : {"None", "QR", "DataMatrix"})
+        ListBox12->addItem(QString::fromLatin1(item));
+    Image3 = place(new CodePicture(p), "Image3", 640, 96, 64, 64);
+    Image3->hide();
 }
 
 void Tfrmmain::connectHandlers() {
@@ -433,6 +446,8 @@ bool Tfrmmain::FormCreate() {
         }
         // 10.
         fillColourLists();
+        // The code chosen in the last run, from its own setting file.
+        startupCodeChoice();
         // 11. Both screens share one place; the sheet screen was designed taller.
         pnlRect->setGeometry(pnlMain->geometry());
         // 12.

@@ -15,6 +15,7 @@
 #include "content/EntryModel.h"
 #include "print/PrintRules.h"
 #include "services/PrintService.h"
+#include "services/ZintCodeWriter.h"
 #include "settings/StartFile.h"
 
 class QCheckBox;
@@ -35,6 +36,7 @@ class CellShape;
 class MapPicture;
 using PreviewFrame = CellShape;
 class TAboutBox;
+class CodePicture;
 
 // The application error box's text: the message, with a period appended when its last character
 // sorts after the period.
@@ -95,6 +97,10 @@ class Tfrmmain : public QWidget {
     void ListBox6Click();
     void ListBox10Click();
     void ListBox11Click();
+    void ListBox12Click();
+    // The run's code as the labels will carry it, and the picture of the first label's.
+    LabelCode labelCode();
+    void showCodePreview();
 
     // Printing.
     void cmdPrint2Click();
@@ -169,6 +175,10 @@ class Tfrmmain : public QWidget {
     QListWidget* ListBox10 = nullptr;
     QLabel* Label13 = nullptr;
     QListWidget* ListBox11 = nullptr;
+    QLabel* Label14 = nullptr;
+    QListWidget* ListBox12 = nullptr;
+    CodePicture* Image3 = nullptr;
+    CodeKind CodeChoiceKind = CodeKind::None; // as ListBox12 shows it
     QToolButton* cmdPrint2 = nullptr;
 
     // Preview colours (0x00BBGGRR); the window's own colours until the user picks one.
@@ -196,6 +206,7 @@ class Tfrmmain : public QWidget {
     // Creation steps owned by the sheet screen: offsets in force (step 4), colour lists (step 10).
     void startupOffsets();
     void fillColourLists();
+    void startupCodeChoice();
     // Shows the entry model in the widgets (signals blocked): memo text, counters, Date, Edit2, lists.
     void showEntryModel();
     void showPreviewModel();
@@ -212,10 +223,15 @@ class Tfrmmain : public QWidget {
         QString printer;
         bool ledgerTold = false; // the run said once that its labels are not recorded
     };
-    // Asks before a numbered run prints labels the ledger holds as printed; false: the user said No.
-    bool confirmRepeat(const PrintService& service, const PrintOrder& order);
+    // Asks before a numbered run prints labels the ledger holds as printed: the first number to print
+    // from (the entry's, or the series' next free one), or nothing when the user said No.
+    std::optional<std::int32_t> confirmRepeat(const PrintService& service, const PrintOrder& order);
+    // Tells the sheets of earlier runs that did not print, found by asking after them now.
+    void tellEarlierFailures(RunLedger& ledger, const QString& printer);
+    // Brings the copy for people up to date after a run; tells once when it could not be.
+    void tellCopyProblem(RunLedger& ledger);
     // The order of the run the sheet screen shows.
-    PrintOrder printOrder() const;
+    PrintOrder printOrder();
     // Says why the run did not print everything (an error for the error box); nothing when it did.
     void tellRunEnd(const RunAccount& account, const PrintOrder& order, PrintTarget& target);
     // Tells once a run that its labels are not recorded.
@@ -224,6 +240,7 @@ class Tfrmmain : public QWidget {
     void tellFollowNews(WatchedRun& run, const FollowNews& news);
 
     Services m_services;
+    ZintCodeWriter m_codeWriter;
     StartFile m_startFile;
     StartFileLock m_lock;
     StartFileHold* m_hold = nullptr;

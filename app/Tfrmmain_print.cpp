@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/CodeChoice.h"
 #include "app/Tfrmmain.h"
 #include "services/Codec.h"
 #include "services/PrintService.h"
@@ -117,7 +118,7 @@ void Tfrmmain::connectPrintHandlers() {
     connect(m_jobTimer, &QTimer::timeout, this, [this] { guarded([this] { watchJobs(); }); });
 }
 
-PrintOrder Tfrmmain::printOrder() const {
+PrintOrder Tfrmmain::printOrder() {
     PrintOrder order;
     // The composed lines, not the preview memo's: its 64-byte limit is a limit of the screen only.
     if (m_list)
@@ -131,6 +132,7 @@ PrintOrder Tfrmmain::printOrder() const {
     order.fontColour = previewFontColour();
     order.offsetRightIndex = OffsetRightIndex;
     order.offsetDownIndex = OffsetDownIndex;
+    order.code = labelCode();
     // The lists always hold a selection; should one ever be missing, the offset in force is kept
     // rather than storing -1, which would read back as a 5 mm shift.
     const int down = ListBox7->currentRow();
@@ -145,28 +147,52 @@ bool Tfrmmain::PrintRun() {
     if (!printer)
         return false;
     SheetCount = 1;
-    const PrintOrder order = printOrder();
+    PrintOrder order = printOrder();
     // A queue that would hold or lose the job, or a name that would silently print elsewhere, is
     // reported before anything is sent, and nothing of the run changes.
     PrintTarget target(*printer);
     // Labels for the printer only: a file is no label on paper, and the ledger keeps none of it. Each
     // run tries the ledger afresh.
-    const std::shared_ptr<RunLedger> ledger =
-        target.toFile() ? nullptr
-                        : ledgerFor(AppFolder, QStringLiteral("window"), target.queueName(), order.labels);
+    const auto ledgerOf = [&](const PrintOrder& o) {
+        return target.toFile()
+                   ? nullptr
+                   : ledgerFor(m_startFile.path(), QStringLiteral("window"), target.queueName(), o);
+    };
+    std::shared_ptr<RunLedger> ledger = ledgerOf(order);
     std::unique_ptr<QProgressDialog> progress;
-    // Cancel counts as a stop request, as Ctrl-C does for the command (SIGINT's number).
-    PrintService service({target.surface(), target.queue(), &m_startFile, &start, ledger, &m_services.pause,
-                          [&progress] { return progress && progress->wasCanceled() ? 2 : 0; }});
-    if (!confirmRepeat(service, order))
+    const auto partsOf = [&](std::shared_ptr<RunLedger> l) {
+        // Cancel counts as a stop request, as Ctrl-C does for the command (SIGINT's number).
+        return RunParts{target.surface(),
+                        target.queue(),
+                        &m_startFile,
+                        &start,
+                        std::move(l),
+                        &m_services.pause,
+                        [&progress] { return progress && progress->wasCanceled() ? 2 : 0; }};
+    };
+    std::optional<PrintService> service(std::in_place, partsOf(ledger));
+    // A label that cannot carry its code beside its text is found before anything prints.
+    if (const auto found = service->codeRefusal(order))
+        throw Error(codeRefusalMessage(order.code.kind, *found).toStdString());
+    if (ledger)
+        tellEarlierFailures(*ledger, target.queueName());
+    const std::optional<std::int32_t> from = confirmRepeat(*service, order);
+    if (!from)
         return false;
+    // A list's rows carry their own numbers: only a typed run moves on to the series' next free one.
+    if (!m_list && *from != entry.FirstNumber) {
+        // From the series' next free number, as the user chose: the same labels, other numbers.
+        order.labels = std::make_shared<const TypedLabels>(numberedLabel, true, *from, order.labels->size());
+        ledger = ledgerOf(order);
+        service.emplace(partsOf(ledger));
+    }
     // A run of several sheets shows how far it is; its cancel stops it once the sheet in progress is
     // with the printer and its position stored. The pause after each sheet keeps the window painting.
-    const std::size_t sheets = splitRun(order.startPosition, order.labels->size()).size();
-    if (sheets > 1) {
-        progress =
-            std::make_unique<QProgressDialog>(QStringLiteral("1 / %1 枚目を印刷しています").arg(sheets),
-                                              QStringLiteral("中止"), 0, static_cast<int>(sheets), this);
+    const std::vector<SheetRange> ranges = splitRun(order.startPosition, order.labels->size());
+    if (ranges.size() > 1) {
+        progress = std::make_unique<QProgressDialog>(
+            QStringLiteral("1 / %1 枚目を印刷しています").arg(ranges.size()), QStringLiteral("中止"), 0,
+            static_cast<int>(ranges.size()), this);
         progress->setObjectName(QStringLiteral("PrintProgress"));
         progress->setWindowTitle(windowTitle());
         progress->setWindowModality(Qt::WindowModal);
@@ -175,21 +201,21 @@ bool Tfrmmain::PrintRun() {
         progress->setAutoReset(false);
         progress->setValue(0);
         progress->show();
-        service.progress = [&](std::size_t done, std::size_t total) {
-            const RunStretch s =
-                stretchOf(splitRun(order.startPosition, order.labels->size()), 0, done, order.startPosition);
+        service->progress = [&](std::size_t done, std::size_t total) {
             progress->setValue(static_cast<int>(done));
             progress->setLabelText(QStringLiteral("%1 / %2 枚目まで印刷にまわしました（ラベル %3 枚）")
                                        .arg(done)
                                        .arg(total)
-                                       .arg(s.labels));
+                                       .arg(stretchOf(ranges, 0, done, order.startPosition).labels));
         };
     }
-    const RunAccount a = service.run(order);
+    const RunAccount a = service->run(order);
     progress.reset();
     bool ledgerTold = false;
-    if (ledger)
+    if (ledger) {
         tellLedgerProblem(*ledger, ledgerTold);
+        tellCopyProblem(*ledger);
+    }
     if (!a.jobs.empty()) {
         // The sheets the print queue took are watched until each has printed or failed.
         m_watched.push_back(WatchedRun{
@@ -276,30 +302,47 @@ void Tfrmmain::tellRunEnd(const RunAccount& a, const PrintOrder& order, PrintTar
                     .toStdString());
 }
 
-bool Tfrmmain::confirmRepeat(const PrintService& service, const PrintOrder& order) {
+std::optional<std::int32_t> Tfrmmain::confirmRepeat(const PrintService& service, const PrintOrder& order) {
     const auto repeat = service.repeat(order);
     if (!repeat)
-        return true;
-    const LedgerRow& r = repeat->sheet.row;
-    const QDateTime when = QDateTime::fromString(QString::fromStdString(r.time), Qt::ISODate);
-    const auto text = [](const LabelText& l) {
-        return QStringLiteral("「%1 %2」")
-            .arg(QString::fromStdString(l.line1), QString::fromStdString(l.line2));
-    };
-    const QString labels = repeat->lastSerial == repeat->serial
-                               ? QStringLiteral("%1（番号 %2）").arg(text(repeat->label)).arg(repeat->serial)
-                               : QStringLiteral("%1～%2（番号 %3～%4）")
-                                     .arg(text(repeat->label), text(repeat->lastLabel))
-                                     .arg(repeat->serial)
-                                     .arg(repeat->lastSerial);
-    return m_services.dialogs.ask(
-        this,
-        QStringLiteral("このラベルは印刷済みです：%1 は %2 にプリンター「%3」で印刷されました（位置 %4）。"
-                       "\n\n同じ番号のラベルをもう一度印刷しますか？")
-            .arg(labels,
-                 when.isValid() ? when.toString(QStringLiteral("yyyy/MM/dd HH:mm"))
-                                : QString::fromStdString(r.time),
-                 QString::fromStdString(r.printer), QString::fromStdString(r.positions)));
+        return entry.FirstNumber;
+    const PrintedBefore& b = repeat->before;
+    const RunLabel label = order.labels->at(repeat->label);
+    const QDateTime when = QDateTime::fromString(QString::fromStdString(b.time), Qt::ISODate);
+    const QString text = QStringLiteral("このラベルは印刷済みです：「%1 %2」（番号 %3）は %4 "
+                                        "にプリンター「%5」で印刷されました（位置 %6）。"
+                                        "\n\n同じ番号のラベルをもう一度印刷しますか？")
+                             .arg(fromSjis(label.lines.line1), fromSjis(label.lines.line2))
+                             .arg(label.serial.value_or(0))
+                             .arg(when.isValid() ? when.toString(QStringLiteral("yyyy/MM/dd HH:mm"))
+                                                 : QString::fromStdString(b.time),
+                                  QString::fromStdString(b.printer))
+                             .arg(b.position);
+    // The ledger knows where the series stands: printing from its next free number is the third answer.
+    // (Not for a list, whose rows carry their own first numbers.)
+    const std::optional<std::int32_t> next = m_list ? std::nullopt : service.nextFreeSerial(order);
+    if (!next)
+        return m_services.dialogs.ask(this, text) ? std::optional(entry.FirstNumber) : std::nullopt;
+    switch (m_services.dialogs.askWithOther(this, text, QStringLiteral("番号 %1 から印刷").arg(*next))) {
+    case Dialogs::Answer::Yes:
+        return entry.FirstNumber;
+    case Dialogs::Answer::Other:
+        return *next;
+    case Dialogs::Answer::No:
+        break;
+    }
+    return std::nullopt;
+}
+
+void Tfrmmain::tellEarlierFailures(RunLedger& ledger, const QString& printer) {
+    // Sheets that an earlier run left queued (the window ended during its hold, a command that did not
+    // wait) are asked after now; one that did not print is told, once.
+    for (const HistorySheet& h : ledger.followUpEarlier())
+        m_services.dialogs.message(
+            this,
+            QStringLiteral("以前の印刷で、プリンター「%1」のジョブ %2 のラベルは印刷されていません（%3）。")
+                .arg(h.printer.empty() ? printer : QString::fromStdString(h.printer),
+                     QString::fromStdString(h.job), QString::fromStdString(h.detail)));
 }
 
 void Tfrmmain::tellLedgerProblem(const RunLedger& ledger, bool& told) {
@@ -309,6 +352,15 @@ void Tfrmmain::tellLedgerProblem(const RunLedger& ledger, bool& told) {
     m_services.dialogs.message(this, QStringLiteral("印刷記録 %1 に書き込めないため、記録は残りません（%2）。"
                                                     "印刷はそのまま続けます。")
                                          .arg(QDir::toNativeSeparators(ledger.path()), ledger.problem()));
+}
+
+void Tfrmmain::tellCopyProblem(RunLedger& ledger) {
+    // The database has every label; only the copy that people open is behind, and catches up later.
+    if (const auto why = ledger.updateCopy(); why && !why->isEmpty())
+        m_services.dialogs.message(
+            this, QStringLiteral("印刷記録の写し PrintLog.csv を更新できませんでした（%1）。"
+                                 "記録はすべて残っています。写しは次の印刷のあとで更新されます。")
+                      .arg(*why));
 }
 
 void Tfrmmain::cmdPrint2Click() {

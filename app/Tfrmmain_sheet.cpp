@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "app/CodeChoice.h"
 #include "app/SheetWidgets.h"
 #include "app/Tfrmmain.h"
 #include "app/UserSelection.h"
@@ -72,6 +73,7 @@ void Tfrmmain::cmdPrintSetClick() {
         showPreview(memo2Model, composition.preview);
         showPreviewModel();
         numberedLabel = composition.label;
+        showCodePreview();
     });
 }
 
@@ -235,6 +237,35 @@ void Tfrmmain::fillColourLists() {
     TextColorIndex = 0;
 }
 
+void Tfrmmain::startupCodeChoice() {
+    CodeChoiceKind = readCodeChoice(AppFolder);
+    selectFromCode(ListBox12, codeRowOf(CodeChoiceKind));
+}
+
+void Tfrmmain::ListBox12Click() {
+    guarded([&] {
+        CodeChoiceKind = codeKindAt(ListBox12->currentRow());
+        // Kept for the next start of the program; a file that cannot be written only loses that.
+        writeCodeChoice(AppFolder, CodeChoiceKind);
+        showCodePreview();
+    });
+}
+
+LabelCode Tfrmmain::labelCode() {
+    return {CodeChoiceKind, CodeText::Line2, &m_codeWriter};
+}
+
+void Tfrmmain::showCodePreview() {
+    ModuleMatrix symbol;
+    if (CodeChoiceKind != CodeKind::None) {
+        const std::string text = codeText(numberedLabel.linesFor(entry.FirstNumber), CodeText::Line2);
+        if (!text.empty())
+            symbol = m_codeWriter.encode(CodeChoiceKind, text);
+    }
+    // The quiet zone as printed; the printer's resolution sets only the size on paper.
+    Image3->setSymbol(symbol, codeGeometry(CodeChoiceKind, 600, 600).quiet);
+}
+
 void Tfrmmain::connectSheetHandlers() {
     connect(cmdPrintSet, &QPushButton::clicked, this, [this] { cmdPrintSetClick(); });
     connect(Image2, &MapPicture::moved, this, [this](int x, int y) { Image2MouseMove(x, y); });
@@ -244,6 +275,7 @@ void Tfrmmain::connectSheetHandlers() {
     onUserSelection(ListBox6, [this] { ListBox6Click(); });
     onUserSelection(ListBox10, [this] { ListBox10Click(); });
     onUserSelection(ListBox11, [this] { ListBox11Click(); });
+    onUserSelection(ListBox12, [this] { ListBox12Click(); });
 }
 
 } // namespace kb

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QRegularExpression>
 #include <cmath>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "content/Composition.h"
@@ -16,7 +18,6 @@ namespace kb::cli {
 
 namespace {
 
-constexpr std::int32_t MaxFirstNumber = 999999;
 constexpr std::int32_t MaxCount = 10000;
 constexpr int MaxOffsetSteps = 10; // +-5 mm in half-millimetre steps
 constexpr std::int32_t MaxWaitSeconds = 7 * 24 * 3600;
@@ -42,12 +43,15 @@ constexpr OptionSpec LongOptions[] = {
     {"offset-right", Value::Required},
     {"text-colour", Value::Required},
     {"background", Value::Required},
+    {"code", Value::Required},
+    {"code-text", Value::Required},
     {"printer", Value::Required},
     {"output", Value::Required},
     {"list", Value::None, &Options::list},
     {"no-wait", Value::None, &Options::noWait},
     {"wait-timeout", Value::Required},
     {"history", Value::Optional},
+    {"history-csv", Value::Required},
     {"again", Value::None, &Options::again},
     {"start-file", Value::Required},
     {"from", Value::Required},
@@ -131,6 +135,19 @@ std::string sjisText(const QString& what, const QString& text) {
                       .arg(bad.toUcs4().value(0), 4, 16, QLatin1Char('0'))};
 }
 
+// One of a few names, as written in the usage text (any case).
+template <typename T>
+T oneOf(const QString& what, const QString& text, std::initializer_list<std::pair<const char*, T>> names) {
+    QStringList all;
+    for (const auto& [name, value] : names) {
+        if (text.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return value;
+        all << QLatin1String(name);
+    }
+    throw Refusal{
+        QStringLiteral("%1: \"%2\" is not one of %3").arg(what, text, all.join(QStringLiteral(", ")))};
+}
+
 void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString>& value) {
     if (spec.turnsOn) {
         o.*spec.turnsOn = true;
@@ -159,7 +176,10 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
         }
     } else if (name == QLatin1String("number")) {
         o.numbering = true;
-        o.firstNumber = integerIn(what, v, 1, MaxFirstNumber);
+        // "next": where the ledger says the series stands, found once the start file is held.
+        o.nextNumber = v == QLatin1String("next");
+        if (!o.nextNumber)
+            o.firstNumber = integerIn(what, v, 1, MaxFirstNumber);
     } else if (name == QLatin1String("count")) {
         o.count = integerIn(what, v, 1, MaxCount);
     } else if (name == QLatin1String("start")) {
@@ -172,6 +192,11 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
         o.textColour = colour(what, v, textColourItems());
     } else if (name == QLatin1String("background")) {
         o.backColour = colour(what, v, backColourItems());
+    } else if (name == QLatin1String("code")) {
+        o.code = oneOf<CodeKind>(what, v, {{"qr", CodeKind::Qr}, {"datamatrix", CodeKind::DataMatrix}});
+    } else if (name == QLatin1String("code-text")) {
+        o.codeText = oneOf<CodeText>(
+            what, v, {{"line2", CodeText::Line2}, {"line1", CodeText::Line1}, {"both", CodeText::Both}});
     } else if (name == QLatin1String("printer")) {
         o.printer = named("queue");
     } else if (name == QLatin1String("output")) {
@@ -189,6 +214,11 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
         o.encoding = *encoding;
     } else if (name == QLatin1String("digits")) {
         o.digits = integerIn(what, v, 1, kMaxSerialWidth);
+    } else if (name == QLatin1String("history-csv")) {
+        if (v.isEmpty())
+            throw Refusal{QStringLiteral("--history-csv: a file name, or - for standard output")};
+        o.historyCsv = v;
+        o.history = DefaultHistory;
     } else if (name == QLatin1String("history")) {
         o.history = value ? integerIn(what, v, 1, MaxHistory) : DefaultHistory;
     } else if (name == QLatin1String("wait-timeout")) {
@@ -199,6 +229,7 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
 void parseInto(Options& o, const QStringList& args) {
     QStringList lines;
     bool optionsEnded = false;
+    bool seenCodeText = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (optionsEnded || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
@@ -225,6 +256,7 @@ void parseInto(Options& o, const QStringList& args) {
         } else {
             throw Refusal{QStringLiteral("%1: no such option").arg(arg)};
         }
+        seenCodeText = seenCodeText || name == QLatin1String("code-text");
         const OptionSpec* spec = findLong(name);
         if (!spec)
             throw Refusal{QStringLiteral("--%1: no such option").arg(name)};
@@ -244,6 +276,8 @@ void parseInto(Options& o, const QStringList& args) {
             throw Refusal{QStringLiteral("--history shows the ledger: \"%1\" is not needed").arg(lines[0])};
         return;
     }
+    if (seenCodeText && o.code == CodeKind::None)
+        throw Refusal{QStringLiteral("--code-text: no --code chosen")};
     if (o.list && !o.output.isEmpty())
         throw Refusal{QStringLiteral("--list and --output: choose one")};
     if (!o.from.isEmpty()) {
@@ -290,7 +324,8 @@ QString usageText() {
         "positions and start file.\n"
         "\n"
         "  --date[=TEXT]        add the date like \"Date\" (today, or TEXT as the date field)\n"
-        "  --number=FIRST       number the labels from FIRST (1..999999), like \"Number\"\n"
+        "  --number=FIRST       number the labels from FIRST (1..999999), like \"Number\"; next: from\n"
+        "                       the number after the series' highest in the ledger\n"
         "  --count=N            labels to print (1..10000; default 1); as many sheets as they need\n"
         "  --from=FILE          print the labels of a list (CSV or tab-separated, as Excel saves it):\n"
         "                       per row line 1, line 2, count (blank: 1), first serial (blank: none);\n"
@@ -303,6 +338,11 @@ QString usageText() {
         "  --text-colour=NAME   Black, White, Yellow, Blue, Red, Gray, or #RRGGBB (default Black)\n"
         "  --background=NAME    White, Yellow, Cream, Skyblue, Pink, Blue, Red, Gray, or #RRGGBB\n"
         "                       (default White)\n"
+        "  --code=KIND          a 2D code at the right end of each label: qr (Kanji mode for Japanese)\n"
+        "                       or datamatrix (UTF-8); refused (status 2) when a line would run into\n"
+        "                       it or its text is too long for a code that fits the label\n"
+        "  --code-text=WHICH    what the code carries: line2 (default; line 1 when line 2 is empty),\n"
+        "                       line1, or both (joined by a line feed); trailing blanks dropped\n"
         "  --printer=QUEUE      default: the system's default queue\n"
         "  -o, --output=FILE    write all sheets into one PDF (one A4 page per sheet); stores nothing\n"
         "  --list               show the labels as text: sheet, position, serial (or -), line 1,\n"
@@ -312,8 +352,9 @@ QString usageText() {
         "                       printer to print them\n"
         "  --wait-timeout=SECONDS  wait at most this long for the printer (default: until every sheet\n"
         "                       has printed or failed); the sheets still queued are named\n"
-        "  --history[=N]        show the last N sheets printed (default 20) from the ledger PrintLog.csv\n"
+        "  --history[=N]        show the last N sheets printed (default 20) from the ledger PrintLog.db\n"
         "                       beside the start file: time, printer, positions, labels, state\n"
+        "  --history-csv=FILE   write the whole ledger as CSV, one row per label (- for the output)\n"
         "  --again              print numbered labels even when the ledger says they were printed\n"
         "  --start-file=PATH    default: StartFile.txt beside the executable\n"
         "  -q, --quiet          nothing on standard error but errors (no progress, no \"wrote\")\n"

@@ -10,8 +10,12 @@
 #include <string>
 
 #include "content/ListReader.h"
+#include "print/LabelCode.h"
 
 namespace kb::cli {
+
+// The command's first serial numbers run to 999999: wider than the window's list (1000) on purpose.
+constexpr std::int32_t MaxFirstNumber = 999999;
 
 struct Options {
     bool help = false;
@@ -23,6 +27,8 @@ struct Options {
     std::optional<std::int32_t> waitTimeout{}; // seconds to wait for the printer at most
     std::optional<std::int32_t> history{};     // show the ledger's last N sheets instead of printing
     bool again = false;                        // print numbered labels the ledger says were printed
+    bool nextNumber = false;                   // --number=next: from the ledger's next free serial
+    QString historyCsv{};                      // --history-csv=FILE: the whole ledger as CSV ("-": output)
     std::string line1{};                       // Shift-JIS
     std::string line2{};
     bool hasLine2 = false;
@@ -36,6 +42,8 @@ struct Options {
     std::optional<std::int32_t> offsetRightIndex{};
     std::uint32_t textColour = 0x00000000; // 0x00BBGGRR
     std::uint32_t backColour = 0x00FFFFFF;
+    CodeKind code = CodeKind::None;      // the 2D code beside each label's text
+    CodeText codeText = CodeText::Line2; // what it carries
     QString printer{};
     QString output{};
     QString startFile{};

@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli/CommandCode.h"
+#include "cli/ConsoleOutput.h"
 #include "services/Codec.h"
 #include "services/ListFile.h"
-#include "services/PrintLogFile.h"
 #include "services/PrintService.h"
 #include "services/SystemPath.h"
 #include "settings/Error.h"
@@ -49,8 +50,9 @@ QString againArguments(const RunLabels& labels, const RunStretch& s) {
     if (const auto rows = rowsOf(labels, s.first, s.last)) {
         const RunLabel first = labels.at(s.first);
         return QStringLiteral("--from=FILE of rows %1 only (row %2 from its label \"%3 / %4\")")
-            .arg(span(rows->first, rows->last, Dash), fromSjis(first.lines.line1),
-                 fromSjis(first.lines.line2));
+            .arg(span(rows->first, rows->last, Dash))
+            .arg(rows->first)
+            .arg(fromSjis(first.lines.line1), fromSjis(first.lines.line2));
     }
     QString text = QStringLiteral("--count=%1").arg(s.labels);
     if (const auto first = labels.at(s.first).serial)
@@ -185,32 +187,70 @@ int waitForJobs(RunFollow& follow, const QString& queueName, const RunAccount& r
                 QStringLiteral("printer \"%1\": ").arg(queueName) + parts.join(QStringLiteral("; ")));
 }
 
-// The ledger's last sheets, for --history.
-int showHistory(const Options& o, const QString& path, const Environment& env) {
-    PrintLogFile log(QFileInfo(path).absolutePath());
-    const std::vector<LedgerSheet> sheets = ledgerSheets(log.readAll());
+// A line of the history, for people: time, printer, positions, labels first–last, state.
+QString historyLine(const HistorySheet& h) {
+    const auto label = [](const LedgerLabel& l) {
+        return QString::fromStdString(l.line1) + QStringLiteral(" / ") + QString::fromStdString(l.line2);
+    };
+    QString line = QStringLiteral("%1  %2  positions %3  %4")
+                       .arg(QString::fromStdString(h.time), QString::fromStdString(h.printer),
+                            span(h.first.position, h.last.position, Dash), label(h.first));
+    if (h.first.position != h.last.position)
+        line += QStringLiteral(" – ") + label(h.last);
+    line += QStringLiteral("  ") + QLatin1String(sheetStateName(h.state));
+    if (!h.detail.empty())
+        line += QStringLiteral(" (%1)").arg(QString::fromStdString(h.detail));
+    return line;
+}
+
+// The ledger's last sheets, for --history, or the whole ledger as CSV for --history-csv. Sheets left
+// queued by earlier runs are asked after first.
+int showHistory(const Options& o, const std::string& startFile, const Environment& env, const Fail& fail) {
+    const std::unique_ptr<Ledger> ledger = ledgerAt(startFile);
+    followUpWaiting(*ledger);
+    if (!o.historyCsv.isEmpty()) {
+        const bool out = o.historyCsv == QLatin1String("-");
+        QFile file(o.historyCsv);
+        if (!out && !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return fail(Failed, QStringLiteral("%1: %2").arg(o.historyCsv, file.errorString()));
+        const bool whole = ledger->exportCsv([&](std::string_view bytes) {
+            const QByteArray b(bytes.data(), qsizetype(bytes.size()));
+            return out ? writeBytes(stdout, b) == 0 : file.write(b) == b.size();
+        });
+        if (!whole || (!out && !file.flush()))
+            return fail(Failed, QStringLiteral("the ledger was not written whole: %1")
+                                    .arg(QString::fromStdString(ledger->problem())));
+        return Printed;
+    }
+    const std::vector<HistorySheet> sheets = ledger->lastSheets(std::size_t(*o.history));
+    if (!ledger->problem().empty())
+        return fail(Failed, QStringLiteral("the ledger: %1").arg(QString::fromStdString(ledger->problem())));
     if (sheets.empty() && !o.quiet)
-        env.err(QStringLiteral("kestrelbox-print: the ledger %1 holds no sheet yet\n")
-                    .arg(QDir::toNativeSeparators(log.path())));
-    const std::size_t n = std::min<std::size_t>(sheets.size(), std::size_t(*o.history));
-    for (std::size_t i = sheets.size() - n; i < sheets.size(); ++i)
-        env.out(QString::fromStdString(historyLine(sheets[i])) + QLatin1Char('\n'));
+        env.err(QStringLiteral("kestrelbox-print: the ledger holds no sheet yet\n"));
+    // What the labels hold reaches a terminal: no control character of them raw.
+    for (const HistorySheet& h : sheets)
+        env.out(shownSafely(historyLine(h)) + QLatin1Char('\n'));
     return Printed;
 }
 
 // The labels the ledger says were printed are not printed again by mistake: the first of them named.
-int refuseRepeat(const Repeat& repeat, const RunLedger& ledger, const Fail& fail) {
-    const LedgerRow& r = repeat.sheet.row;
-    return fail(
-        AlreadyPrinted,
-        QStringLiteral("the label \"%1 / %2\" (serial %3) was printed on %4 on printer \"%5\" "
-                       "(job %6, positions %7, %8, as the ledger %9 says); nothing printed; "
-                       "--again prints it anyway")
-            .arg(QString::fromStdString(repeat.label.line1), QString::fromStdString(repeat.label.line2))
-            .arg(repeat.serial)
-            .arg(QString::fromStdString(r.time), QString::fromStdString(r.printer),
-                 QString::fromStdString(r.job), QString::fromStdString(r.positions),
-                 QString::fromStdString(repeat.sheet.state), ledger.path()));
+int refuseRepeat(const LabelRepeat& repeat, const RunLabels& labels, const RunLedger& ledger,
+                 const Fail& fail) {
+    const PrintedBefore& b = repeat.before;
+    const RunLabel l = labels.at(repeat.label);
+    // A list's label is named by its row too; its rows carry their own first numbers.
+    const QString row = l.row ? QStringLiteral(" of list row %1").arg(l.row) : QString();
+    return fail(AlreadyPrinted,
+                QStringLiteral("the label \"%1 / %2\" (serial %3%10) was printed on %4 on printer \"%5\" "
+                               "(position %6, %7, as the ledger %8 says): \"%9\"; nothing printed; "
+                               "--again prints it anyway%11")
+                    .arg(fromSjis(l.lines.line1), fromSjis(l.lines.line2))
+                    .arg(l.serial.value_or(0))
+                    .arg(QString::fromStdString(b.time), QString::fromStdString(b.printer))
+                    .arg(b.position)
+                    .arg(QLatin1String(sheetStateName(b.state)), ledger.path(),
+                         QString::fromStdString(b.line1 + " / " + b.line2), row,
+                         l.row ? QString() : QStringLiteral(", --number=next from the next free number")));
 }
 
 // Why nothing was sent (the checks before the first sheet); -1 when the run went ahead.
@@ -326,7 +366,7 @@ int readList(const Options& o, const Environment& env, const Fail& fail,
 // The run of the options once the start file is read: the repeat check, the sheets, the jobs.
 int printLabels(const Options& o, const QString& path, StartFile& startFile, StartFileLock& lock,
                 StartValues& saved, std::int32_t startPosition, std::int32_t down, std::int32_t right,
-                const std::shared_ptr<const RunLabels>& labels, const Environment& env, const Fail& fail) {
+                std::shared_ptr<const RunLabels> labels, const Environment& env, const Fail& fail) {
     const bool toQueue = o.output.isEmpty();
     QPrinter printer(QPrinter::HighResolution);
     PrintTarget target = PrintTarget::named(printer, o.printer, o.output);
@@ -335,13 +375,14 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
     const QString what =
         QStringLiteral("%1 \"%2\"")
             .arg(toQueue ? QStringLiteral("printer") : QStringLiteral("file"), target.label());
-    const std::shared_ptr<RunLedger> ledger =
-        toQueue ? ledgerFor(QFileInfo(path).absolutePath(), QStringLiteral("command"), queue, labels)
-                : nullptr;
-    PrintService service({target.surface(), target.queue(), toQueue ? &startFile : nullptr, &saved, ledger,
-                          nullptr, env.stopRequest});
+    CommandCode codes;
     PrintOrder order;
     order.labels = labels;
+    order.code = codes.code(o);
+    const std::shared_ptr<RunLedger> ledger =
+        toQueue ? ledgerFor(startFile.path(), QStringLiteral("command"), queue, order) : nullptr;
+    PrintService service({target.surface(), target.queue(), toQueue ? &startFile : nullptr, &saved, ledger,
+                          nullptr, env.stopRequest});
     order.startPosition = startPosition;
     order.backColour = o.backColour;
     order.fontColour = o.textColour;
@@ -351,11 +392,32 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
     // the saved ones stay).
     order.storedDown = o.offsetDownIndex.value_or(saved.SavedOffsetDown);
     order.storedRight = o.offsetRightIndex.value_or(saved.SavedOffsetRight);
+    if (const auto found = service.codeRefusal(order))
+        return fail(BadArguments, CommandCode::refusal(order.code.kind, *found, target.surface().dpiX()));
     // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
     // Read now, under the hold, so that no run adds rows in between.
+    // Sheets an earlier run left queued are asked after: a failure among them is still told.
+    if (ledger)
+        for (const HistorySheet& h : ledger->followUpEarlier())
+            env.err(QStringLiteral(
+                        "kestrelbox-print: an earlier sheet on printer \"%1\" (job %2) did not print (%3); "
+                        "--history shows it\n")
+                        .arg(QString::fromStdString(h.printer), QString::fromStdString(h.job),
+                             QString::fromStdString(h.detail)));
+    if (o.nextNumber) {
+        // The series' place in the ledger: the run's labels again, from the number after its highest.
+        const std::int32_t next = service.nextFreeSerial(order).value_or(1);
+        if (next > MaxFirstNumber)
+            return fail(BadArguments, QStringLiteral("--number=next: the series is at %1, beyond %2")
+                                          .arg(next)
+                                          .arg(MaxFirstNumber));
+        TypedEntry entry = typedEntry(o);
+        entry.firstNumber = next;
+        order.labels = labels = composeTypedRun(entry, env.clock);
+    }
     if (!o.again)
         if (const auto repeat = service.repeat(order))
-            return refuseRepeat(*repeat, *ledger, fail);
+            return refuseRepeat(*repeat, *order.labels, *ledger, fail);
     service.progress = [&](std::size_t done, std::size_t total) {
         if (total > 1 && !o.quiet)
             env.err(QStringLiteral("sheet %1 of %2\n").arg(done).arg(total));
@@ -371,6 +433,12 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
         }
     };
     tellLedger();
+    if (ledger)
+        if (const auto copy = ledger->updateCopy(); copy && !copy->isEmpty())
+            env.err(QStringLiteral(
+                        "kestrelbox-print: the copy for people PrintLog.csv was not brought up to date "
+                        "(%1); the ledger has every label, and the next run writes the copy\n")
+                        .arg(*copy));
     if (const int status = refusedBeforeSending(a, queue, what, target.paperName(), path, fail); status >= 0)
         return status;
     if (!toQueue)
@@ -383,6 +451,9 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
     RunFollow follow(target.detachedQueue(), ledger, a, startPosition, labels);
     const int status = waitForJobs(follow, target.label(), a, o, startPosition, env, fail);
     tellLedger();
+    // The jobs' ends are in the ledger now: the copy says them too (a copy that cannot be written was
+    // told after the run).
+    (void)ledger->updateCopy();
     return status;
 }
 
@@ -422,7 +493,7 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     const QString path = QDir::toNativeSeparators(
         o.startFile.isEmpty() ? env.exeFolder + QStringLiteral("/StartFile.txt") : o.startFile);
     if (o.history)
-        return showHistory(o, path, env);
+        return showHistory(o, systemPath(path), env, fail);
 
     StartFile startFile(systemPath(path));
     // A run that prints holds the start file from reading its position to storing the next one, so

@@ -24,9 +24,15 @@ if(NOT KB_QT_JA_TRANSLATION)
 endif()
 install(FILES ${KB_QT_JA_TRANSLATION} DESTINATION translations)
 
-# The print queue's module, loaded by the executables when they first print.
+# The print queue's and the ledger's modules, loaded by the executables when they first print.
 if(TARGET kb_cups)
   install(TARGETS kb_cups LIBRARY DESTINATION .)
+endif()
+if(TARGET kb_zint)
+  install(TARGETS kb_zint LIBRARY DESTINATION .)
+endif()
+if(TARGET kb_ledger)
+  install(TARGETS kb_ledger LIBRARY DESTINATION .)
 endif()
 
 # On Windows the folder carries what the executables load beside them: Qt's DLLs, the MinGW-w64

@@ -1,7 +1,6 @@
-// The ledger of printed labels, PrintLog.csv beside the start file: one row per sheet as the print
-// queue takes it, and one more when its job's end becomes known. These are its rules: the row and its
-// CSV form (RFC 4180, UTF-8, CR LF), reading rows back, the history shown to people, and the check
-// that a numbered run does not print a label that was printed before. Texts are UTF-8.
+// The ledger file of the last version, PrintLog.csv (one row per sheet as the print queue took it, and
+// one more when its job's end became known), as the database reads it in once; and CSV records
+// (RFC 4180, UTF-8, CR LF), which the database's copy for people is written in. Texts are UTF-8.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -51,26 +50,5 @@ std::vector<LedgerSheet> ledgerSheets(const std::vector<LedgerRow>& rows);
 
 // The history's line of one sheet, for people: time, printer, positions, labels first–last, state.
 std::string historyLine(const LedgerSheet& sheet);
-
-// A label as it stands on paper.
-struct LabelText {
-    std::string line1, line2;
-    bool operator==(const LabelText&) const = default;
-};
-
-// The first label of a numbered run (serials first..last, each label given by `labelFor`) that the
-// ledgers' sheets already hold, both lines as on paper; sheets whose job failed do not count. The
-// ledgers are the files' texts, oldest first: read as they are, without making every row, since the
-// check runs before each numbered print over what may be thousands of sheets.
-struct Repeat {
-    std::int32_t serial = 0;     // the first repeated serial
-    std::int32_t lastSerial = 0; // the last of this run's serials on the same sheet
-    LabelText label;
-    LabelText lastLabel;
-    LedgerSheet sheet; // where and when it was printed
-};
-std::optional<Repeat> firstRepeat(const std::vector<std::string_view>& ledgers, std::int32_t first,
-                                  std::int32_t last,
-                                  const std::function<LabelText(std::int32_t serial)>& labelFor);
 
 } // namespace kb

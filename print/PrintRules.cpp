@@ -141,10 +141,11 @@ bool PrintSheet(PrintSurface& surface, const SheetJob& job, std::int32_t sheet, 
         surface.rectangle(left, top, right, bottom);
 
         const LabelLines lines = job.labels->at(index).lines;
-        surface.setFont(lines.line1.size() < 4 ? 10 : 9, font);
+        surface.setFont(labelFontPoints(lines), font);
         const std::int32_t h = surface.textHeight(lines.line1);
         surface.textOut(column, middle - h - TextGap, lines.line1);
         surface.textOut(column, middle + TextGap, lines.line2);
+        drawLabelCode(surface, job.code, lines, {left, top, right, bottom});
     }
 
     return surface.endDocument();

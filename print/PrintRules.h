@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "content/Composition.h"
+#include "print/LabelCode.h"
 #include "print/RunLabels.h"
 #include "sheet/SheetRules.h"
 
@@ -102,6 +103,8 @@ struct SheetJob {
     std::int32_t startPosition = 1;
     // What each label of the run prints, in run order.
     std::shared_ptr<const RunLabels> labels;
+    // The 2D code beside each label's text; none leaves the label exactly as it prints without.
+    LabelCode code;
 };
 
 // One sheet as one document; false when the surface refused to begin or end the document. The pause

@@ -1,15 +1,19 @@
 #include "services/PrintService.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPrinterInfo>
 #include <QStringList>
+#include <cstdlib>
 #include <utility>
 
 #include "services/Codec.h"
-#include "services/PrintLogFile.h"
+#include "services/LedgerOpen.h"
+#include "services/PrintQueue.h"
 #include "services/SystemPath.h"
 #include "settings/Error.h"
 
@@ -26,26 +30,123 @@ std::shared_ptr<const TypedLabels> composeTypedRun(const TypedEntry& e, const Cl
 
 namespace {
 
-// The ledger file of the last version, PrintLog.csv: one row per sheet with its first and last label.
-class CsvLedger final : public RunLedger {
+// What a run's rows have in common.
+struct LedgerRun {
+    QString program; // "window" or "command"
+    QString printer;
+    std::shared_ptr<const RunLabels> labels;
+    LabelCode code;
+};
+
+// Local time with its UTC offset, as the ledger's rows carry it.
+QString ledgerTime() {
+    const QDateTime now = QDateTime::currentDateTime();
+    // The offset always as +HH:MM (Qt writes Z for UTC), so that every row reads the same way.
+    const int offset = now.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+const char* codeKindName(CodeKind kind) {
+    return kind == CodeKind::Qr ? "qr" : kind == CodeKind::DataMatrix ? "datamatrix" : "";
+}
+
+// The text a label's series is known by on line 1: line 1 as typed, or nothing where the serial
+// number itself stands on line 1 (it differs from label to label).
+std::string seriesLine1(const RunLabel& l) {
+    const std::string& line1 = l.lines.line1;
+    const std::string prefix = l.stem + "-";
+    if (line1.size() > prefix.size() && line1.starts_with(prefix) &&
+        line1.find_first_not_of("0123456789", prefix.size()) == std::string::npos)
+        return {};
+    return line1;
+}
+
+std::string utf8(const std::string& sjis) {
+    return fromSjis(sjis).toStdString();
+}
+
+// The print ledger's database beside the start file, as one run writes it.
+class DbLedger final : public RunLedger {
   public:
-    CsvLedger(const QString& folder, LedgerRun run) : m_file(folder), m_run(std::move(run)) {}
-    QString path() const override { return m_file.path(); }
-    QString problem() const override { return m_file.problem(); }
-    std::optional<Repeat> firstRepeat(const RunLabels& labels) override { return m_file.firstRepeat(labels); }
+    DbLedger(std::unique_ptr<Ledger> db, QString path, LedgerRun run)
+        : m_db(std::move(db)), m_path(std::move(path)), m_run(std::move(run)),
+          m_runId(ledgerTime().toStdString() + " " + std::to_string(QCoreApplication::applicationPid())) {}
+    QString path() const override { return m_path; }
+    QString problem() const override { return QString::fromStdString(m_db->problem()); }
+    std::optional<LabelRepeat> firstRepeat(const RunLabels& labels) override {
+        std::vector<SeriesKey> keys;
+        std::vector<std::int64_t> indexes;
+        for (std::int64_t i = 0; i < labels.size(); ++i)
+            if (const RunLabel l = labels.at(i); l.serial) {
+                keys.push_back({utf8(seriesLine1(l)), utf8(l.stem), *l.serial});
+                indexes.push_back(i);
+            }
+        if (keys.empty())
+            return std::nullopt;
+        const auto before = m_db->firstRepeat(keys);
+        if (!before)
+            return std::nullopt;
+        return LabelRepeat{indexes[before->index], *before};
+    }
+    std::optional<std::int32_t> nextFreeSerial(const RunLabels& labels) override {
+        if (labels.size() == 0)
+            return std::nullopt;
+        const RunLabel l = labels.at(0);
+        return m_db->nextFreeSerial(utf8(seriesLine1(l)), utf8(l.stem));
+    }
     void taken(const TakenSheet& sheet) override {
-        m_rows.push_back(queuedRow(m_run, sheet));
-        m_file.append(m_rows.back());
+        SheetRecord r;
+        r.time = ledgerTime().toStdString();
+        r.program = m_run.program.toStdString();
+        r.printer = m_run.printer.toStdString();
+        r.job = std::to_string(sheet.job);
+        r.run = m_runId;
+        r.sheet = sheet.range.sheet;
+        for (std::int32_t p = sheet.range.first; p <= sheet.range.last; ++p) {
+            const RunLabel l = m_run.labels->at(sheet.stretch.first + (p - sheet.range.first));
+            const bool coded = m_run.code.kind != CodeKind::None;
+            r.labels.push_back(LedgerLabel{p, utf8(l.lines.line1), utf8(l.lines.line2), utf8(l.stem),
+                                           l.serial, l.row, codeKindName(m_run.code.kind),
+                                           coded ? utf8(codeText(l.lines, m_run.code.text)) : std::string()});
+        }
+        m_sheets.push_back(m_db->recordSheet(r));
     }
     void ended(std::size_t sheet, const JobStatus& status) override {
-        if (sheet < m_rows.size())
-            m_file.append(endedRow(m_rows[sheet], status));
+        if (sheet >= m_sheets.size() || !m_sheets[sheet])
+            return;
+        const auto [state, detail] = endOf(status);
+        m_db->setState(*m_sheets[sheet], state, detail, ledgerTime().toStdString());
+    }
+    std::optional<QString> updateCopy() override {
+        const CopyOutcome copy = m_db->updateCopy();
+        if (copy.upToDate)
+            return std::nullopt;
+        return QString::fromStdString(copy.problem);
+    }
+
+    std::vector<HistorySheet> followUpEarlier() override;
+
+    static std::pair<SheetState, std::string> endOf(const JobStatus& status) {
+        if (status.state == JobState::Completed)
+            return {SheetState::Printed, ""};
+        if (jobFailed(status.state))
+            return {SheetState::Failed, failureWord(status.state)};
+        return {SheetState::Unknown, status.state == JobState::Lost
+                                         ? "the print system could not be asked"
+                                         : "the print system no longer knows the job"};
     }
 
   private:
-    PrintLogFile m_file;
+    std::unique_ptr<Ledger> m_db;
+    QString m_path;
     LedgerRun m_run;
-    std::vector<LedgerRow> m_rows; // the queued row of each sheet taken, in order
+    std::string m_runId;
+    std::vector<std::optional<std::int64_t>> m_sheets; // the ledger's id of each sheet taken, in order
 };
 
 // The run's store: each sheet's ledger rows, then the position after it.
@@ -66,9 +167,37 @@ class LedgeredStore final : public RunStore {
 
 } // namespace
 
-std::shared_ptr<RunLedger> ledgerFor(const QString& startFolder, const QString& program,
-                                     const QString& printer, std::shared_ptr<const RunLabels> labels) {
-    return std::make_shared<CsvLedger>(startFolder, LedgerRun{program, printer, std::move(labels)});
+std::shared_ptr<RunLedger> ledgerFor(const std::string& startFile, const QString& program,
+                                     const QString& printer, const PrintOrder& order) {
+    const QString path = QDir(QFileInfo(QString::fromStdString(startFile)).absolutePath())
+                             .filePath(QStringLiteral("PrintLog.db"));
+    return std::make_shared<DbLedger>(openLedger(startFile), QDir::toNativeSeparators(path),
+                                      LedgerRun{program, printer, order.labels, order.code});
+}
+
+std::vector<HistorySheet> DbLedger::followUpEarlier() {
+    return followUpWaiting(*m_db);
+}
+
+std::unique_ptr<Ledger> ledgerAt(const std::string& startFile) {
+    return openLedger(startFile);
+}
+
+std::vector<HistorySheet> followUpWaiting(Ledger& ledger) {
+    std::vector<HistorySheet> failed;
+    for (const WaitingSheet& w : ledger.waitingSheets()) {
+        const int job = std::atoi(w.job.c_str());
+        if (job <= 0)
+            continue;
+        const JobStatus status = queryJob(w.printer, job);
+        // Still on its way (or the scheduler not answering now): asked again next time.
+        if (!jobOver(status.state))
+            continue;
+        const auto [state, detail] = DbLedger::endOf(status);
+        if (ledger.setState(w.id, state, detail, ledgerTime().toStdString()) && state == SheetState::Failed)
+            failed.push_back(HistorySheet{{}, {}, w.printer, w.job, {}, {}, state, detail});
+    }
+    return failed;
 }
 
 // ---- the hold ----
@@ -143,13 +272,21 @@ PrintTarget PrintTarget::named(QPrinter& printer, const QString& queue, const QS
 
 // ---- the run ----
 
-std::optional<Repeat> PrintService::repeat(const PrintOrder& order) const {
-    if (!m_parts.ledger || !order.labels || order.labels->size() == 0 || !order.labels->at(0).serial)
+std::optional<LabelRepeat> PrintService::repeat(const PrintOrder& order) const {
+    if (!m_parts.ledger || !order.labels)
         return std::nullopt;
     return m_parts.ledger->firstRepeat(*order.labels);
 }
 
-RunAccount PrintService::run(const PrintOrder& order) {
+std::optional<std::int32_t> PrintService::nextFreeSerial(const PrintOrder& order) const {
+    if (!m_parts.ledger || !order.labels)
+        return std::nullopt;
+    return m_parts.ledger->nextFreeSerial(*order.labels);
+}
+
+namespace {
+
+SheetJob sheetJobOf(const PrintOrder& order) {
     SheetJob job;
     job.backColour = order.backColour;
     job.fontColour = order.fontColour;
@@ -157,7 +294,21 @@ RunAccount PrintService::run(const PrintOrder& order) {
     job.offsetDownIndex = order.offsetDownIndex;
     job.startPosition = order.startPosition;
     job.labels = order.labels;
+    job.code = order.code;
+    return job;
+}
 
+} // namespace
+
+std::optional<LabelCodeRefusal> PrintService::codeRefusal(const PrintOrder& order) const {
+    if (order.code.kind == CodeKind::None || !order.labels)
+        return std::nullopt;
+    return firstCodeRefusal(sheetJobOf(order), splitRun(order.startPosition, order.labels->size()),
+                            m_parts.surface.dpiX(), m_parts.surface.dpiY());
+}
+
+RunAccount PrintService::run(const PrintOrder& order) {
+    const SheetJob job = sheetJobOf(order);
     std::optional<StartFileStore> file;
     if (m_parts.startFile)
         file.emplace(*m_parts.startFile, *m_parts.values, order.storedDown, order.storedRight);

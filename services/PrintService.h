@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "content/EntryModel.h"
+#include "print/Ledger.h"
 #include "print/PrintLog.h"
 #include "print/PrintRun.h"
 #include "print/RunLabels.h"
+#include "services/CodeCheck.h"
 #include "services/PrinterCheck.h"
 #include "services/QtPrintSurface.h"
 #include "settings/StartFile.h"
@@ -32,6 +34,12 @@ std::shared_ptr<const TypedLabels> composeTypedRun(const TypedEntry& entry, cons
 
 // ---- the ledger as a run uses it ----
 
+// A label of the run that the ledger holds as printed before: the run's index of it, and where.
+struct LabelRepeat {
+    std::int64_t label = 0;
+    PrintedBefore before;
+};
+
 class RunLedger {
   public:
     virtual ~RunLedger() = default;
@@ -39,7 +47,13 @@ class RunLedger {
     // Why the run's labels are not recorded; empty while they are.
     virtual QString problem() const = 0;
     // The first of the run's numbered labels that was printed before (failed sheets aside).
-    virtual std::optional<Repeat> firstRepeat(const RunLabels& labels) = 0;
+    virtual std::optional<LabelRepeat> firstRepeat(const RunLabels& labels) = 0;
+    // The number after the highest printed serial of the series of the run's first label.
+    virtual std::optional<std::int32_t> nextFreeSerial(const RunLabels& labels) = 0;
+    // Brings the copy for people up to date; why it could not be, or nothing.
+    virtual std::optional<QString> updateCopy() = 0;
+    // Sheets that earlier runs left queued, followed up (see followUpWaiting): those that failed.
+    virtual std::vector<HistorySheet> followUpEarlier() = 0;
     // The rows of a sheet the queue holds, on disk before this returns.
     virtual void taken(const TakenSheet& sheet) = 0;
     // The end of the job of the run's sheet (its index in the run).
@@ -47,9 +61,16 @@ class RunLedger {
 };
 
 // The ledger beside the start file for a run of `program` ("window" or "command") on `printer`:
-// made afresh for every run, so that one that could not be written is tried again by the next.
-std::shared_ptr<RunLedger> ledgerFor(const QString& startFolder, const QString& program,
-                                     const QString& printer, std::shared_ptr<const RunLabels> labels);
+// opened afresh for every run, so that one that could not be written is tried again by the next.
+struct PrintOrder;
+std::shared_ptr<RunLedger> ledgerFor(const std::string& startFile, const QString& program,
+                                     const QString& printer, const PrintOrder& order);
+
+// The sheets an earlier run left queued (ended during the hold, --no-wait): the scheduler is asked how
+// each ended, and what it knows is recorded. Those that failed, for the front end to tell.
+std::vector<HistorySheet> followUpWaiting(Ledger& ledger);
+// The ledger beside the start file for the history (no run); never null.
+std::unique_ptr<Ledger> ledgerAt(const std::string& startFile);
 
 // ---- the hold ----
 
@@ -114,6 +135,8 @@ struct PrintOrder {
     std::uint32_t fontColour = 0x00000000;
     std::int32_t offsetRightIndex = kNoShiftIndex; // the offsets the labels are drawn with
     std::int32_t offsetDownIndex = kNoShiftIndex;
+    // The 2D code beside each label's text; none by default.
+    LabelCode code;
     // The offsets stored with each position, as the start file keeps them after a run.
     std::int32_t storedDown = kNoShiftIndex;
     std::int32_t storedRight = kNoShiftIndex;
@@ -139,7 +162,13 @@ class PrintService {
 
     // The first numbered label of the order that the ledger holds as printed; none for a run that is
     // not numbered (the same plain label printed every day is no mistake) or keeps no ledger.
-    std::optional<Repeat> repeat(const PrintOrder& order) const;
+    std::optional<LabelRepeat> repeat(const PrintOrder& order) const;
+    // Where the series of the order's first label stands: the number after its highest printed one.
+    std::optional<std::int32_t> nextFreeSerial(const PrintOrder& order) const;
+
+    // The first label that cannot carry its code beside its text at the printer's resolution; none
+    // when every label can (or the run has no code). Checked before anything prints.
+    std::optional<LabelCodeRefusal> codeRefusal(const PrintOrder& order) const;
 
     // Called after each sheet the queue took (done of total).
     std::function<void(std::size_t done, std::size_t total)> progress;

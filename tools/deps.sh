@@ -27,19 +27,20 @@ kb_install() {
 
 # What building and running the program needs: compiler and build tools; Qt 6 Widgets, Print Support
 # and Network (qt6-base-dev; libqt6gui6 brings the xcb platform plugin with its X libraries); CUPS for
-# printing; the Japanese faces the windows name after the MS ones; GoogleTest and Google Benchmark;
-# Qt's Japanese translation (qtbase_ja.qm), which the install puts beside the executables.
+# printing; SQLite for the print ledger (PrintLog.db); the Japanese faces the windows name after the MS
+# ones; GoogleTest and Google Benchmark; Qt's Japanese translation (qtbase_ja.qm), which the install
+# puts beside the executables; libzint for the 2D codes on the labels.
 KB_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libqt6printsupport6 libqt6gui6 libgl-dev
-    libcups2-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev libbenchmark-dev
-    qt6-translations-l10n)
+    libcups2-dev libsqlite3-dev fontconfig fonts-ipafont-gothic fonts-ipafont-mincho googletest libgtest-dev
+    libbenchmark-dev qt6-translations-l10n libzint-dev)
 # What the tests need on top: a virtual X server and window driving (xdotool, xwininfo, xdpyinfo and
 # xmessage from x11-utils), screenshots and pixel checks (imagemagick), a private print scheduler and
 # its client tools, the PDF tools that read the printed pages back, and the desktop entry's validator;
 # the filters and vendor PPDs of real printers' queues (cups-filters); python3 with libxfixes3 to read
 # the mouse cursor on the screen; appstreamcli (appstream), man and groff to check the installed
-# AppStream metainfo and manual page.
+# AppStream metainfo and manual page; zxing-cpp, the independent decoder that reads the printed codes back.
 KB_TEST_PACKAGES=(xvfb xauth x11-utils xdotool imagemagick cups-daemon cups-client poppler-utils desktop-file-utils
-    cups-filters python3 libxfixes3 appstream man-db groff-base)
+    cups-filters python3 libxfixes3 appstream man-db groff-base libzxing-dev)
 # The fuzz targets (clang with libFuzzer and its sanitizer runtimes) and the start-up bench's X event
 # timer (xcb headers); the sanitizer build of .ci/run needs nothing more than g++.
 KB_TEST_PACKAGES+=(clang-14 libclang-rt-14-dev libxcb1-dev)
@@ -61,10 +62,11 @@ kb_build() {
 
 # The Windows build of the program and its tests in BUILD: cross-compiled with MinGW-w64 through the
 # project's own CMake, warnings as errors, against Qt for Windows from the cache (tools/qt-windows.sh,
-# which builds it first when it is missing); the tests run under Wine. Builds the targets named, or all.
+# which builds it first when it is missing) and libzint for Windows (tools/zint-windows.sh, likewise); the
+# tests run under Wine. Builds the targets named, or all.
 # kb_windows_build ROOT BUILD [TARGET...]
 kb_windows_build() {
-    local root=$1 build=$2 qt target
+    local root=$1 build=$2 qt zint sqlite target
     shift 2
     # Its last line is the folder (installing what it needs may print before it).
     qt=$(bash "$root/tools/qt-windows.sh" | tail -n 1)
@@ -72,8 +74,19 @@ kb_windows_build() {
         echo "no Qt for Windows: tools/qt-windows.sh gave \"$qt\"" >&2
         return 1
     }
+    zint=$(bash "$root/tools/zint-windows.sh" | tail -n 1)
+    [[ -f $zint/.complete ]] || {
+        echo "no libzint for Windows: tools/zint-windows.sh gave \"$zint\"" >&2
+        return 1
+    }
+    # SQLite for the ledger, linked in statically (tools/sqlite-windows.sh builds it once).
+    sqlite=$(bash "$root/tools/sqlite-windows.sh" | tail -n 1)
+    [[ -f $sqlite/.complete ]] || {
+        echo "no SQLite for Windows: tools/sqlite-windows.sh gave \"$sqlite\"" >&2
+        return 1
+    }
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt;$zint;$sqlite" \
         -DQT_HOST_PATH=/usr -DCMAKE_CROSSCOMPILING_EMULATOR=wine -DKB_BUILD_TESTS=ON -DKB_BUILD_BENCH=ON -DKB_WERROR=ON >/dev/null
     local targets=()
     for target in "$@"; do targets+=(--target "$target"); done

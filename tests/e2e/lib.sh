@@ -66,6 +66,12 @@ kb_setup() {
     # (from beside the executable, or KB_MODULE for an executable built elsewhere).
     KB_MODULE=${KB_MODULE:-$(dirname "$KB_EXE_SRC")/libkb_cups.so}
     [[ ! -e $KB_MODULE ]] || cp "$KB_MODULE" "$KB_INSTALL/"
+    # And the codes' module (libzint), loaded the same way when a label first carries a code.
+    local zint=$(dirname "$KB_MODULE")/libkb_zint.so
+    [[ ! -e $zint ]] || cp "$zint" "$KB_INSTALL/"
+    # And the ledger's (SQLite), loaded on the first print or history.
+    local ledger=$(dirname "$KB_MODULE")/libkb_ledger.so
+    [[ ! -e $ledger ]] || cp "$ledger" "$KB_INSTALL/"
     KB_START_FILE=$KB_INSTALL/StartFile.txt
     kb_log "$KB_TEST: working in $KB_ROOT"
 }

@@ -95,6 +95,8 @@ kb_check "the rows not printed are named from row $((taken + 1))" \
 kb_check "the start file holds the position after the last sheet taken" grep -q '^01' "$KB_ROOT/cli/StartFile.txt"
 
 # ---- The same list again: its numbered labels are in the ledger as printed ----
+sent=$(kb_job_count)
 kb_cli --from="$tsv" --printer=kbtest --start-file="$KB_ROOT/cli/StartFile.txt"
 kb_check "the same list again is refused ($rc: $err)" [ "$rc" -eq 10 ]
-kb_check "nothing more was sent" [ "$(kb_job_count)" -eq 3 ]
+kb_check "the refusal names the label's row" grep -q 'serial 9 of list row 2' "$KB_ROOT/err.txt"
+kb_check "nothing more was sent" [ "$(kb_job_count)" -eq "$sent" ]

@@ -298,6 +298,24 @@ kb_check "-o: the text reads back as on Linux" \
     cmp -s <(pdftotext -layout "$KB_ROOT/linux.pdf" -) <(pdftotext -layout "$KB_ROOT/windows.pdf" -)
 kb_check "-o: the labels are there (ラベル on 5)" [ "$(pdftotext "$KB_ROOT/windows.pdf" - | grep -c ラベル)" -eq 5 ]
 
+# The labels' codes from the Windows build (libzint linked in) read back as the Linux build's, each
+# its label's text (kb-decode-codes, zxing-cpp), Kanji mode and ECI included.
+decode=${KB_DECODE_CODES:?the decoder kb-decode-codes}
+for kind in qr datamatrix; do
+    args=(--number=1 --count=5 --background=Gray --code=$kind HELLO 検体ｹﾝﾀｲ)
+    cli linux -o "$KB_ROOT/linux-$kind.pdf" "${args[@]}"
+    cli windows -o "Z:${KB_ROOT//\//\\}\\windows-$kind.pdf" "${args[@]}"
+    kb_check "--code=$kind -o: status 0 on both (${rc[linux]}, ${rc[windows]})" [ "${rc[linux]}${rc[windows]}" = 00 ]
+    for p in linux windows; do
+        pdftoppm -r 300 -gray "$KB_ROOT/$p-$kind.pdf" "$KB_ROOT/$p-$kind"
+        "$decode" "$KB_ROOT/$p-$kind-1.pgm" | cut -f3,4 >"$KB_ROOT/$p-$kind.codes"
+    done
+    kb_check "--code=$kind: the Windows page's codes read as the Linux page's" \
+        cmp -s "$KB_ROOT/linux-$kind.codes" "$KB_ROOT/windows-$kind.codes"
+    kb_check "--code=$kind: five codes, 検体ｹﾝﾀｲ-1 to -5" \
+        [ "$(cut -f2 "$KB_ROOT/windows-$kind.codes" | tr '\n' ' ')" = "検体ｹﾝﾀｲ-1 検体ｹﾝﾀｲ-2 検体ｹﾝﾀｲ-3 検体ｹﾝﾀｲ-4 検体ｹﾝﾀｲ-5 " ]
+done
+
 # Through the queue: from position 3, where both windows' runs left their start files.
 args=(--number=7 --count=4 --background=Yellow ラベル ABC)
 before=$(kb_job_count)

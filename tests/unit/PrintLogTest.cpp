@@ -1,5 +1,5 @@
-// The ledger's rules: its CSV records, reading them back, the final state of each sheet, the history
-// line, and the check for labels printed before.
+// The last version's ledger rules that the database still uses: CSV records, reading them back, and
+// the final state of each sheet (the import).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -88,59 +88,3 @@ TEST(PrintLog, SheetsTakeTheirJobsEnd) {
 
 // A numbered run of serials first..last against sheets printed before: the first repeated label,
 // when the lines are the same as on paper (stem, date, number); failed sheets and other labels aside.
-TEST(PrintLog, FirstRepeat) {
-    struct Sheet {
-        std::string first, last, stem, state; // its serials and stem; how its job ended
-    };
-    struct Row {
-        const char* name;
-        std::vector<Sheet> sheets; // the first in the older ledger, the rest in the current one
-        std::int32_t first, last;
-        std::string stem; // the run's, and " 26/12/09" after the number when dated
-        bool dated;
-        std::int32_t repeated, lastRepeated; // 0: none
-    };
-    const Row rows[] = {
-        {"same labels", {{"1", "6", "ABC-", "printed"}}, 1, 6, "ABC-", false, 1, 6},
-        {"still queued counts", {{"1", "6", "ABC-", "queued"}}, 4, 9, "ABC-", false, 4, 6},
-        {"failed does not count", {{"1", "6", "ABC-", "failed"}}, 1, 6, "ABC-", false, 0, 0},
-        {"the date differs", {{"1", "6", "ABC-", "printed"}}, 1, 6, "ABC-", true, 0, 0},
-        {"another stem", {{"1", "6", "XYZ-", "printed"}}, 1, 6, "ABC-", false, 0, 0},
-        {"unnumbered sheets", {{"", "", "ABC", "printed"}}, 1, 6, "ABC-", false, 0, 0},
-        // A stem with a comma and quotes: read back from its quoted field.
-        {"quoted stem", {{"1", "6", "A,\"B\"-", "printed"}}, 2, 3, "A,\"B\"-", false, 2, 3},
-        // Of two sheets, the lowest repeated serial is named, with its sheet.
-        {"two sheets",
-         {{"20", "25", "ABC-", "printed"}, {"3", "8", "ABC-", "printed"}},
-         5,
-         30,
-         "ABC-",
-         false,
-         5,
-         8},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
-        const auto labels = [&](std::int32_t n) {
-            return LabelText{"HELLO", r.stem + std::to_string(n) + (r.dated ? " 26/12/09" : "")};
-        };
-        // The ledgers as the files hold them: each sheet's queued row, then its job's end if any.
-        std::string older = csvRecord(ledgerColumns()), current = "\xEF\xBB\xBF" + csvRecord(ledgerColumns());
-        for (std::size_t i = 0; i < r.sheets.size(); ++i) {
-            const Sheet& s = r.sheets[i];
-            LedgerRow queued = row(std::to_string(i + 1), "queued", s.first, s.last, s.stem);
-            (i == 0 ? older : current) += csvRecord(queued);
-            if (s.state != "queued")
-                (i == 0 ? older : current) += csvRecord(row(std::to_string(i + 1), s.state));
-        }
-        const auto repeat = firstRepeat({older, current}, r.first, r.last, labels);
-        ASSERT_EQ(repeat.has_value(), r.repeated != 0);
-        if (repeat) {
-            EXPECT_EQ(repeat->serial, r.repeated);
-            EXPECT_EQ(repeat->label, labels(r.repeated));
-            EXPECT_EQ(repeat->sheet.row.printer, "kbtest");
-            EXPECT_EQ(repeat->lastSerial, r.lastRepeated);
-            EXPECT_EQ(repeat->lastLabel, labels(r.lastRepeated));
-        }
-    }
-}

@@ -46,7 +46,8 @@ bool sameOptions(const Options& a, const Options& b) {
            a.numbering == b.numbering && a.firstNumber == b.firstNumber && a.count == b.count &&
            a.start == b.start && a.offsetDownIndex == b.offsetDownIndex &&
            a.offsetRightIndex == b.offsetRightIndex && a.textColour == b.textColour &&
-           a.backColour == b.backColour && a.printer == b.printer && a.output == b.output && a.utf8 == b.utf8;
+           a.backColour == b.backColour && a.printer == b.printer && a.output == b.output &&
+           a.utf8 == b.utf8 && a.code == b.code && a.codeText == b.codeText;
 }
 
 TEST(PrintCommand, AcceptedArguments) {
@@ -69,6 +70,9 @@ TEST(PrintCommand, AcceptedArguments) {
          {.line1 = "A", .offsetDownIndex = 20, .offsetRightIndex = 0}},
         {qargs({"--background=skyblue", "--text-colour=#FF8000", "A"}),
          {.line1 = "A", .textColour = 0x000080FF, .backColour = 0x00FFFFCC}},
+        {qargs({"--code=QR", "A"}), {.line1 = "A", .code = kb::CodeKind::Qr}},
+        {qargs({"--code", "datamatrix", "--code-text=both", "A"}),
+         {.line1 = "A", .code = kb::CodeKind::DataMatrix, .codeText = kb::CodeText::Both}},
         // The date field takes capitals, as it does when typed; 14 bytes fit.
         {qargs({"--date=xmas", "A"}), {.line1 = "A", .date = true, .dateText = "XMAS"}},
         {qargs({"--date=ABCDEFGHIJKLMN", "A"}), {.line1 = "A", .date = true, .dateText = "ABCDEFGHIJKLMN"}},
@@ -120,6 +124,9 @@ TEST(PrintCommand, RefusedArgumentsPrintAndStoreNothing) {
         {qargs({"--list", "-o", "x.pdf", "A"}), "--list"},
         {qargs({"--printer=", "A"}), "--printer"},
         {qargs({"--start-file=", "A"}), "--start-file"},
+        {qargs({"--code=aztec", "A"}), "--code"},
+        {qargs({"--code=qr", "--code-text=line3", "A"}), "--code-text"},
+        {qargs({"--code-text=line1", "A"}), "--code-text"}, // no code to carry it
     };
     for (const auto& [args, named] : rows) {
         SCOPED_TRACE(args.join(' ').toStdString());

@@ -408,26 +408,40 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return jobs() == 2; }, 20000)) << jobs() << " jobs";
     QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     const auto numbered = f.readStartFile();
-    for (const bool yes : {false, true}) {
-        SCOPED_TRACE(yes ? "Yes" : "No");
+    // The third answer prints from the series' next free number instead: ABC-2 once ABC-1 printed.
+    using Answer = kb::Dialogs::Answer;
+    const std::pair<Answer, const char*> answers[] = {{Answer::No, "ABC-1"}, {Answer::Yes, "ABC-1"},
+                                                      {Answer::Other, "ABC-2"}};
+    for (const auto& [answer, printed] : answers) {
+        SCOPED_TRACE(printed);
         dialogs.questions.clear();
-        dialogs.answer = yes;
+        dialogs.others.clear();
+        dialogs.otherAnswer = answer;
         f.pause.waits.clear();
+        const int before = jobs();
         QTest::mouseClick(w.cmdPrint2, Qt::LeftButton);
         ASSERT_EQ(dialogs.questions.size(), 1u);
         EXPECT_TRUE(dialogs.questions.front().contains(QStringLiteral("「HELLO ABC-1」（番号 1）")) &&
                     dialogs.questions.front().contains(QStringLiteral("kbtest")))
             << dialogs.questions.front().toStdString();
-        if (!yes) {
+        EXPECT_EQ(dialogs.others, std::vector<QString>{QStringLiteral("番号 2 から印刷")});
+        if (answer == Answer::No) {
             EXPECT_EQ(f.readStartFile(), numbered);
             EXPECT_TRUE(f.pause.waits.empty());
             EXPECT_TRUE(w.pnlRect->isVisible());
             QTest::qWait(300);
-            EXPECT_EQ(jobs(), 2);
-        } else {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return jobs() == 3; }, 20000)) << jobs() << " jobs";
+            EXPECT_EQ(jobs(), before);
+            continue;
         }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return jobs() == before + 1; }, 20000)) << jobs() << " jobs";
+        const QStringList sent = QDir(out).entryList({QStringLiteral("job-*.pdf")}, QDir::Files, QDir::Time);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QDir(out).filePath(sent.front()), QStringLiteral("-")});
+        if (text.waitForFinished(10000))
+            EXPECT_TRUE(text.readAll().contains(printed));
+        QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     }
+    dialogs.otherAnswer = Answer::Yes;
 
     // While the window watches its jobs: a job the queue holds, then the printer stopped under it.
     // Each is told once, in a message naming the printer, why, and the labels that wait.

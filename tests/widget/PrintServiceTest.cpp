@@ -18,15 +18,14 @@ namespace {
 struct FakeLedger : RunLedger {
     std::vector<std::int64_t> sheets; // the first serial of each sheet taken
     std::vector<std::string> ends;   // "sheet:state"
-    std::optional<Repeat> repeat;
-    int asked = 0;
+    std::optional<LabelRepeat> repeat;
     const RunLabels* labels = nullptr;
     QString path() const override { return QStringLiteral("PrintLog"); }
     QString problem() const override { return {}; }
-    std::optional<Repeat> firstRepeat(const RunLabels&) override {
-        ++asked;
-        return repeat;
-    }
+    std::optional<LabelRepeat> firstRepeat(const RunLabels&) override { return repeat; }
+    std::optional<std::int32_t> nextFreeSerial(const RunLabels&) override { return std::nullopt; }
+    std::optional<QString> updateCopy() override { return std::nullopt; }
+    std::vector<HistorySheet> followUpEarlier() override { return {}; }
     void taken(const TakenSheet& sheet) override { sheets.push_back(labels->at(sheet.stretch.first).serial.value_or(0)); }
     void ended(std::size_t sheet, const JobStatus& status) override {
         ends.push_back(std::to_string(sheet) + ":" +
@@ -63,7 +62,6 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
         {"all printed", true, false, false, 0, {done}, RunEnd::Printed, {1, 7, 37}, 5, ""},
         // Asked before the run; the front end asks or refuses, and an override prints as above.
         {"a repeat found", true, true, false, 0, {done}, RunEnd::Printed, {1, 7, 37}, 5, ""},
-        {"plain labels are never checked", false, true, false, 0, {done}, RunEnd::Printed, {}, 5, ""},
         {"queue stopped", true, false, true, 0, {done}, RunEnd::QueueRefused, {}, 25, ""},
         {"stopped after sheet 1", true, false, false, 1, {done}, RunEnd::Stopped, {1}, 1, ""},
         // The failed sheet is named with its positions, for the window's offer and the command's advice.
@@ -119,7 +117,7 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
         auto ledger = std::make_shared<FakeLedger>();
         ledger->labels = order.labels.get();
         if (row.repeatInLedger)
-            ledger->repeat = Repeat{3, 3, {}, {}, {}};
+            ledger->repeat = LabelRepeat{2, {}};
         // A crash as a sheet begins leaves the sheets before it on disk, ledger and position alike; a
         // crash in the pause after a sheet leaves that sheet on disk too.
         std::vector<std::string> disk;
@@ -137,8 +135,7 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
                               [&] { return row.stopAfter && sheets == row.stopAfter ? 15 : 0; }});
         service.progress = [&](std::size_t done, std::size_t) { sheets = int(done); };
 
-        EXPECT_EQ(service.repeat(order).has_value(), row.repeatInLedger && row.numbered);
-        EXPECT_EQ(ledger->asked, row.numbered ? 1 : 0);
+        EXPECT_EQ(service.repeat(order).has_value(), row.repeatInLedger);
         const RunAccount a = service.run(order);
         EXPECT_EQ(a.end, row.end);
         if (row.numbered) {

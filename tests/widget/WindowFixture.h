@@ -33,6 +33,13 @@ struct RecordingDialogs : kb::Dialogs {
         questions.push_back(text);
         return answer;
     }
+    Answer otherAnswer = Answer::No; // the answer to a question with a third answer
+    std::vector<QString> others;     // the third answers offered
+    Answer askWithOther(QWidget*, const QString& text, const QString& other) override {
+        questions.push_back(text);
+        others.push_back(other);
+        return otherAnswer;
+    }
     std::optional<QColor> pickColour(QWidget*, const QColor& initial) override {
         colourInitials.push_back(initial);
         if (colourAnswers.empty())

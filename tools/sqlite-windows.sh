@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# SQLite for Windows, for the print ledger: built once from Debian's own sqlite3 source package with
+# MinGW-w64 into a static library, kept in a cache folder outside the work tree as Qt for Windows is
+# (tools/qt-windows.sh). Reused while the version, the compiler, the options and this recipe stay the
+# same. Prints, last, the install folder (include/sqlite3.h, lib/libsqlite3.a).
+# Usage: tools/sqlite-windows.sh          builds when missing; prints the folder
+#        KB_QT_WINDOWS_CACHE=DIR ...      another cache folder (default ~/.cache/kestrelbox)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/tools/deps.sh"
+# The amalgamation (sqlite3.c) is made from the source tree by its own tools, which need a host
+# compiler and tclsh.
+kb_install "${KB_WINDOWS_PACKAGES[@]}" libsqlite3-dev dpkg-dev tcl gcc make
+
+version=$(dpkg-query -W -f='${Version}' libsqlite3-dev)
+# Threads serialised by SQLite itself; no extension loading (nothing is ever loaded into the ledger).
+options=(-O2 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DQS=0 -DSQLITE_DEFAULT_MEMSTATUS=0)
+recipe=1
+key_text="$version $(x86_64-w64-mingw32-gcc-posix -dumpfullversion) ${options[*]} recipe $recipe"
+key=$(sha256sum <<<"$key_text" | cut -c1-12)
+cache=${KB_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrelbox}
+prefix=$cache/sqlite-${version%%-*}-mingw-$key
+if [[ -f $prefix/.complete ]]; then
+    echo "$prefix"
+    exit 0
+fi
+
+work=$cache/work-sqlite-$key
+rm -rf "$work" "$prefix"
+mkdir -p "$work/apt/lists/partial" "$work/apt/sources"
+# The source through a private apt list of deb-src entries made from the machine's own package
+# sources, as tools/qt-windows.sh does: nothing of the system's apt configuration changes.
+for f in /etc/apt/sources.list.d/*.sources; do
+    [[ -f $f ]] && sed -n 's/^Types:.*\bdeb\b.*/Types: deb-src/;p' "$f" >"$work/apt/sources/${f##*/}"
+done
+if [[ -f /etc/apt/sources.list ]]; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$work/apt/sources/base.list"
+fi
+apt_private=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$work/apt/sources"
+    -o "Dir::State::Lists=$work/apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
+    -o APT::Sandbox::User=root)
+apt-get "${apt_private[@]}" update -qq
+(cd "$work" && apt-get "${apt_private[@]}" source -qq --download-only "sqlite3=$version" >/dev/null)
+(cd "$work" && dpkg-source -x --no-check ./*.dsc src >/dev/null)
+
+# The amalgamation, made on the host; then compiled for Windows.
+(cd "$work/src" && ./configure >"$work/configure.log" 2>&1 && make sqlite3.c >"$work/make.log" 2>&1) || {
+    tail -n 30 "$work/configure.log" "$work/make.log" >&2
+    exit 1
+}
+mkdir -p "$prefix/include" "$prefix/lib"
+x86_64-w64-mingw32-gcc-posix "${options[@]}" -c "$work/src/sqlite3.c" -o "$work/sqlite3.o"
+x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" "$work/sqlite3.o"
+cp "$work/src/sqlite3.h" "$work/src/sqlite3ext.h" "$prefix/include/"
+touch "$prefix/.complete"
+rm -rf "$work"
+echo "$prefix"

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# zint for Windows: libzint built once from Debian's own zint source with MinGW-w64, as a static
+# library (no PNG, no Qt, no command-line tool: the program only asks it for module matrices), kept in
+# a cache folder outside the work tree beside Qt for Windows. Reused while the version, the compiler,
+# the options and this recipe stay the same. Prints, last, the install folder.
+# Usage: tools/zint-windows.sh            builds when missing; prints the folder
+#        KB_QT_WINDOWS_CACHE=DIR ...      another cache folder (default ~/.cache/kestrelbox)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/tools/deps.sh"
+# The Linux build's libzint-dev names the version whose source is built, so both builds draw the
+# same symbols.
+kb_install "${KB_WINDOWS_PACKAGES[@]}" libzint-dev dpkg-dev
+
+zint_version=$(dpkg-query -W -f='${Version}' libzint-dev)
+options=(-DZINT_STATIC=ON -DZINT_USE_PNG=OFF -DZINT_USE_QT=OFF -DCMAKE_BUILD_TYPE=Release)
+recipe=2
+key_text="$zint_version $(x86_64-w64-mingw32-gcc-posix -dumpfullversion) ${options[*]} recipe $recipe"
+key=$(sha256sum <<<"$key_text" | cut -c1-12)
+cache=${KB_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrelbox}
+prefix=$cache/zint-${zint_version%%-*}-mingw-$key
+if [[ -f $prefix/.complete ]]; then
+    echo "$prefix"
+    exit 0
+fi
+
+now() { date +%s; }
+stage() { echo "zint-windows: $1: $(($(now) - $2)) s" >&2; }
+work=$cache/zint-work-$key
+rm -rf "$work" "$prefix"
+mkdir -p "$work/apt/lists/partial" "$work/apt/sources"
+
+# The source through a private apt list of deb-src entries made from the machine's own package
+# sources, so nothing of the system's apt configuration changes.
+start=$(now)
+for f in /etc/apt/sources.list.d/*.sources; do
+    [[ -f $f ]] && sed -n 's/^Types:.*\bdeb\b.*/Types: deb-src/;p' "$f" >"$work/apt/sources/${f##*/}"
+done
+if [[ -f /etc/apt/sources.list ]]; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$work/apt/sources/base.list"
+fi
+apt_private=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$work/apt/sources"
+    -o "Dir::State::Lists=$work/apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
+    -o APT::Sandbox::User=root)
+apt-get "${apt_private[@]}" update -qq
+(cd "$work" && apt-get "${apt_private[@]}" source -qq --download-only "zint=$zint_version" >/dev/null)
+(cd "$work" && dpkg-source -x --no-check ./*.dsc src >/dev/null)
+stage "source" "$start"
+
+start=$(now)
+cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" "${options[@]}" >"$work/configure.log" 2>&1 || {
+    tail -n 40 "$work/configure.log" >&2
+    exit 1
+}
+cmake --build "$work/build" --parallel 2 --target zint-static >"$work/build.log" 2>&1 || {
+    grep -B2 -A12 'FAILED:' "$work/build.log" | head -n 60 >&2
+    exit 1
+}
+mkdir -p "$prefix/include" "$prefix/lib"
+cp "$work/src/backend/zint.h" "$work/src/backend/zintconfig.h" "$prefix/include/"
+cp "$(find "$work/build" -name 'libzint-static.a' | head -n1)" "$prefix/lib/libzint-static.a"
+# Its licence travels with the Windows package.
+mkdir -p "$prefix/share/doc/zint"
+cp "$work/src/LICENSE" "$prefix/share/doc/zint/LICENSE"
+touch "$prefix/.complete"
+rm -rf "$work"
+stage "build" "$start"
+echo "$prefix"
