@@ -70,6 +70,9 @@ mapfile -t jobs < <(kb_jobs_out)
 kb_check "the command's sheet ($(labels_of "${jobs[2]}"))" \
     [ "$(labels_of "${jobs[2]}")" = "検体|K-9|検体|K-10|END|last" ]
 kb_check "the command stored position 8" grep -q '^08' "$KB_ROOT/cli/StartFile.txt"
+kb_cli --history-csv=- --start-file="$KB_ROOT/cli/StartFile.txt"
+kb_check "the ledger: one row per label with position, lines, serial and list row" \
+    [ "$(tail -n +2 "$KB_ROOT/out.txt" | tr -d '\r' | cut -d, -f7-9,11,12 | paste -sd'|')" = "5,検体,K-9,9,2|6,検体,K-10,10,2|7,END,last,,4" ]
 
 # ---- A refused list names the file, row and column, and nothing prints ----
 printf 'A,B,1\r\nC,D,0\r\n' >"$KB_ROOT/bad.csv"
