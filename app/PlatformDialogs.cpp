@@ -4,10 +4,10 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 #include "app/Services.h"
 
@@ -91,7 +91,9 @@ class PlatformDialogs final : public Dialogs {
         QPushButton* third = box.addButton(other, QMessageBox::ActionRole);
         box.setDefaultButton(QMessageBox::No);
         const int answer = box.exec();
-        return box.clickedButton() == third ? Answer::Other : answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
+        return box.clickedButton() == third ? Answer::Other
+               : answer == QMessageBox::Yes ? Answer::Yes
+                                            : Answer::No;
     }
     std::optional<QColor> pickColour(QWidget* parent, const QColor& initial) override {
         const QColor colour = QColorDialog::getColor(initial, parent);

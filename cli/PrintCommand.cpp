@@ -370,17 +370,6 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
                         "--history shows it\n")
                         .arg(QString::fromStdString(h.printer), QString::fromStdString(h.job),
                              QString::fromStdString(h.detail)));
-    if (o.nextNumber) {
-        // The series' place in the ledger: the run's labels again, from the number after its highest.
-        const std::int32_t next = service.nextFreeSerial(order).value_or(1);
-        if (next > MaxFirstNumber)
-            return fail(BadArguments, QStringLiteral("--number=next: the series is at %1, beyond %2")
-                                          .arg(next)
-                                          .arg(MaxFirstNumber));
-        TypedEntry entry = typedEntry(o);
-        entry.firstNumber = next;
-        order.labels = labels = composeTypedRun(entry, env.clock);
-    }
     if (!o.again)
         if (const auto repeat = service.repeat(order))
             return refuseRepeat(*repeat, *order.labels, *ledger, fail);
@@ -399,7 +388,7 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
         }
     };
     tellLedger();
-    if (ledger)
+    if (ledger && ledger->problem().isEmpty())
         if (const auto copy = ledger->updateCopy(); copy && !copy->isEmpty())
             env.err(QStringLiteral(
                         "kestrelbox-print: the copy for people PrintLog.csv was not brought up to date "
@@ -486,7 +475,23 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     const std::int32_t down = o.offsetDownIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetDown, true));
     const std::int32_t right =
         o.offsetRightIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetRight, false));
-    const std::shared_ptr<const TypedLabels> labels = composeTypedRun(typedEntry(o), env.clock);
+    std::shared_ptr<const TypedLabels> labels = composeTypedRun(typedEntry(o), env.clock);
+    if (o.nextNumber) {
+        // The series' place in the ledger (read under the hold when printing): the run's labels
+        // again, from the number after its highest.
+        PrintOrder asked;
+        asked.labels = labels;
+        const std::int32_t next = ledgerFor(startFile.path(), QStringLiteral("command"), {}, asked)
+                                      ->nextFreeSerial(*labels)
+                                      .value_or(1);
+        if (next > MaxFirstNumber)
+            return fail(BadArguments, QStringLiteral("--number=next: the series is at %1, beyond %2")
+                                          .arg(next)
+                                          .arg(MaxFirstNumber));
+        TypedEntry entry = typedEntry(o);
+        entry.firstNumber = next;
+        labels = composeTypedRun(entry, env.clock);
+    }
     if (o.list) {
         forEachPlaced(*labels, startPosition,
                       [&](std::int32_t sheet, std::int32_t position, const RunLabel& l) {
