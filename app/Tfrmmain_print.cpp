@@ -185,6 +185,12 @@ bool Tfrmmain::PrintRun() {
         order.labels = std::make_shared<const TypedLabels>(numberedLabel, true, *from, order.labels->size());
         ledger = ledgerOf(order);
         service.emplace(partsOf(ledger));
+        // The next free number is past every label of the series; should the ledger hold one of these
+        // all the same (a run beside this one), nothing prints.
+        if (service->repeat(order))
+            throw Error(QStringLiteral("番号 %1 からのラベルも印刷済みです。何も印刷していません")
+                            .arg(*from)
+                            .toStdString());
     }
     // A run of several sheets shows how far it is; its cancel stops it once the sheet in progress is
     // with the printer and its position stored. The pause after each sheet keeps the window painting.
@@ -356,6 +362,9 @@ void Tfrmmain::tellLedgerProblem(const RunLedger& ledger, bool& told) {
 
 void Tfrmmain::tellCopyProblem(RunLedger& ledger) {
     // The database has every label; only the copy that people open is behind, and catches up later.
+    // (A ledger that records nothing was told already.)
+    if (!ledger.problem().isEmpty())
+        return;
     if (const auto why = ledger.updateCopy(); why && !why->isEmpty())
         m_services.dialogs.message(
             this, QStringLiteral("印刷記録の写し PrintLog.csv を更新できませんでした（%1）。"

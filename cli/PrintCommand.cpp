@@ -404,17 +404,6 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
                         "--history shows it\n")
                         .arg(QString::fromStdString(h.printer), QString::fromStdString(h.job),
                              QString::fromStdString(h.detail)));
-    if (o.nextNumber) {
-        // The series' place in the ledger: the run's labels again, from the number after its highest.
-        const std::int32_t next = service.nextFreeSerial(order).value_or(1);
-        if (next > MaxFirstNumber)
-            return fail(BadArguments, QStringLiteral("--number=next: the series is at %1, beyond %2")
-                                          .arg(next)
-                                          .arg(MaxFirstNumber));
-        TypedEntry entry = typedEntry(o);
-        entry.firstNumber = next;
-        order.labels = labels = composeTypedRun(entry, env.clock);
-    }
     if (!o.again)
         if (const auto repeat = service.repeat(order))
             return refuseRepeat(*repeat, *order.labels, *ledger, fail);
@@ -433,7 +422,7 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
         }
     };
     tellLedger();
-    if (ledger)
+    if (ledger && ledger->problem().isEmpty())
         if (const auto copy = ledger->updateCopy(); copy && !copy->isEmpty())
             env.err(QStringLiteral(
                         "kestrelbox-print: the copy for people PrintLog.csv was not brought up to date "
@@ -522,10 +511,26 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     const std::int32_t right =
         o.offsetRightIndex.value_or(offsetIndexAtStartup(saved.SavedOffsetRight, false));
     std::shared_ptr<const RunLabels> labels;
-    if (o.from.isEmpty()) {
+    if (!o.from.isEmpty()) {
+        if (const int status = readList(o, env, fail, labels); status >= 0)
+            return status;
+    } else if (!o.nextNumber) {
         labels = composeTypedRun(typedEntry(o), env.clock);
-    } else if (const int status = readList(o, env, fail, labels); status >= 0) {
-        return status;
+    } else {
+        // The series' place in the ledger (read under the hold when printing): the run's labels
+        // again, from the number after its highest.
+        PrintOrder asked;
+        asked.labels = composeTypedRun(typedEntry(o), env.clock);
+        const std::int32_t next = ledgerFor(startFile.path(), QStringLiteral("command"), {}, asked)
+                                      ->nextFreeSerial(*asked.labels)
+                                      .value_or(1);
+        if (next > MaxFirstNumber)
+            return fail(BadArguments, QStringLiteral("--number=next: the series is at %1, beyond %2")
+                                          .arg(next)
+                                          .arg(MaxFirstNumber));
+        TypedEntry entry = typedEntry(o);
+        entry.firstNumber = next;
+        labels = composeTypedRun(entry, env.clock);
     }
     if (o.list) {
         forEachPlaced(*labels, startPosition,

@@ -21,14 +21,6 @@ std::vector<std::string> fieldsOf(const LedgerRow& r) {
             r.firstLine2, r.lastLine1, r.lastLine2, r.firstSerial, r.lastSerial, r.state,     r.detail};
 }
 
-std::optional<std::int32_t> number(std::string_view text) {
-    std::int32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
 constexpr std::string_view Bom = "\xEF\xBB\xBF";
 
 } // namespace

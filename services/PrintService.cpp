@@ -56,7 +56,7 @@ const char* codeKindName(CodeKind kind) {
 }
 
 // The text a label's series is known by on line 1: line 1 as typed, or nothing where the serial
-// number itself stands on line 1 (it differs from label to label).
+// number itself stands on line 1 (it differs from label to label, and no series can be told by it).
 std::string seriesLine1(const RunLabel& l) {
     const std::string& line1 = l.lines.line1;
     const std::string prefix = l.stem + "-";
@@ -83,7 +83,7 @@ class DbLedger final : public RunLedger {
         std::vector<std::int64_t> indexes;
         for (std::int64_t i = 0; i < labels.size(); ++i)
             if (const RunLabel l = labels.at(i); l.serial) {
-                keys.push_back({utf8(seriesLine1(l)), utf8(l.stem), *l.serial});
+                keys.push_back({utf8(l.lines.line1), utf8(l.stem), *l.serial});
                 indexes.push_back(i);
             }
         if (keys.empty())
@@ -97,7 +97,10 @@ class DbLedger final : public RunLedger {
         if (labels.size() == 0)
             return std::nullopt;
         const RunLabel l = labels.at(0);
-        return m_db->nextFreeSerial(utf8(seriesLine1(l)), utf8(l.stem));
+        const std::string line1 = seriesLine1(l);
+        if (!l.serial || line1.empty())
+            return std::nullopt;
+        return m_db->nextFreeSerial(utf8(line1), utf8(l.stem));
     }
     void taken(const TakenSheet& sheet) override {
         SheetRecord r;

@@ -18,19 +18,24 @@ kb_setup run "$1" "${2:-}"
 kb_install_cli
 kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
 first_line() { head -c 2 "$KB_START_FILE"; }
-LEDGER=$KB_INSTALL/PrintLog.csv
-# ledger_rows: every row as a CSV reader sees it, re-joined with commas, after checking its width.
+LEDGER=$KB_INSTALL/PrintLog.db
+# ledger_rows: every label of the ledger's database (after its integrity check), one line each:
+# program,printer,job,sheet,position,line1,line2,stem,serial,state,detail.
 ledger_rows() {
     python3 - "$LEDGER" <<'PY'
-import csv, sys
-with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:
-    rows = list(csv.reader(f))
-header = rows[0]
-assert header[:4] == ['time', 'program', 'printer', 'job'], header
-for r in rows[1:]:
-    assert len(r) == len(header), r
-    print(','.join(r[1:]))
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+assert db.execute('PRAGMA integrity_check').fetchone()[0] == 'ok'
+for r in db.execute("""SELECT s.program, s.printer, s.job, s.sheet, l.position, l.line1, l.line2, l.stem,
+                              IFNULL(l.serial, ''), s.state, s.detail
+                       FROM label l JOIN sheet s ON s.id = l.sheet_id ORDER BY l.id"""):
+    print(','.join(str(x) for x in r))
 PY
+}
+# ledger_sheets LINE1: how many sheets hold labels with that line 1.
+ledger_sheets() {
+    python3 -c 'import sqlite3, sys
+print(sqlite3.connect(sys.argv[1]).execute("SELECT COUNT(DISTINCT sheet_id) FROM label WHERE line1 = ?", (sys.argv[2],)).fetchone()[0])' "$LEDGER" "$1"
 }
 cli() { kb_cli "$@"; }
 
@@ -49,8 +54,8 @@ sleep 1 # the scheduler prints what it holds
 jobs_before=$(kb_job_count)
 # The ledger names at least every sheet the start file counts as used: a row for each job but perhaps
 # the one the kill met between the queue taking it and its row.
-kb_check "kill -9: the ledger has a row for each of the $jobs_before sheets the queue took (but the last)" \
-    [ "$(ledger_rows | grep -c ',KILL,ABC-.*,queued,')" -ge $((jobs_before - 1)) ]
+kb_check "kill -9: the ledger holds each of the $jobs_before sheets the queue took (but the last), and passes its integrity check" \
+    [ "$(ledger_sheets KILL)" -ge $((jobs_before - 1)) ]
 
 # ---- A start file on a read-only file system: nothing sent, the reason named ----
 if ((EUID == 0)) && mkdir -p "$KB_ROOT/ro" && mount -t tmpfs -o size=64k tmpfs "$KB_ROOT/ro" 2>/dev/null; then
@@ -89,10 +94,16 @@ kb_check "the reprint carries serials 1 and 2" \
 
 # ---- The ledger of those runs, --history, and the same numbers again ----
 rows=$(ledger_rows)
-kb_check "ledger: the aborted sheet's rows, queued then failed, with the printer and its serials" \
-    grep -qz 'command,kbtest,[0-9]*,1,29-30,HELLO,ABC-1,HELLO,ABC-2,1,2,queued,.*command,kbtest,[0-9]*,1,29-30,HELLO,ABC-1,HELLO,ABC-2,1,2,failed,aborted' <<<"$rows"
-kb_check "ledger: the second sheet printed" grep -q 'command,kbtest,[0-9]*,2,1-2,HELLO,ABC-3,HELLO,ABC-4,3,4,printed,' <<<"$rows"
-kb_check "ledger: the reprint at 3-4 printed" grep -q 'command,kbtest,[0-9]*,1,3-4,HELLO,ABC-1,HELLO,ABC-2,1,2,printed,' <<<"$rows"
+kb_check "ledger: the aborted sheet's labels, failed in place, with the printer and their serials" \
+    grep -qz 'command,kbtest,[0-9]*,1,29,HELLO,ABC-1,ABC,1,failed,aborted.command,kbtest,[0-9]*,1,30,HELLO,ABC-2,ABC,2,failed,aborted' <<<"$rows"
+kb_check "ledger: the second sheet printed" grep -q 'command,kbtest,[0-9]*,2,1,HELLO,ABC-3,ABC,3,printed,' <<<"$rows"
+kb_check "ledger: the reprint at 3-4 printed" grep -q 'command,kbtest,[0-9]*,1,4,HELLO,ABC-2,ABC,2,printed,' <<<"$rows"
+copy=$KB_INSTALL/PrintLog.csv
+kb_check "the copy for people: a row per label, with its state" \
+    python3 -c 'import csv, sys
+rows = list(csv.reader(open(sys.argv[1], encoding="utf-8-sig", newline="")))
+assert rows[0][:3] == ["time", "program", "printer"], rows[0]
+assert any(r[8] == "ABC-3" and r[-2] == "printed" for r in rows[1:]), rows[-1]' "$copy"
 history=$(env -u DISPLAY "$CLI" --history=3)
 kb_check "--history=3: three lines, the last the reprint, printed" \
     [ "$(wc -l <<<"$history")" -eq 3 -a -n "$(tail -n1 <<<"$history" | grep 'kbtest  positions 3-4  HELLO / ABC-1 – HELLO / ABC-2  printed')" ]
@@ -105,6 +116,9 @@ kb_check "the same numbers again: the start file kept (05)" [ "$(first_line)" = 
 cli --again --count=3 --number=2 HELLO ABC
 kb_check "--again prints them: status 0 (got $rc: $err)" [ "$rc" -eq 0 ]
 kb_check "--again: the start file advanced to 08" [ "$(first_line)" = 08 ]
+cli --list --number=next HELLO ABC
+kb_check "--number=next: from the number after the series' highest, ABC-5 (got $rc: $(cat "$KB_ROOT/out.txt"))" \
+    grep -q 'ABC-5' "$KB_ROOT/out.txt"
 kb_wait_for 10 kb_have_jobs $((jobs_before + 1)) || kb_fail "--again sent nothing"
 
 # ---- A job the printer aborts at once, on a busy machine: it went to the printer, so it failed ----
@@ -134,13 +148,24 @@ kb_check "held job: the position after it stored" [ "$(first_line)" = 09 ]
 cancel -a kbtest
 
 # ---- A ledger that cannot be written never stops a run; it is said once ----
-mkdir -p "$KB_ROOT/other/PrintLog.csv"
+mkdir -p "$KB_ROOT/other/PrintLog.db"
 printf '01\r\n10\r\n10\r\n' >"$KB_ROOT/other/StartFile.txt"
 lpadmin -p kbtest -o job-hold-until-default=no-hold
 cli --start-file="$KB_ROOT/other/StartFile.txt" --count=31 HELLO
 kb_check "no ledger: printed all the same (got $rc: $err)" [ "$rc" -eq 0 ]
-kb_check "no ledger: said once, with the file" [ "$(grep -c "no ledger is kept: $KB_ROOT/other/PrintLog.csv" <<<"$err")" -eq 1 ]
+kb_check "no ledger: said once, with the file" [ "$(grep -c "no ledger is kept: $KB_ROOT/other/PrintLog.db" <<<"$err")" -eq 1 ]
 kb_check "no ledger: the position stored" [ "$(head -c 2 "$KB_ROOT/other/StartFile.txt")" = 02 ]
+
+# ---- A ledger of the last version (PrintLog.csv, one row per sheet) is read in once and guards ----
+mkdir -p "$KB_ROOT/old"
+printf '01\r\n10\r\n10\r\n' >"$KB_ROOT/old/StartFile.txt"
+printf '\xef\xbb\xbftime,program,printer,job,sheet,positions,first_line1,first_line2,last_line1,last_line2,first_serial,last_serial,state,detail\r\n2026-12-01T10:00:00+09:00,window,kbtest,7,1,1-3,HELLO,OLD-1,HELLO,OLD-3,1,3,queued,\r\n2026-12-01T10:00:09+09:00,window,kbtest,7,1,1-3,HELLO,OLD-1,HELLO,OLD-3,1,3,printed,\r\n' >"$KB_ROOT/old/PrintLog.csv"
+cp "$KB_ROOT/old/PrintLog.csv" "$KB_ROOT/old.csv"
+cli --start-file="$KB_ROOT/old/StartFile.txt" --number=3 --count=2 HELLO OLD
+kb_check "the last version's ledger: its OLD-3 guards (status 10, got $rc: $err)" [ "$rc" -eq 10 ]
+kb_check "the last version's ledger: left as it was" cmp -s "$KB_ROOT/old/PrintLog.csv" "$KB_ROOT/old.csv"
+cli --start-file="$KB_ROOT/old/StartFile.txt" --list --number=next HELLO OLD
+kb_check "the last version's ledger: the series goes on at OLD-4" grep -q 'OLD-4' "$KB_ROOT/out.txt"
 
 # ---- Instances nobody defined: refused like a missing queue ----
 for name in kbtest/nosuch kbtest/; do
@@ -165,7 +190,7 @@ kb_check "scheduler gone during the wait: status 9 (got $rc: $err)" [ "$rc" -eq 
 kb_check "scheduler gone: the sheet named, not known whether printed" \
     grep -q 'not known whether printed: sheet 1 (positions 9) (job [0-9]*: the print system can no longer be asked' <<<"$err"
 kb_check "ledger: the scheduler gone, the sheet's end unknown" \
-    grep -q 'command,kbtest,[0-9]*,1,9,HELLO,,HELLO,,,,unknown,the print system could not be asked' <<<"$(ledger_rows)"
+    grep -q 'command,kbtest,[0-9]*,1,9,HELLO,,,,unknown,the print system could not be asked' <<<"$(ledger_rows)"
 cli HELLO
 kb_check "no scheduler: status 3 (got $rc: $err)" [ "$rc" -eq 3 ]
 kb_check "no scheduler: says the print system cannot be reached" grep -q '印刷システム' <<<"$err"

@@ -410,8 +410,8 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
     const auto numbered = f.readStartFile();
     // The third answer prints from the series' next free number instead: ABC-2 once ABC-1 printed.
     using Answer = kb::Dialogs::Answer;
-    const std::pair<Answer, const char*> answers[] = {{Answer::No, "ABC-1"}, {Answer::Yes, "ABC-1"},
-                                                      {Answer::Other, "ABC-2"}};
+    const std::pair<Answer, const char*> answers[] = {
+        {Answer::No, "ABC-1"}, {Answer::Yes, "ABC-1"}, {Answer::Other, "ABC-2"}};
     for (const auto& [answer, printed] : answers) {
         SCOPED_TRACE(printed);
         dialogs.questions.clear();
@@ -437,8 +437,9 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
         const QStringList sent = QDir(out).entryList({QStringLiteral("job-*.pdf")}, QDir::Files, QDir::Time);
         QProcess text;
         text.start(QStringLiteral("pdftotext"), {QDir(out).filePath(sent.front()), QStringLiteral("-")});
-        if (text.waitForFinished(10000))
+        if (text.waitForFinished(10000)) {
             EXPECT_TRUE(text.readAll().contains(printed));
+        }
         QTest::mouseClick(w.cmdPrintSet, Qt::LeftButton);
     }
     dialogs.otherAnswer = Answer::Yes;

@@ -17,7 +17,7 @@ namespace {
 // The ledger as the service feeds it: each sheet taken (its first label's serial) and each end.
 struct FakeLedger : RunLedger {
     std::vector<std::int64_t> sheets; // the first serial of each sheet taken
-    std::vector<std::string> ends;   // "sheet:state"
+    std::vector<std::string> ends;    // "sheet:state"
     std::optional<LabelRepeat> repeat;
     const RunLabels* labels = nullptr;
     QString path() const override { return QStringLiteral("PrintLog"); }
@@ -26,7 +26,9 @@ struct FakeLedger : RunLedger {
     std::optional<std::int32_t> nextFreeSerial(const RunLabels&) override { return std::nullopt; }
     std::optional<QString> updateCopy() override { return std::nullopt; }
     std::vector<HistorySheet> followUpEarlier() override { return {}; }
-    void taken(const TakenSheet& sheet) override { sheets.push_back(labels->at(sheet.stretch.first).serial.value_or(0)); }
+    void taken(const TakenSheet& sheet) override {
+        sheets.push_back(labels->at(sheet.stretch.first).serial.value_or(0));
+    }
     void ended(std::size_t sheet, const JobStatus& status) override {
         ends.push_back(std::to_string(sheet) + ":" +
                        (status.state == JobState::Completed ? "printed" : "not"));
