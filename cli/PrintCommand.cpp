@@ -452,13 +452,19 @@ TypedEntry typedEntry(const Options& o) {
     return TypedEntry{o.line1, o.line2, o.hasLine2, o.date, o.dateText, o.numbering, o.firstNumber, o.count};
 }
 
-QString listLine(std::int32_t sheet, std::int32_t position, const RunLabel& l) {
-    return QStringLiteral("%1\t%2\t%3%4\t%5\t%6")
-        .arg(sheet)
-        .arg(position)
-        .arg(l.row ? QString::number(l.row) + QLatin1Char('\t') : QString(),
-             l.serial ? QString::number(*l.serial) : QStringLiteral("-"), fromSjis(l.lines.line1),
-             fromSjis(l.lines.line2));
+QString listLine(std::int32_t sheet, std::int32_t position, const RunLabel& l, const LabelCode& code) {
+    // A list's label: its row after the position.
+    QString line = QStringLiteral("%1\t%2\t%3%4\t%5\t%6")
+                       .arg(sheet)
+                       .arg(position)
+                       .arg(l.row ? QString::number(l.row) + QLatin1Char('\t') : QString(),
+                            l.serial ? QString::number(*l.serial) : QStringLiteral("-"),
+                            fromSjis(l.lines.line1), fromSjis(l.lines.line2));
+    // With a code: what it carries, its line feed shown as "\n" so that a label stays one line.
+    if (code.kind != CodeKind::None)
+        line += QLatin1Char('\t') +
+                fromSjis(codeText(l.lines, code.text)).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    return line;
 }
 
 int runCommand(const Parsed& parsed, const Environment& env) {
@@ -535,7 +541,8 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     if (o.list) {
         forEachPlaced(*labels, startPosition,
                       [&](std::int32_t sheet, std::int32_t position, const RunLabel& l) {
-                          env.out(listLine(sheet, position, l) + QLatin1Char('\n'));
+                          env.out(listLine(sheet, position, l, LabelCode{o.code, o.codeText, nullptr}) +
+                                  QLatin1Char('\n'));
                       });
         return Printed;
     }

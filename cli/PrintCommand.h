@@ -39,8 +39,9 @@ enum Status : int {
 // The entry screen as these options fill it.
 TypedEntry typedEntry(const Options& options);
 
-// The --list line of one label: sheet, position, serial (or -), line 1, line 2; tab-separated, UTF-8.
-QString listLine(std::int32_t sheet, std::int32_t position, const RunLabel& label);
+// The --list line of one label: sheet, position, a list's row, serial (or -), line 1, line 2, and
+// with a code the text it carries; tab-separated, UTF-8.
+QString listLine(std::int32_t sheet, std::int32_t position, const RunLabel& label, const LabelCode& code);
 
 // What a run needs of the world outside the arguments.
 struct Environment {

@@ -4,7 +4,9 @@
 # reached the queue. Every time, the start file names the position after each sheet the queue took
 # and the ledger holds a row for each: the next run never prints over them. A ledger that could not
 # be written (a folder at its name) is told, and the same window's next run writes its row.
-# Usage: kill_test.sh EXECUTABLE [ARTEFACT_DIR]
+# The command is killed fifteen times at random instants of numbered runs too: the ledger's database
+# passes its integrity check and holds the sheets the queue took.
+# Usage: kill_test.sh EXECUTABLE [ARTEFACT_DIR] (kestrelbox-print lies beside EXECUTABLE)
 export KB_DEADLINE=170
 source "$(dirname "$0")/lib.sh"
 kb_setup kill "$1" "${2:-}"
@@ -20,6 +22,29 @@ db = sqlite3.connect(sys.argv[1])
 ok = db.execute("PRAGMA integrity_check").fetchone()[0] == "ok"
 print(db.execute("SELECT COUNT(*) FROM sheet").fetchone()[0] if ok else "bad")' "$LEDGER"
 }
+
+# ---- The command killed at random instants of numbered runs: the ledger opens, passes its integrity
+# check, and holds every sheet the queue took (the last may have been met between the queue taking it
+# and its rows) and none it did not ----
+kb_install_cli
+for round in $(seq 1 15); do
+    kb_write_start_file '01\r\n10\r\n10\r\n'
+    before=$(kb_job_count)
+    rows_before=$(queued_rows)
+    env -u DISPLAY "$CLI" --again --no-wait --count=3000 --number=$((round * 10000)) KILL ABC >/dev/null 2>&1 &
+    k=$!
+    ms=$((RANDOM % 1500 + 100))
+    sleep "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
+    kill -KILL "$k" 2>/dev/null || true
+    wait "$k" 2>/dev/null || true
+    sleep 0.5 # the scheduler takes what it was handed
+    sent=$(($(kb_job_count) - before))
+    rows=$(queued_rows)
+    [[ $rows == bad ]] && kb_fail "command round $round: the ledger fails its integrity check"
+    rows=$((rows - rows_before))
+    kb_check "command round $round (kill after ${ms} ms): $rows sheets in the ledger for the $sent the queue took" \
+        [ "$rows" -le "$sent" -a "$rows" -ge $((sent - 1)) ]
+done
 
 for round in 1 2 3 4 5; do
     kb_write_start_file '25\r\n10\r\n10\r\n'
@@ -42,7 +67,7 @@ for round in 1 2 3 4 5; do
         [ "$(first_line)" = "$want" ]
     kb_check "round $round: the ledger holds a row for each of the $sent sheet(s) sent (got $rows)" [ "$rows" -eq "$sent" ]
 done
-kb_log "ok: five kills during the pause after a sheet lost no position and no ledger row"
+kb_log "ok: fifteen kills of the command and five of the window lost no position and no ledger row"
 
 # ---- The window's ledger stays on: one that could not be written is tried afresh by the next run ----
 kb_write_start_file '01\r\n10\r\n10\r\n'

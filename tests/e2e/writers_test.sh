@@ -38,6 +38,14 @@ kb_check "second run: status 0 (got $rc: $(cat "$KB_ROOT/b.err"))" [ "$rc" -eq 0
 kb_check "the second run said that it waits" grep -q 'waiting for another run' "$KB_ROOT/b.err"
 kb_wait_for 30 kb_have_jobs 21 || kb_fail "$(kb_job_count) of 21 documents arrived"
 kb_check "advanced by both: 26 + 5 -> 01" [ "$(first_line)" = 01 ]
+# Both runs' labels in the ledger's database, each once: none lost, none doubled.
+counts=$(python3 -c 'import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+assert db.execute("PRAGMA integrity_check").fetchone()[0] == "ok"
+a = db.execute("SELECT COUNT(*), COUNT(DISTINCT sheet_id || \"/\" || position) FROM label WHERE line1 = ?", ("A",)).fetchone()
+b = db.execute("SELECT COUNT(*), COUNT(DISTINCT serial) FROM label WHERE line1 = ?", ("B",)).fetchone()
+print(*a, *b)' "$KB_INSTALL/PrintLog.db")
+kb_check "two commands at once: 595 + 5 labels in the ledger, each once (got $counts)" [ "$counts" = "595 595 5 5" ]
 last=$(kb_jobs_out | tail -n1)
 kb_check "the second run printed X-1 .. X-5 on one page after the first's" \
     [ "$(pdftotext "$last" - | grep -ow 'X-[0-9]*' | sort | tr '\n' ' ')" = "X-1 X-2 X-3 X-4 X-5 " ]
