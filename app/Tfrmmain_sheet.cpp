@@ -51,6 +51,7 @@ void Tfrmmain::cmdPrintSetClick() {
             selectFromCode(ListBox3, 0);
             showPreview(memo2Model, m_list->at(0).lines);
             showPreviewModel();
+            showCodePreview();
             return;
         }
         // 1. Sheet count and selector, even when the guard then stops.
@@ -258,7 +259,9 @@ LabelCode Tfrmmain::labelCode() {
 void Tfrmmain::showCodePreview() {
     ModuleMatrix symbol;
     if (CodeChoiceKind != CodeKind::None) {
-        const std::string text = codeText(numberedLabel.linesFor(entry.FirstNumber), CodeText::Line2);
+        // The run's first label: a list's first row, or the typed run's first number.
+        const std::string text = codeText(
+            m_list ? m_list->at(0).lines : numberedLabel.linesFor(entry.FirstNumber), CodeText::Line2);
         if (!text.empty())
             symbol = m_codeWriter.encode(CodeChoiceKind, text);
     }
