@@ -92,3 +92,24 @@ kb_windows_build() {
     for target in "$@"; do targets+=(--target "$target"); done
     cmake --build "$build" -j2 "${targets[@]}"
 }
+
+# The source of a Debian package, for the Windows builds of the libraries the program links: through a
+# private apt list of deb-src entries made from the machine's own package sources (nothing of the
+# system's apt configuration changes), unpacked into WORK/src. KB_APT_PRIVATE holds the options of that
+# list for further downloads. kb_debian_source WORK PACKAGE=VERSION
+kb_debian_source() {
+    local work=$1 package=$2 f
+    mkdir -p "$work/apt/lists/partial" "$work/apt/sources"
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [[ -f $f ]] && sed -n 's/^Types:.*\bdeb\b.*/Types: deb-src/;p' "$f" >"$work/apt/sources/${f##*/}"
+    done
+    if [[ -f /etc/apt/sources.list ]]; then
+        sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$work/apt/sources/base.list"
+    fi
+    KB_APT_PRIVATE=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$work/apt/sources"
+        -o "Dir::State::Lists=$work/apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
+        -o APT::Sandbox::User=root)
+    apt-get "${KB_APT_PRIVATE[@]}" update -qq
+    (cd "$work" && apt-get "${KB_APT_PRIVATE[@]}" source -qq --download-only "$package" >/dev/null)
+    (cd "$work" && dpkg-source -x --no-check ./*.dsc src >/dev/null)
+}

@@ -38,23 +38,9 @@ now() { date +%s; }
 stage() { echo "qt-windows: $1: $(($(now) - $2)) s" >&2; }
 work=$cache/work-$key
 rm -rf "$work" "$prefix"
-mkdir -p "$work/apt/lists/partial" "$work/apt/sources"
-
-# The source: a private apt list of deb-src entries made from the machine's own package sources, so
-# nothing of the system's apt configuration changes.
+# The source, from Debian (tools/deps.sh).
 start=$(now)
-for f in /etc/apt/sources.list.d/*.sources; do
-    [[ -f $f ]] && sed -n 's/^Types:.*\bdeb\b.*/Types: deb-src/;p' "$f" >"$work/apt/sources/${f##*/}"
-done
-if [[ -f /etc/apt/sources.list ]]; then
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$work/apt/sources/base.list"
-fi
-apt_private=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$work/apt/sources"
-    -o "Dir::State::Lists=$work/apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
-    -o APT::Sandbox::User=root)
-apt-get "${apt_private[@]}" update -qq
-(cd "$work" && apt-get "${apt_private[@]}" source -qq --download-only "qt6-base=$qt_version" >/dev/null)
-(cd "$work" && dpkg-source -x --no-check ./*.dsc src >/dev/null)
+kb_debian_source "$work" "qt6-base=$qt_version"
 # The Windows platform plugin includes the tablet interface headers that Debian's source leaves out;
 # Wine's own (LGPL) copies stand in for them.
 (cd "$work" && apt-get download -qq libwine-dev >/dev/null && dpkg-deb -x libwine-dev_*.deb wine-dev)

@@ -27,21 +27,8 @@ fi
 
 work=$cache/work-sqlite-$key
 rm -rf "$work" "$prefix"
-mkdir -p "$work/apt/lists/partial" "$work/apt/sources"
-# The source through a private apt list of deb-src entries made from the machine's own package
-# sources, as tools/qt-windows.sh does: nothing of the system's apt configuration changes.
-for f in /etc/apt/sources.list.d/*.sources; do
-    [[ -f $f ]] && sed -n 's/^Types:.*\bdeb\b.*/Types: deb-src/;p' "$f" >"$work/apt/sources/${f##*/}"
-done
-if [[ -f /etc/apt/sources.list ]]; then
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >"$work/apt/sources/base.list"
-fi
-apt_private=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$work/apt/sources"
-    -o "Dir::State::Lists=$work/apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
-    -o APT::Sandbox::User=root)
-apt-get "${apt_private[@]}" update -qq
-(cd "$work" && apt-get "${apt_private[@]}" source -qq --download-only "sqlite3=$version" >/dev/null)
-(cd "$work" && dpkg-source -x --no-check ./*.dsc src >/dev/null)
+# The source, from Debian (tools/deps.sh).
+kb_debian_source "$work" "sqlite3=$version"
 
 # The amalgamation, made on the host; then compiled for Windows.
 (cd "$work/src" && ./configure >"$work/configure.log" 2>&1 && make sqlite3.c >"$work/make.log" 2>&1) || {

@@ -88,7 +88,7 @@ kb_wait_for 5 grep -q '^05' "$KB_START_FILE" || kb_fail "the map click did not s
 kb_check "the map click wrote 05, 10, 10 with CR LF in place" \
     [ "$(od -An -c "$KB_START_FILE" | tr -s ' \n' ' ')" = " 0 5 \r \n 1 0 \r \n 1 0 \r \n " ]
 kb_check "nothing else in the installation folder" \
-    [ "$(ls -A "$KB_INSTALL" | tr '\n' ' ')" = "Kestrelbox StartFile.txt libkb_cups.so libkb_zint.so " ]
+    [ "$(ls -A "$KB_INSTALL" | tr '\n' ' ')" = "Kestrelbox StartFile.txt libkb_cups.so libkb_ledger.so libkb_zint.so " ]
 kb_check "no error box" [ -z "$(kb_windows Kestrelbox "$pid")" ]
 
 # ---- A read-only start file in a folder the user can write: refused, and kept ----

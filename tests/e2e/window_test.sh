@@ -86,6 +86,6 @@ kb_key Return
 kb_wait_exit "$pid" 5 || kb_fail "program still running 5 s after the message was closed"
 kb_check "the program ended by itself with the start file's status 6 (code $KB_EXIT_CODE)" [ "$KB_EXIT_CODE" -eq 6 ]
 kb_check "still no start file" [ ! -e "$KB_START_FILE" ]
-kb_check "no file left beside the executable and its print and code modules" \
-    [ "$(ls -A "$KB_INSTALL" | tr '\n' ' ')" = "Kestrelbox libkb_cups.so libkb_zint.so " ]
+kb_check "no file left beside the executable and its print, code and ledger modules" \
+    [ "$(ls -A "$KB_INSTALL" | tr '\n' ' ')" = "Kestrelbox libkb_cups.so libkb_ledger.so libkb_zint.so " ]
 kb_log "window test passed"
