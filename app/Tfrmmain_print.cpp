@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -108,6 +109,23 @@ QString because(const std::vector<std::string>& reasons) {
 
 constexpr int JobWatchIntervalMs = 1000;
 
+// The pause after each sheet, which comes once the queue holds the sheet and its position is stored:
+// the moment to show how far the run is, before the window waits.
+class SheetPause final : public Pause {
+  public:
+    explicit SheetPause(Pause& pause) : m_pause(pause) {}
+    std::function<void(std::size_t sheetsDone)> shown;
+    void pause(int milliseconds) override {
+        if (shown)
+            shown(++m_done);
+        m_pause.pause(milliseconds);
+    }
+
+  private:
+    Pause& m_pause;
+    std::size_t m_done = 0;
+};
+
 } // namespace
 
 void Tfrmmain::connectPrintHandlers() {
@@ -160,15 +178,13 @@ bool Tfrmmain::PrintRun() {
     };
     std::shared_ptr<RunLedger> ledger = ledgerOf(order);
     std::unique_ptr<QProgressDialog> progress;
+    SheetPause sheetsPaused(m_services.pause);
     const auto partsOf = [&](std::shared_ptr<RunLedger> l) {
         // Cancel counts as a stop request, as Ctrl-C does for the command (SIGINT's number).
-        return RunParts{target.surface(),
-                        target.queue(),
-                        &m_startFile,
-                        &start,
-                        std::move(l),
-                        &m_services.pause,
-                        [&progress] { return progress && progress->wasCanceled() ? 2 : 0; }};
+        return RunParts{
+            target.surface(), target.queue(), &m_startFile, &start, std::move(l), &sheetsPaused, [&progress] {
+                return progress && progress->wasCanceled() ? 2 : 0;
+            }};
     };
     std::optional<PrintService> service(std::in_place, partsOf(ledger));
     // A label that cannot carry its code beside its text is found before anything prints.
@@ -193,7 +209,7 @@ bool Tfrmmain::PrintRun() {
                             .toStdString());
     }
     // A run of several sheets shows how far it is; its cancel stops it once the sheet in progress is
-    // with the printer and its position stored. The pause after each sheet keeps the window painting.
+    // with the printer and its position stored.
     const std::vector<SheetRange> ranges = splitRun(order.startPosition, order.labels->size());
     if (ranges.size() > 1) {
         progress = std::make_unique<QProgressDialog>(
@@ -207,11 +223,16 @@ bool Tfrmmain::PrintRun() {
         progress->setAutoReset(false);
         progress->setValue(0);
         progress->show();
-        service->progress = [&](std::size_t done, std::size_t total) {
+        sheetsPaused.shown = [&](std::size_t done) {
+            // After the last sheet nothing is left to stop: the window shows itself again at once.
+            if (done == ranges.size()) {
+                progress->hide();
+                return;
+            }
             progress->setValue(static_cast<int>(done));
             progress->setLabelText(QStringLiteral("%1 / %2 枚目まで印刷にまわしました（ラベル %3 枚）")
                                        .arg(done)
-                                       .arg(total)
+                                       .arg(ranges.size())
                                        .arg(stretchOf(ranges, 0, done, order.startPosition).labels));
         };
     }
