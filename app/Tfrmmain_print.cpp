@@ -98,14 +98,14 @@ QString because(const std::vector<std::string>& reasons) {
     return words.isEmpty() ? QString() : QStringLiteral("（%1）").arg(words);
 }
 
-constexpr int JobWatchIntervalMs = 1000;
+constexpr int FollowIntervalMs = 1000;
 
 } // namespace
 
 void Tfrmmain::connectPrintHandlers() {
     connect(cmdPrint2, &QToolButton::clicked, this, [this] { guarded([this] { cmdPrint2Click(); }); });
     m_jobTimer = new QTimer(this);
-    m_jobTimer->setInterval(JobWatchIntervalMs);
+    m_jobTimer->setInterval(FollowIntervalMs);
     m_watchClock.start();
     connect(m_jobTimer, &QTimer::timeout, this, [this] { guarded([this] { watchJobs(); }); });
 }
