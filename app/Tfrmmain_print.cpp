@@ -107,7 +107,7 @@ QString because(const std::vector<std::string>& reasons) {
     return words.isEmpty() ? QString() : QStringLiteral("（%1）").arg(words);
 }
 
-constexpr int JobWatchIntervalMs = 1000;
+constexpr int FollowIntervalMs = 1000;
 
 // The pause after each sheet, which comes once the queue holds the sheet and its position is stored:
 // the moment to show how far the run is, before the window waits.
@@ -131,7 +131,7 @@ class SheetPause final : public Pause {
 void Tfrmmain::connectPrintHandlers() {
     connect(cmdPrint2, &QToolButton::clicked, this, [this] { guarded([this] { cmdPrint2Click(); }); });
     m_jobTimer = new QTimer(this);
-    m_jobTimer->setInterval(JobWatchIntervalMs);
+    m_jobTimer->setInterval(FollowIntervalMs);
     m_watchClock.start();
     connect(m_jobTimer, &QTimer::timeout, this, [this] { guarded([this] { watchJobs(); }); });
 }

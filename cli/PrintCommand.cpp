@@ -187,49 +187,28 @@ int waitForJobs(RunFollow& follow, const QString& queueName, const RunAccount& r
                 QStringLiteral("printer \"%1\": ").arg(queueName) + parts.join(QStringLiteral("; ")));
 }
 
-// A line of the history, for people: time, printer, positions, labels first–last, state.
-QString historyLine(const HistorySheet& h) {
-    const auto label = [](const LedgerLabel& l) {
-        return QString::fromStdString(l.line1) + QStringLiteral(" / ") + QString::fromStdString(l.line2);
-    };
-    QString line = QStringLiteral("%1  %2  positions %3  %4")
-                       .arg(QString::fromStdString(h.time), QString::fromStdString(h.printer),
-                            span(h.first.position, h.last.position, Dash), label(h.first));
-    if (h.first.position != h.last.position)
-        line += QStringLiteral(" – ") + label(h.last);
-    line += QStringLiteral("  ") + QLatin1String(sheetStateName(h.state));
-    if (!h.detail.empty())
-        line += QStringLiteral(" (%1)").arg(QString::fromStdString(h.detail));
-    return line;
-}
-
-// The ledger's last sheets, for --history, or the whole ledger as CSV for --history-csv. Sheets left
-// queued by earlier runs are asked after first.
+// The ledger's last sheets, for --history, or the whole ledger as CSV for --history-csv ("-": the
+// output). Sheets left queued by earlier runs are asked after first.
 int showHistory(const Options& o, const std::string& startFile, const Environment& env, const Fail& fail) {
-    const std::unique_ptr<Ledger> ledger = ledgerAt(startFile);
-    followUpWaiting(*ledger);
+    QString problem;
     if (!o.historyCsv.isEmpty()) {
-        const bool out = o.historyCsv == QLatin1String("-");
         QFile file(o.historyCsv);
-        if (!out && !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        const bool out = o.historyCsv == QLatin1String("-");
+        if (out ? !file.open(stdout, QIODevice::WriteOnly)
+                : !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return fail(Failed, QStringLiteral("%1: %2").arg(o.historyCsv, file.errorString()));
-        const bool whole = ledger->exportCsv([&](std::string_view bytes) {
-            const QByteArray b(bytes.data(), qsizetype(bytes.size()));
-            return out ? writeBytes(stdout, b) == 0 : file.write(b) == b.size();
-        });
-        if (!whole || (!out && !file.flush()))
-            return fail(Failed, QStringLiteral("the ledger was not written whole: %1")
-                                    .arg(QString::fromStdString(ledger->problem())));
+        if (!exportLedger(startFile, file, problem))
+            return fail(Failed, QStringLiteral("the ledger was not written whole: %1").arg(problem));
         return Printed;
     }
-    const std::vector<HistorySheet> sheets = ledger->lastSheets(std::size_t(*o.history));
-    if (!ledger->problem().empty())
-        return fail(Failed, QStringLiteral("the ledger: %1").arg(QString::fromStdString(ledger->problem())));
-    if (sheets.empty() && !o.quiet)
+    const QStringList lines = ledgerHistory(startFile, std::size_t(*o.history), problem);
+    if (!problem.isEmpty())
+        return fail(Failed, QStringLiteral("the ledger: %1").arg(problem));
+    if (lines.isEmpty() && !o.quiet)
         env.err(QStringLiteral("kestrelbox-print: the ledger holds no sheet yet\n"));
     // What the labels hold reaches a terminal: no control character of them raw.
-    for (const HistorySheet& h : sheets)
-        env.out(shownSafely(historyLine(h)) + QLatin1Char('\n'));
+    for (const QString& line : lines)
+        env.out(shownSafely(line) + QLatin1Char('\n'));
     return Printed;
 }
 
@@ -520,23 +499,18 @@ int runCommand(const Parsed& parsed, const Environment& env) {
     if (!o.from.isEmpty()) {
         if (const int status = readList(o, env, fail, labels); status >= 0)
             return status;
-    } else if (!o.nextNumber) {
-        labels = composeTypedRun(typedEntry(o), env.clock);
     } else {
-        // The series' place in the ledger (read under the hold when printing): the run's labels
-        // again, from the number after its highest.
-        PrintOrder asked;
-        asked.labels = composeTypedRun(typedEntry(o), env.clock);
-        const std::int32_t next = ledgerFor(startFile.path(), QStringLiteral("command"), {}, asked)
-                                      ->nextFreeSerial(*asked.labels)
-                                      .value_or(1);
-        if (next > MaxFirstNumber)
-            return fail(BadArguments, QStringLiteral("--number=next: the series is at %1, beyond %2")
-                                          .arg(next)
-                                          .arg(MaxFirstNumber));
-        TypedEntry entry = typedEntry(o);
-        entry.firstNumber = next;
-        labels = composeTypedRun(entry, env.clock);
+        std::shared_ptr<const TypedLabels> typed = composeTypedRun(typedEntry(o), env.clock);
+        if (o.nextNumber) {
+            // The series' place in the ledger (read under the hold when printing).
+            TypedEntry entry = typedEntry(o);
+            typed = fromNextFree(startFile.path(), entry, *typed, env.clock);
+            if (typed->firstNumber() > MaxFirstNumber)
+                return fail(BadArguments, QStringLiteral("--number=next: the series is at %1, beyond %2")
+                                              .arg(typed->firstNumber())
+                                              .arg(MaxFirstNumber));
+        }
+        labels = typed;
     }
     if (o.list) {
         forEachPlaced(*labels, startPosition,

@@ -182,8 +182,52 @@ std::vector<HistorySheet> DbLedger::followUpEarlier() {
     return followUpWaiting(*m_db);
 }
 
-std::unique_ptr<Ledger> ledgerAt(const std::string& startFile) {
-    return openLedger(startFile);
+namespace {
+
+QString historyLine(const HistorySheet& h) {
+    const auto label = [](const LedgerLabel& l) {
+        return QString::fromStdString(l.line1) + QStringLiteral(" / ") + QString::fromStdString(l.line2);
+    };
+    QString line = QStringLiteral("%1  %2  positions %3  %4")
+                       .arg(QString::fromStdString(h.time), QString::fromStdString(h.printer),
+                            span(h.first.position, h.last.position, QStringLiteral("-")), label(h.first));
+    if (h.first.position != h.last.position)
+        line += QStringLiteral(" – ") + label(h.last);
+    line += QStringLiteral("  ") + QLatin1String(sheetStateName(h.state));
+    if (!h.detail.empty())
+        line += QStringLiteral(" (%1)").arg(QString::fromStdString(h.detail));
+    return line;
+}
+
+} // namespace
+
+QStringList ledgerHistory(const std::string& startFile, std::size_t count, QString& problem) {
+    const std::unique_ptr<Ledger> ledger = openLedger(startFile);
+    followUpWaiting(*ledger);
+    QStringList lines;
+    for (const HistorySheet& h : ledger->lastSheets(count))
+        lines << historyLine(h);
+    problem = QString::fromStdString(ledger->problem());
+    return lines;
+}
+
+bool exportLedger(const std::string& startFile, QIODevice& out, QString& problem) {
+    const std::unique_ptr<Ledger> ledger = openLedger(startFile);
+    followUpWaiting(*ledger);
+    const bool whole = ledger->exportCsv([&](std::string_view bytes) {
+        return out.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+    });
+    problem = QString::fromStdString(ledger->problem());
+    return whole;
+}
+
+std::shared_ptr<const TypedLabels> fromNextFree(const std::string& startFile, TypedEntry entry,
+                                                const TypedLabels& labels, const Clock& clock) {
+    PrintOrder asked;
+    asked.labels = std::make_shared<const TypedLabels>(labels);
+    entry.firstNumber =
+        ledgerFor(startFile, QStringLiteral("command"), {}, asked)->nextFreeSerial(labels).value_or(1);
+    return composeTypedRun(entry, clock);
 }
 
 std::vector<HistorySheet> followUpWaiting(Ledger& ledger) {

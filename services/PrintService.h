@@ -31,6 +31,10 @@ namespace kb {
 
 // The entry screen driven as a user would for the entry, then "PrintSet": what every label prints.
 std::shared_ptr<const TypedLabels> composeTypedRun(const TypedEntry& entry, const Clock& clock);
+// The same labels from the number after the highest the ledger beside the start file holds of their
+// series (from 1 when it holds none).
+std::shared_ptr<const TypedLabels> fromNextFree(const std::string& startFile, TypedEntry entry,
+                                                const TypedLabels& labels, const Clock& clock);
 
 // ---- the ledger as a run uses it ----
 
@@ -69,8 +73,12 @@ std::shared_ptr<RunLedger> ledgerFor(const std::string& startFile, const QString
 // The sheets an earlier run left queued (ended during the hold, --no-wait): the scheduler is asked how
 // each ended, and what it knows is recorded. Those that failed, for the front end to tell.
 std::vector<HistorySheet> followUpWaiting(Ledger& ledger);
-// The ledger beside the start file for the history (no run); never null.
-std::unique_ptr<Ledger> ledgerAt(const std::string& startFile);
+// The ledger's last `count` sheets as lines for people (time, printer, positions, labels first–last,
+// state), oldest first, after asking after the sheets earlier runs left queued; `problem` says why
+// the ledger could not be read.
+QStringList ledgerHistory(const std::string& startFile, std::size_t count, QString& problem);
+// The whole ledger as CSV, one row per label; false (with why) when it was not written whole.
+bool exportLedger(const std::string& startFile, QIODevice& out, QString& problem);
 
 // ---- the hold ----
 

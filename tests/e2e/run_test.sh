@@ -146,6 +146,9 @@ kb_check "held job: said to be held under -q" grep -q 'sheet 1 (positions 8), jo
 kb_check "held job: named as still queued" grep -q 'not known whether printed: sheet 1 (positions 8) (job [0-9]* still queued after 2 s)' <<<"$err"
 kb_check "held job: the position after it stored" [ "$(first_line)" = 09 ]
 cancel -a kbtest
+cli --history=1
+kb_check "a sheet left queued is asked after by --history: the cancelled job's sheet failed ($(cat "$KB_ROOT/out.txt"))" \
+    grep -q 'positions 8  HELLO / .*failed (cancelled)' "$KB_ROOT/out.txt"
 
 # ---- A ledger that cannot be written never stops a run; it is said once ----
 mkdir -p "$KB_ROOT/other/PrintLog.db"

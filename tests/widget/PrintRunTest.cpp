@@ -161,6 +161,37 @@ TEST_F(PrintRun, AcceptedRunPrintsStoresAndReturnsToEntry) {
     checkPaper(f->dialogs.pdfPath, f->folder);
 }
 
+// The code chosen on the sheet screen is on the paper: each label of the run carries its own line 2,
+// read back from the page by an independent decoder.
+TEST_F(PrintRun, ChosenCodeIsPrinted) {
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (pdftoppm.isEmpty() || !QFile::exists(QStringLiteral(KB_DECODE_CODES)))
+        GTEST_SKIP() << "no pdftoppm or no decoder: the codes are not read back";
+    start("01");
+    keys(w().ListBox4, Qt::Key_Down, 2);              // three labels
+    QTest::mouseClick(w().CheckBox1, Qt::LeftButton); // no date
+    w().Memo1->setFocus();
+    QTest::keyClicks(w().Memo1, QStringLiteral("HELLO"));
+    QTest::keyClick(w().Memo1, Qt::Key_Return);
+    QTest::keyClicks(w().Memo1, QStringLiteral("ABC"));
+    QTest::mouseClick(w().CheckBox3, Qt::LeftButton); // "Number", from 1
+    QTest::mouseClick(w().cmdPrintSet, Qt::LeftButton);
+    keys(w().ListBox12, Qt::Key_Down, 1); // QR
+    print("codes.pdf");
+    ASSERT_TRUE(f->dialogs.errors.empty()) << f->dialogs.errors.front().toStdString();
+    QProcess::execute(pdftoppm, {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-gray"),
+                                 QStringLiteral("-singlefile"), f->dialogs.pdfPath, f->folder + "codes"});
+    QProcess decode;
+    decode.start(QStringLiteral(KB_DECODE_CODES), {f->folder + QStringLiteral("codes.pgm")});
+    ASSERT_TRUE(decode.waitForFinished(30000));
+    QStringList texts;
+    for (const QString& line :
+         QString::fromUtf8(decode.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+        texts << line.section(QLatin1Char('\t'), 3);
+    EXPECT_EQ(texts,
+              (QStringList{QStringLiteral("ABC-1"), QStringLiteral("ABC-2"), QStringLiteral("ABC-3")}));
+}
+
 // A cancelled dialog, a document that cannot be written and a paper too small for the sheet leave everything
 // as it was (start file, position, sheet screen, the date); only the failure is reported, and no sheet went
 // out (no pause). A link at the file's name, there before the run or put there while it is written, is
