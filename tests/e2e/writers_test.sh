@@ -109,6 +109,15 @@ kb_print_run after-run
 kb_wait_for 10 grep -q '^27' "$KB_START_FILE" ||
     kb_fail "the window did not print at 26 (start file $(first_line))"
 kb_log "ok: the window printed at position 26 and stored 27"
+# The window's run and the commands' beside it in the ledger: every label once, none lost.
+counts=$(python3 -c 'import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+assert db.execute("PRAGMA integrity_check").fetchone()[0] == "ok"
+a = db.execute("SELECT COUNT(*), COUNT(DISTINCT sheet_id || \"/\" || position) FROM label WHERE line1 = ?", ("A",)).fetchone()
+w = db.execute("SELECT COUNT(*) FROM label JOIN sheet ON sheet.id = sheet_id WHERE program = ? AND line2 = ?", ("window", "ABC-1")).fetchone()
+print(*a, *w)' "$KB_INSTALL/PrintLog.db")
+kb_check "the window's run beside the commands': 595 + 2995 labels A and the window's ABC-1, each once (got $counts)" \
+    [ "$counts" = "3590 3590 1" ]
 
 # ---- A printer that fails a job it took ----
 lpadmin -p kbtest -o printer-error-policy=abort-job
