@@ -1,9 +1,7 @@
 // The symbols' function, taken from the zint module when the first code is drawn or checked (the
 // module, and libzint with it, stays out of start-up; see ZintSymbols.cpp).
-#include <QCoreApplication>
-#include <dlfcn.h>
-
 #include "services/CodeSymbols.h"
+#include "services/ModuleBeside.h"
 #include "settings/Error.h"
 
 namespace kb {
@@ -18,20 +16,8 @@ struct ZintModule {
 };
 
 ZintModule loadModule() {
-    ZintModule module;
-    // Only beside the executable, as the print queue's module (PrintQueueLoader.cpp).
-    const std::string beside =
-        QCoreApplication::applicationDirPath().toStdString() + "/" + std::string(KB_ZINT_MODULE_NAME);
-    void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        module.why = why ? why : beside;
-        return module;
-    }
-    module.encode = reinterpret_cast<EncodeFunction>(dlsym(handle, "kbEncodeSymbol"));
-    if (!module.encode)
-        module.why = "kbEncodeSymbol";
-    return module;
+    static ModuleBeside file(KB_ZINT_MODULE_NAME);
+    return ZintModule{file.function<EncodeFunction>("kbEncodeSymbol"), file.why()};
 }
 
 } // namespace

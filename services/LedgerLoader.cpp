@@ -2,9 +2,9 @@
 // out of start-up, as libcups does (see PrintQueueLoader.cpp).
 #include "services/LedgerOpen.h"
 
-#include <QCoreApplication>
-#include <dlfcn.h>
 #include <exception>
+
+#include "services/ModuleBeside.h"
 
 namespace kb {
 
@@ -18,20 +18,8 @@ struct LedgerModule {
 };
 
 LedgerModule loadModule() {
-    LedgerModule module;
-    // Only beside the executable, where the installation puts it (see PrintQueueLoader.cpp).
-    const std::string beside =
-        QCoreApplication::applicationDirPath().toStdString() + "/" + std::string(KB_LEDGER_MODULE_NAME);
-    void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        module.why = why ? why : beside;
-        return module;
-    }
-    module.open = reinterpret_cast<OpenFunction>(dlsym(handle, "kbOpenLedger"));
-    if (!module.open)
-        module.why = beside + ": kbOpenLedger";
-    return module;
+    static ModuleBeside file(KB_LEDGER_MODULE_NAME);
+    return LedgerModule{file.function<OpenFunction>("kbOpenLedger"), file.why()};
 }
 
 } // namespace

@@ -2,9 +2,7 @@
 // module, and libcups with it, stays out of start-up; see PrintQueueCups.cpp).
 #include "services/PrintQueue.h"
 
-#include <QCoreApplication>
-#include <dlfcn.h>
-
+#include "services/ModuleBeside.h"
 #include "settings/Error.h"
 
 namespace kb {
@@ -24,22 +22,12 @@ struct CupsModule {
 };
 
 CupsModule loadModule() {
+    static ModuleBeside file(KB_CUPS_MODULE_NAME);
     CupsModule module;
-    // Only beside the executable, where the installation puts it: a path fixed at build time (a build
-    // folder under /tmp, deleted since) could later hold a module of anyone's making.
-    const std::string beside =
-        QCoreApplication::applicationDirPath().toStdString() + "/" + std::string(KB_CUPS_MODULE_NAME);
-    void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        module.why = why ? why : beside;
-        return module;
-    }
-    module.query = reinterpret_cast<QueryFunction>(dlsym(handle, "kbQueryQueue"));
-    module.submit = reinterpret_cast<SubmitFunction>(dlsym(handle, "kbSubmitDocument"));
-    module.job = reinterpret_cast<JobFunction>(dlsym(handle, "kbQueryJob"));
-    if (!module.query || !module.submit || !module.job)
-        module.why = "kbQueryQueue / kbSubmitDocument / kbQueryJob";
+    module.query = file.function<QueryFunction>("kbQueryQueue");
+    module.submit = file.function<SubmitFunction>("kbSubmitDocument");
+    module.job = file.function<JobFunction>("kbQueryJob");
+    module.why = file.why();
     return module;
 }
 
