@@ -113,3 +113,17 @@ kb_debian_source() {
     (cd "$work" && apt-get "${KB_APT_PRIVATE[@]}" source -qq --download-only "$package" >/dev/null)
     (cd "$work" && dpkg-source -x --no-check ./*.dsc src >/dev/null)
 }
+
+# Where one library's Windows build is kept: a folder of the cache (KB_QT_WINDOWS_CACHE, else
+# ~/.cache/kestrelbox) named after the library and a key of everything its result depends on (the
+# version, the compiler's, the options and the recipe's own number, raised when a step changes what
+# is built), and the work folder it is built in. Sets KB_PREFIX and KB_WORK.
+# kb_windows_cache NAME WORK_NAME COMPILER RECIPE VERSION OPTION...
+kb_windows_cache() {
+    local name=$1 work=$2 compiler=$3 recipe=$4 version=$5
+    shift 5
+    local key cache=${KB_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrelbox}
+    key=$(sha256sum <<<"$version $($compiler -dumpfullversion) $* recipe $recipe" | cut -c1-12)
+    KB_PREFIX=$cache/$name-mingw-$key
+    KB_WORK=$cache/$work-$key
+}

@@ -25,10 +25,8 @@ options=(-release -shared -nomake examples -nomake tests -no-opengl -no-dbus -no
     -no-freetype -no-fontconfig -qt-zlib -qt-pcre -qt-libpng -qt-harfbuzz
     -no-feature-sspi -no-feature-schannel)
 recipe=1
-key_text="$qt_version $(x86_64-w64-mingw32-g++-posix -dumpfullversion) ${options[*]} recipe $recipe"
-key=$(sha256sum <<<"$key_text" | cut -c1-12)
-cache=${KB_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrelbox}
-prefix=$cache/qt-${qt_version%%+*}-mingw-$key
+kb_windows_cache "qt-${qt_version%%+*}" work x86_64-w64-mingw32-g++-posix "$recipe" "$qt_version" "${options[@]}"
+prefix=$KB_PREFIX
 if [[ -f $prefix/.complete ]]; then
     echo "$prefix"
     exit 0
@@ -36,7 +34,7 @@ fi
 
 now() { date +%s; }
 stage() { echo "qt-windows: $1: $(($(now) - $2)) s" >&2; }
-work=$cache/work-$key
+work=$KB_WORK
 rm -rf "$work" "$prefix"
 # The source, from Debian (tools/deps.sh).
 start=$(now)

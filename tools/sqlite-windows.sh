@@ -16,16 +16,14 @@ version=$(dpkg-query -W -f='${Version}' libsqlite3-dev)
 # Threads serialised by SQLite itself; no extension loading (nothing is ever loaded into the ledger).
 options=(-O2 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DQS=0 -DSQLITE_DEFAULT_MEMSTATUS=0)
 recipe=1
-key_text="$version $(x86_64-w64-mingw32-gcc-posix -dumpfullversion) ${options[*]} recipe $recipe"
-key=$(sha256sum <<<"$key_text" | cut -c1-12)
-cache=${KB_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrelbox}
-prefix=$cache/sqlite-${version%%-*}-mingw-$key
+kb_windows_cache "sqlite-${version%%-*}" work-sqlite x86_64-w64-mingw32-gcc-posix "$recipe" "$version" "${options[@]}"
+prefix=$KB_PREFIX
 if [[ -f $prefix/.complete ]]; then
     echo "$prefix"
     exit 0
 fi
 
-work=$cache/work-sqlite-$key
+work=$KB_WORK
 rm -rf "$work" "$prefix"
 # The source, from Debian (tools/deps.sh).
 kb_debian_source "$work" "sqlite3=$version"

@@ -15,10 +15,8 @@ kb_install "${KB_WINDOWS_PACKAGES[@]}" libzint-dev dpkg-dev
 zint_version=$(dpkg-query -W -f='${Version}' libzint-dev)
 options=(-DZINT_STATIC=ON -DZINT_USE_PNG=OFF -DZINT_USE_QT=OFF -DCMAKE_BUILD_TYPE=Release)
 recipe=2
-key_text="$zint_version $(x86_64-w64-mingw32-gcc-posix -dumpfullversion) ${options[*]} recipe $recipe"
-key=$(sha256sum <<<"$key_text" | cut -c1-12)
-cache=${KB_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kestrelbox}
-prefix=$cache/zint-${zint_version%%-*}-mingw-$key
+kb_windows_cache "zint-${zint_version%%-*}" zint-work x86_64-w64-mingw32-gcc-posix "$recipe" "$zint_version" "${options[@]}"
+prefix=$KB_PREFIX
 if [[ -f $prefix/.complete ]]; then
     echo "$prefix"
     exit 0
@@ -26,7 +24,7 @@ fi
 
 now() { date +%s; }
 stage() { echo "zint-windows: $1: $(($(now) - $2)) s" >&2; }
-work=$cache/zint-work-$key
+work=$KB_WORK
 rm -rf "$work" "$prefix"
 # The source, from Debian (tools/deps.sh).
 start=$(now)
