@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "content/Composition.h"
+#include "bench/RecordingSurface.h"
 #include "print/PrintRules.h"
 #include "services/CodeCheck.h"
 #include "services/QtPrintSurface.h"
@@ -18,27 +19,7 @@
 
 namespace {
 
-class RecordingSurface final : public kb::PrintSurface {
-  public:
-    std::vector<std::int32_t> rects; // kept, so that the drawing cannot be left out
-    std::size_t texts = 0;
-    bool beginDocument() override {
-        rects.clear();
-        texts = 0;
-        return true;
-    }
-    bool endDocument() override { return true; }
-    std::int32_t dpiX() const override { return 600; }
-    std::int32_t dpiY() const override { return 600; }
-    void setPen(std::int32_t, std::uint32_t) override {}
-    void setBrush(std::uint32_t) override {}
-    void rectangle(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b) override {
-        rects.insert(rects.end(), {l, t, r, b});
-    }
-    void setFont(std::int32_t, std::uint32_t) override {}
-    std::int32_t textHeight(const std::string&) override { return 80; }
-    void textOut(std::int32_t, std::int32_t, const std::string& s) override { texts += s.size(); }
-};
+using kbbench::RecordingSurface;
 
 // HELLO above, 検体-1 26/12/07 … 検体-30 26/12/07 below; the code carries line 2.
 kb::SheetJob sheet(kb::CodeKind kind, kb::CodeWriter& writer) {
@@ -63,9 +44,9 @@ void SheetRecorded(benchmark::State& state) {
     RecordingSurface surface;
     for (auto _ : state) {
         benchmark::DoNotOptimize(kb::PrintSheet(surface, job, 1, 1, 30));
-        benchmark::DoNotOptimize(surface.rects.data());
+        benchmark::DoNotOptimize(surface.ops.data());
     }
-    state.counters["rectangles"] = static_cast<double>(surface.rects.size() / 4);
+    state.counters["rectangles"] = static_cast<double>(surface.rectangles());
 }
 BENCHMARK(SheetRecorded)->ArgName("none|qr|datamatrix")->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
