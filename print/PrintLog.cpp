@@ -207,16 +207,4 @@ std::vector<LedgerSheet> ledgerSheets(const std::vector<LedgerRow>& rows) {
     return sheets;
 }
 
-std::string historyLine(const LedgerSheet& s) {
-    const LedgerRow& r = s.row;
-    std::string line =
-        r.time + "  " + r.printer + "  positions " + r.positions + "  " + r.firstLine1 + " / " + r.firstLine2;
-    if (r.firstLine1 != r.lastLine1 || r.firstLine2 != r.lastLine2)
-        line += " – " + r.lastLine1 + " / " + r.lastLine2;
-    line += "  " + s.state;
-    if (!s.detail.empty())
-        line += " (" + s.detail + ")";
-    return line;
-}
-
 } // namespace kb

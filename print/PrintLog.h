@@ -48,7 +48,4 @@ struct LedgerSheet {
 // Every sheet of the rows (oldest first), each with its final state ("queued" while none came).
 std::vector<LedgerSheet> ledgerSheets(const std::vector<LedgerRow>& rows);
 
-// The history's line of one sheet, for people: time, printer, positions, labels first–last, state.
-std::string historyLine(const LedgerSheet& sheet);
-
 } // namespace kb

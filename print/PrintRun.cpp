@@ -146,6 +146,20 @@ std::vector<std::string> userReasons(std::vector<std::string> reasons) {
 
 } // namespace
 
+namespace {
+
+// A job the scheduler holds until someone releases it, as against one it holds back because the
+// printer cannot take it yet ("resources-are-not-ready"): only the first is called held.
+bool heldUntilReleased(const JobStatus& status) {
+    if (status.reasons.empty())
+        return true; // the Windows spooler's paused job says no more
+    return std::any_of(status.reasons.begin(), status.reasons.end(), [](const std::string& r) {
+        return r.starts_with("job-hold") || r.starts_with("job-held");
+    });
+}
+
+} // namespace
+
 bool JobWatch::ended(std::size_t sheet) const {
     return jobOver(m_states[sheet].state) || m_states[sheet].state == JobState::Lost;
 }
@@ -171,7 +185,7 @@ WatchNews JobWatch::poll(RunQueue& queue, std::int64_t nowMs) {
         m_states[i] = std::move(now);
         if (m_states[i].state == JobState::Held && !m_heldTold[i]) {
             m_heldTold[i] = true;
-            news.held.push_back(i);
+            (heldUntilReleased(m_states[i]) ? news.held : news.blocked).push_back(i);
         }
         if (ended(i))
             news.ended.push_back(i);

@@ -122,9 +122,10 @@ class PrintRun {
 // How each ended is in status(): Completed, failed (jobFailed), Unknown (forgotten by the spooler) or
 // Lost (it could not be asked, for too long: printed or not is unknown).
 struct WatchNews {
-    std::vector<std::size_t> ended; // sheets whose job is now over
-    std::vector<std::size_t> held;  // sheets whose job the spooler now holds
-    bool printerChanged = false;    // the printer stopped or reports trouble (printer says what)
+    std::vector<std::size_t> ended;   // sheets whose job is now over
+    std::vector<std::size_t> held;    // sheets whose job the spooler now holds until it is released
+    std::vector<std::size_t> blocked; // sheets whose job it holds back for the printer (its reasons say why)
+    bool printerChanged = false;      // the printer stopped or reports trouble (printer says what)
     QueueState printer;
 };
 

@@ -373,23 +373,6 @@ RunAccount PrintService::run(const PrintOrder& order) {
 
 // ---- the jobs ----
 
-namespace {
-
-// A job the scheduler holds until someone releases it, as against one that waits because the
-// printer cannot take it yet ("resources-are-not-ready"): only the first is called held.
-bool heldByScheduler(const JobStatus& status) {
-    if (status.state != JobState::Held)
-        return false;
-    if (status.reasons.empty())
-        return true; // the Windows spooler's paused job says no more
-    for (const std::string& r : status.reasons)
-        if (r.starts_with("job-hold") || r.starts_with("job-held"))
-            return true;
-    return false;
-}
-
-} // namespace
-
 RunFollow::RunFollow(std::unique_ptr<RunQueue> queue, std::shared_ptr<RunLedger> ledger,
                      const RunAccount& account, std::int32_t startPosition,
                      std::shared_ptr<const RunLabels> labels)
@@ -422,7 +405,9 @@ FollowNews RunFollow::poll(std::int64_t nowMs) {
             out.lost.push_back(note(i));
     }
     for (std::size_t i : news.held)
-        (heldByScheduler(m_watch.status(i)) ? out.held : out.blocked).push_back(note(i));
+        out.held.push_back(note(i));
+    for (std::size_t i : news.blocked)
+        out.blocked.push_back(note(i));
     if (news.printerChanged) {
         out.printerChanged = true;
         out.printerStopped = news.printer.stopped;

@@ -81,10 +81,4 @@ TEST(PrintLog, SheetsTakeTheirJobsEnd) {
     EXPECT_EQ(sheets[0].state, "printed");
     EXPECT_EQ(sheets[1].detail, "aborted");
     EXPECT_EQ(sheets[2].state, "queued");
-    EXPECT_EQ(
-        historyLine(sheets[1]),
-        "2026-12-09T10:00:00+09:00  kbtest  positions 9-14  HELLO / ABC-1 – HELLO / ABC-6  failed (aborted)");
 }
-
-// A numbered run of serials first..last against sheets printed before: the first repeated label,
-// when the lines are the same as on paper (stem, date, number); failed sheets and other labels aside.

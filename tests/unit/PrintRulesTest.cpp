@@ -322,7 +322,8 @@ TEST(PrintRun, SendsStoresAndAccounts) {
 TEST(PrintRun, JobWatch) {
     const JobStatus pending{JobState::Pending, {}}, done{JobState::Completed, {}},
         aborted{JobState::Aborted, {}}, silent{JobState::Lost, {}},
-        held{JobState::Held, {"job-hold-until-specified"}};
+        held{JobState::Held, {"job-hold-until-specified"}},
+        notReady{JobState::Held, {"resources-are-not-ready"}};
     const QueueState ready{true, true, false, true, {}};
     const QueueState noPaper{
         true, true, false, true, {"media-empty-error", "cups-waiting-for-job-completed"}};
@@ -341,6 +342,8 @@ TEST(PrintRun, JobWatch) {
         {"spooler restarted", {{silent, silent, silent, done}}, ready, {"", "", "", "E0C"}, true},
         // Held and out of paper: each told once; the spooler's own bookkeeping is no trouble.
         {"held, out of paper", {{held}, {pending}}, noPaper, {"H0P", "", ""}, false},
+        // Held back because the printer is not ready: waiting, never called held ("B").
+        {"held back for the printer", {{notReady, done}}, ready, {"B0", "E0C"}, true},
         // Stopped: its "paused" says nothing more.
         {"stopped, out of paper",
          {{pending}},
@@ -369,6 +372,8 @@ TEST(PrintRun, JobWatch) {
             }
             for (std::size_t i : news.held)
                 events += "H" + std::to_string(i);
+            for (std::size_t i : news.blocked)
+                events += "B" + std::to_string(i);
             if (news.printerChanged) {
                 events += "P";
                 EXPECT_EQ(news.printer.reasons, std::vector<std::string>{"media-empty-error"});

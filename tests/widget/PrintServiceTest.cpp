@@ -47,7 +47,6 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
     const JobStatus done{JobState::Completed, {}}, pending{JobState::Pending, {}},
         aborted{JobState::Aborted, {}};
     const JobStatus held{JobState::Held, {"job-hold-until-specified"}};
-    const JobStatus notReady{JobState::Held, {"resources-are-not-ready"}};
     struct Row {
         const char* name;
         bool numbered;
@@ -58,7 +57,7 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
         RunEnd end;
         std::vector<std::int64_t> taken; // the ledger's sheets
         int stored;                      // the position on disk afterwards
-        std::string news;                // what the looks told: F failed, H held, B blocked (sheet index)
+        std::string news;                // what the looks told: F failed, H held (sheet index)
     };
     const Row rows[] = {
         {"all printed", true, false, false, 0, {done}, RunEnd::Printed, {1, 7, 37}, 5, ""},
@@ -78,16 +77,6 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
          5,
          "F1"},
         {"second job held", true, false, false, 0, {held, done}, RunEnd::Printed, {1, 7, 37}, 5, "H1"},
-        {"second job waits for the printer",
-         true,
-         false,
-         false,
-         0,
-         {notReady, done},
-         RunEnd::Printed,
-         {1, 7, 37},
-         5,
-         "B1"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -161,8 +150,6 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
             }
             for (const SheetNote& s : n.held)
                 news += "H" + std::to_string(s.sheet);
-            for (const SheetNote& s : n.blocked)
-                news += "B" + std::to_string(s.sheet);
         }
         EXPECT_EQ(news, row.news);
         EXPECT_TRUE(follow.over());
