@@ -14,25 +14,21 @@ using namespace kbtest;
 
 namespace {
 
-// The ledger as the service feeds it: each sheet taken (its first label's serial) and each end.
+// The ledger as the service feeds it: the first serial of each sheet taken, and how many ends.
 struct FakeLedger : RunLedger {
-    std::vector<std::int64_t> sheets; // the first serial of each sheet taken
-    std::vector<std::string> ends;    // "sheet:state"
-    std::optional<LabelRepeat> repeat;
+    std::vector<std::int64_t> sheets;
+    std::size_t ends = 0;
     const RunLabels* labels = nullptr;
     QString path() const override { return QStringLiteral("PrintLog"); }
     QString problem() const override { return {}; }
-    std::optional<LabelRepeat> firstRepeat(const RunLabels&) override { return repeat; }
+    std::optional<LabelRepeat> firstRepeat(const RunLabels&) override { return std::nullopt; }
     std::optional<std::int32_t> nextFreeSerial(const RunLabels&) override { return std::nullopt; }
     std::optional<QString> updateCopy() override { return std::nullopt; }
     std::vector<HistorySheet> followUpEarlier() override { return {}; }
     void taken(const TakenSheet& sheet) override {
         sheets.push_back(labels->at(sheet.stretch.first).serial.value_or(0));
     }
-    void ended(std::size_t sheet, const JobStatus& status) override {
-        ends.push_back(std::to_string(sheet) + ":" +
-                       (status.state == JobState::Completed ? "printed" : "not"));
-    }
+    void ended(std::size_t, const JobStatus&) override { ++ends; }
 };
 
 // The start position the file on disk holds now.
@@ -45,38 +41,25 @@ int onDisk(const QString& path) {
 
 TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
     const JobStatus done{JobState::Completed, {}}, pending{JobState::Pending, {}},
-        aborted{JobState::Aborted, {}};
-    const JobStatus held{JobState::Held, {"job-hold-until-specified"}};
+        aborted{JobState::Aborted, {}}, held{JobState::Held, {"job-hold-until-specified"}};
     struct Row {
         const char* name;
-        bool numbered;
-        bool repeatInLedger;
         bool queueStopped;
         int stopAfter;               // a stop request after this many sheets; 0: none
         std::vector<JobStatus> job2; // the second sheet's job, look by look (the others print)
         RunEnd end;
-        std::vector<std::int64_t> taken; // the ledger's sheets
+        std::vector<std::int64_t> taken; // the ledger's sheets, by their first serial
         int stored;                      // the position on disk afterwards
         std::string news;                // what the looks told: F failed, H held (sheet index)
     };
+    const std::vector<std::int64_t> all{1, 7, 37};
     const Row rows[] = {
-        {"all printed", true, false, false, 0, {done}, RunEnd::Printed, {1, 7, 37}, 5, ""},
-        // Asked before the run; the front end asks or refuses, and an override prints as above.
-        {"a repeat found", true, true, false, 0, {done}, RunEnd::Printed, {1, 7, 37}, 5, ""},
-        {"queue stopped", true, false, true, 0, {done}, RunEnd::QueueRefused, {}, 25, ""},
-        {"stopped after sheet 1", true, false, false, 1, {done}, RunEnd::Stopped, {1}, 1, ""},
+        {"all printed", false, 0, {done}, RunEnd::Printed, all, 5, ""},
+        {"queue stopped", true, 0, {done}, RunEnd::QueueRefused, {}, 25, ""},
+        {"stopped after sheet 1", false, 1, {done}, RunEnd::Stopped, {1}, 1, ""},
         // The failed sheet is named with its positions, for the window's offer and the command's advice.
-        {"second job aborted",
-         true,
-         false,
-         false,
-         0,
-         {pending, aborted},
-         RunEnd::Printed,
-         {1, 7, 37},
-         5,
-         "F1"},
-        {"second job held", true, false, false, 0, {held, done}, RunEnd::Printed, {1, 7, 37}, 5, "H1"},
+        {"second job aborted", false, 0, {pending, aborted}, RunEnd::Printed, all, 5, "F1"},
+        {"second job held", false, 0, {held, done}, RunEnd::Printed, all, 5, "H1"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -92,23 +75,19 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
         ASSERT_TRUE(startFile.read(values));
 
         NumberedLabel label;
-        label.where = row.numbered ? NumberedLine::Line2 : NumberedLine::None;
+        label.where = NumberedLine::Line2;
         label.fixedLine1 = "HELLO";
         label.NumberStem = "ABC";
         PrintOrder order;
-        order.labels = std::make_shared<const TypedLabels>(label, row.numbered, 1, 40);
+        order.labels = std::make_shared<const TypedLabels>(label, true, 1, 40);
         order.startPosition = 25;
 
         RecordingSurface surface;
         FakeQueue queue;
         queue.queue.stopped = row.queueStopped;
-        for (int job = 101; job <= 103; ++job)
-            queue.answers[job] = {done};
-        queue.answers[102] = row.job2;
+        queue.answers = {{101, {done}}, {102, row.job2}, {103, {done}}};
         auto ledger = std::make_shared<FakeLedger>();
         ledger->labels = order.labels.get();
-        if (row.repeatInLedger)
-            ledger->repeat = LabelRepeat{2, {}};
         // A crash as a sheet begins leaves the sheets before it on disk, ledger and position alike; a
         // crash in the pause after a sheet leaves that sheet on disk too.
         std::vector<std::string> disk;
@@ -126,16 +105,12 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
                               [&] { return row.stopAfter && sheets == row.stopAfter ? 15 : 0; }});
         service.progress = [&](std::size_t done, std::size_t) { sheets = int(done); };
 
-        EXPECT_EQ(service.repeat(order).has_value(), row.repeatInLedger);
         const RunAccount a = service.run(order);
         EXPECT_EQ(a.end, row.end);
-        if (row.numbered) {
-            EXPECT_EQ(ledger->sheets, row.taken);
-        }
+        EXPECT_EQ(ledger->sheets, row.taken);
         EXPECT_EQ(onDisk(path), row.stored);
-        const std::vector<std::string> atEachStep[] = {{"0@25", "1@1", "1@1", "2@1", "2@1", "3@5"}};
-        if (row.numbered && a.taken == 3) {
-            EXPECT_EQ(disk, atEachStep[0]);
+        if (a.taken == 3) {
+            EXPECT_EQ(disk, (std::vector<std::string>{"0@25", "1@1", "1@1", "2@1", "2@1", "3@5"}));
         }
 
         RunFollow follow(std::make_unique<FakeQueue>(queue), ledger, a, order.startPosition, order.labels);
@@ -154,6 +129,6 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
         EXPECT_EQ(news, row.news);
         EXPECT_TRUE(follow.over());
         // Every job's end reaches the ledger, once.
-        EXPECT_EQ(ledger->ends.size(), a.jobs.size());
+        EXPECT_EQ(ledger->ends, a.jobs.size());
     }
 }
