@@ -228,8 +228,6 @@ class Tfrmmain : public QWidget {
     std::optional<std::int32_t> confirmRepeat(const PrintService& service, const PrintOrder& order);
     // Tells the sheets of earlier runs that did not print, found by asking after them now.
     void tellEarlierFailures(RunLedger& ledger, const QString& printer);
-    // Brings the copy for people up to date after a run; tells once when it could not be.
-    void tellCopyProblem(RunLedger& ledger);
     // The order of the run the sheet screen shows.
     PrintOrder printOrder();
     // Says why the run did not print everything (an error for the error box); nothing when it did.

@@ -239,10 +239,13 @@ bool Tfrmmain::PrintRun() {
     const RunAccount a = service->run(order);
     progress.reset();
     bool ledgerTold = false;
-    if (ledger) {
+    if (ledger)
         tellLedgerProblem(*ledger, ledgerTold);
-        tellCopyProblem(*ledger);
-    }
+    if (const auto& why = service->copyProblem())
+        m_services.dialogs.message(
+            this, QStringLiteral("印刷記録の写し PrintLog.csv を更新できませんでした（%1）。"
+                                 "記録はすべて残っています。写しは次の印刷のあとで更新されます。")
+                      .arg(*why));
     if (!a.jobs.empty()) {
         // The sheets the print queue took are watched until each has printed or failed.
         m_watched.push_back(WatchedRun{
@@ -379,18 +382,6 @@ void Tfrmmain::tellLedgerProblem(const RunLedger& ledger, bool& told) {
     m_services.dialogs.message(this, QStringLiteral("印刷記録 %1 に書き込めないため、記録は残りません（%2）。"
                                                     "印刷はそのまま続けます。")
                                          .arg(QDir::toNativeSeparators(ledger.path()), ledger.problem()));
-}
-
-void Tfrmmain::tellCopyProblem(RunLedger& ledger) {
-    // The database has every label; only the copy that people open is behind, and catches up later.
-    // (A ledger that records nothing was told already.)
-    if (!ledger.problem().isEmpty())
-        return;
-    if (const auto why = ledger.updateCopy(); why && !why->isEmpty())
-        m_services.dialogs.message(
-            this, QStringLiteral("印刷記録の写し PrintLog.csv を更新できませんでした（%1）。"
-                                 "記録はすべて残っています。写しは次の印刷のあとで更新されます。")
-                      .arg(*why));
 }
 
 void Tfrmmain::cmdPrint2Click() {

@@ -373,8 +373,6 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
     order.storedRight = o.offsetRightIndex.value_or(saved.SavedOffsetRight);
     if (const auto found = service.codeRefusal(order))
         return fail(BadArguments, CommandCode::refusal(order.code.kind, *found, target.surface().dpiX()));
-    // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
-    // Read now, under the hold, so that no run adds rows in between.
     // Sheets an earlier run left queued are asked after: a failure among them is still told.
     if (ledger)
         for (const HistorySheet& h : ledger->followUpEarlier())
@@ -383,6 +381,8 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
                         "--history shows it\n")
                         .arg(QString::fromStdString(h.printer), QString::fromStdString(h.job),
                              QString::fromStdString(h.detail)));
+    // Printed labels are in the ledger: a numbered run does not print one of them again by mistake.
+    // Read now, under the hold, so that no run adds rows in between.
     if (!o.again)
         if (const auto repeat = service.repeat(order))
             return refuseRepeat(*repeat, *order.labels, *ledger, fail);
@@ -401,12 +401,11 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
         }
     };
     tellLedger();
-    if (ledger && ledger->problem().isEmpty())
-        if (const auto copy = ledger->updateCopy(); copy && !copy->isEmpty())
-            env.err(QStringLiteral(
-                        "kestrelbox-print: the copy for people PrintLog.csv was not brought up to date "
-                        "(%1); the ledger has every label, and the next run writes the copy\n")
-                        .arg(*copy));
+    if (const auto& copy = service.copyProblem())
+        env.err(
+            QStringLiteral("kestrelbox-print: the copy for people PrintLog.csv was not brought up to date "
+                           "(%1); the ledger has every label, and the next run writes the copy\n")
+                .arg(*copy));
     if (const int status = refusedBeforeSending(a, queue, what, target.paperName(), path, fail); status >= 0)
         return status;
     if (!toQueue)
@@ -419,9 +418,6 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
     RunFollow follow(target.detachedQueue(), ledger, a, startPosition, labels);
     const int status = waitForJobs(follow, target.label(), a, o, startPosition, env, fail);
     tellLedger();
-    // The jobs' ends are in the ledger now: the copy says them too (a copy that cannot be written was
-    // told after the run).
-    (void)ledger->updateCopy();
     return status;
 }
 

@@ -368,7 +368,15 @@ RunAccount PrintService::run(const PrintOrder& order) {
     PrintRun run(m_parts.surface, m_parts.queue, store ? &*store : nullptr,
                  m_parts.pause ? *m_parts.pause : noPause, m_parts.stopRequest);
     run.progress = progress;
-    return run.run(job, splitRun(order.startPosition, job.labels ? job.labels->size() : 0));
+    const RunAccount account =
+        run.run(job, splitRun(order.startPosition, job.labels ? job.labels->size() : 0));
+    // The copy for people follows the database after every run; a ledger that records nothing has
+    // no copy to bring up to date (and was told already).
+    m_copyProblem.reset();
+    if (m_parts.ledger && m_parts.ledger->problem().isEmpty())
+        if (auto why = m_parts.ledger->updateCopy(); why && !why->isEmpty())
+            m_copyProblem = std::move(why);
+    return account;
 }
 
 // ---- the jobs ----
@@ -416,6 +424,9 @@ FollowNews RunFollow::poll(std::int64_t nowMs) {
         if (out.printerStopped || !out.blockingReasons.empty())
             out.waiting = open();
     }
+    // Once every job's end is known, the copy for people says them too.
+    if (!news.ended.empty() && over() && m_ledger && m_ledger->problem().isEmpty())
+        (void)m_ledger->updateCopy();
     return out;
 }
 

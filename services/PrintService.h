@@ -182,9 +182,13 @@ class PrintService {
     std::function<void(std::size_t done, std::size_t total)> progress;
 
     RunAccount run(const PrintOrder& order);
+    // Why the last run could not bring the copy for people (PrintLog.csv) up to date: it is open in
+    // Excel, read-only... The database has every label; the next run writes the copy.
+    const std::optional<QString>& copyProblem() const { return m_copyProblem; }
 
   private:
     RunParts m_parts;
+    std::optional<QString> m_copyProblem;
 };
 
 // ---- after the run: the jobs ----
