@@ -221,7 +221,6 @@ class Tfrmmain : public QWidget {
     struct WatchedRun {
         std::shared_ptr<RunFollow> follow;
         QString printer;
-        bool ledgerTold = false; // the run said once that its labels are not recorded
     };
     // Asks before a numbered run prints labels the ledger holds as printed: the first number to print
     // from (the entry's, or the series' next free one), or nothing when the user said No.
@@ -233,7 +232,7 @@ class Tfrmmain : public QWidget {
     // Says why the run did not print everything (an error for the error box); nothing when it did.
     void tellRunEnd(const RunAccount& account, const PrintOrder& order, PrintTarget& target);
     // Tells once a run that its labels are not recorded.
-    void tellLedgerProblem(const RunLedger& ledger, bool& told);
+    void tellLedgerProblem(const RunLedger& ledger, const std::optional<QString>& problem);
     // What one look at a watched run found, in message boxes.
     void tellFollowNews(WatchedRun& run, const FollowNews& news);
 

@@ -238,9 +238,8 @@ bool Tfrmmain::PrintRun() {
     }
     const RunAccount a = service->run(order);
     progress.reset();
-    bool ledgerTold = false;
     if (ledger)
-        tellLedgerProblem(*ledger, ledgerTold);
+        tellLedgerProblem(*ledger, ledger->untoldProblem());
     if (const auto& why = service->copyProblem())
         m_services.dialogs.message(
             this, QStringLiteral("印刷記録の写し PrintLog.csv を更新できませんでした（%1）。"
@@ -250,7 +249,7 @@ bool Tfrmmain::PrintRun() {
         // The sheets the print queue took are watched until each has printed or failed.
         m_watched.push_back(WatchedRun{
             std::make_unique<RunFollow>(target.detachedQueue(), ledger, a, order.startPosition, order.labels),
-            target.queueName(), ledgerTold});
+            target.queueName()});
         m_jobTimer->start();
     }
     tellRunEnd(a, order, target);
@@ -375,13 +374,12 @@ void Tfrmmain::tellEarlierFailures(RunLedger& ledger, const QString& printer) {
                      QString::fromStdString(h.job), QString::fromStdString(h.detail)));
 }
 
-void Tfrmmain::tellLedgerProblem(const RunLedger& ledger, bool& told) {
-    if (told || ledger.problem().isEmpty())
-        return;
-    told = true;
-    m_services.dialogs.message(this, QStringLiteral("印刷記録 %1 に書き込めないため、記録は残りません（%2）。"
-                                                    "印刷はそのまま続けます。")
-                                         .arg(QDir::toNativeSeparators(ledger.path()), ledger.problem()));
+void Tfrmmain::tellLedgerProblem(const RunLedger& ledger, const std::optional<QString>& problem) {
+    if (problem)
+        m_services.dialogs.message(this,
+                                   QStringLiteral("印刷記録 %1 に書き込めないため、記録は残りません（%2）。"
+                                                  "印刷はそのまま続けます。")
+                                       .arg(QDir::toNativeSeparators(ledger.path()), *problem));
 }
 
 void Tfrmmain::cmdPrint2Click() {
@@ -411,29 +409,17 @@ void Tfrmmain::cmdPrint2Click() {
 void Tfrmmain::watchJobs() {
     // Every run is looked at before anything is shown: the timer goes on while a message box is open,
     // and a look then must find nothing to tell twice.
-    struct Tell {
-        WatchedRun run;
-        FollowNews news;
-        bool ledger = false;
-    };
-    std::vector<Tell> tells;
-    for (WatchedRun& run : m_watched) {
-        FollowNews news = run.follow->poll(m_watchClock.elapsed());
-        const RunLedger* ledger = run.follow->ledger().get();
-        const bool ledgerNews = !run.ledgerTold && ledger && !ledger->problem().isEmpty();
-        run.ledgerTold = run.ledgerTold || ledgerNews;
-        if (news.any() || ledgerNews)
-            tells.push_back(Tell{run, std::move(news), ledgerNews});
-    }
+    std::vector<std::pair<WatchedRun, FollowNews>> tells;
+    for (WatchedRun& run : m_watched)
+        if (FollowNews news = run.follow->poll(m_watchClock.elapsed()); news.any())
+            tells.emplace_back(run, std::move(news));
     std::erase_if(m_watched, [](const WatchedRun& run) { return run.follow->over(); });
     if (m_watched.empty())
         m_jobTimer->stop();
-    for (Tell& t : tells) {
-        if (t.ledger) {
-            bool told = false;
-            tellLedgerProblem(*t.run.follow->ledger(), told);
-        }
-        tellFollowNews(t.run, t.news);
+    for (auto& [run, news] : tells) {
+        if (news.ledgerProblem)
+            tellLedgerProblem(*run.follow->ledger(), news.ledgerProblem);
+        tellFollowNews(run, news);
     }
 }
 

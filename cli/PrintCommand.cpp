@@ -108,10 +108,17 @@ int holdStartFile(StartFileLock& lock, const QString& path, const Environment& e
                                     .arg(StartFileWaitSeconds));
 }
 
+// Said once a run, whatever else it ends with: without the ledger no repeat can be caught.
+void tellLedgerProblem(const RunLedger& ledger, const QString& problem, const Environment& env) {
+    env.err(QStringLiteral("kestrelbox-print: no ledger is kept: %1: %2\n").arg(ledger.path(), problem));
+}
+
 // What one look at the jobs found, said on standard error; the failed and lost sheets kept for the end.
 void tellNews(const FollowNews& news, const RunFollow& follow, const QString& queueName,
               const std::vector<SheetRange>& ranges, std::int32_t startPosition, const Environment& env,
               QStringList& failed, QStringList& lost) {
+    if (news.ledgerProblem)
+        tellLedgerProblem(*follow.ledger(), *news.ledgerProblem, env);
     const RunLabels& labels = follow.labels();
     const auto sheet = [&](const SheetNote& n) {
         return describe(labels, ranges, n.sheet, n.sheet + 1, startPosition) +
@@ -391,16 +398,8 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
             env.err(QStringLiteral("sheet %1 of %2\n").arg(done).arg(total));
     };
     const RunAccount a = service.run(order);
-    // Said once, whatever else the run ends with: without the ledger no repeat can be caught.
-    bool ledgerTold = false;
-    const auto tellLedger = [&] {
-        if (ledger && !ledgerTold && !ledger->problem().isEmpty()) {
-            ledgerTold = true;
-            env.err(QStringLiteral("kestrelbox-print: no ledger is kept: %1: %2\n")
-                        .arg(ledger->path(), ledger->problem()));
-        }
-    };
-    tellLedger();
+    if (const auto problem = ledger ? ledger->untoldProblem() : std::nullopt)
+        tellLedgerProblem(*ledger, *problem, env);
     if (const auto& copy = service.copyProblem())
         env.err(
             QStringLiteral("kestrelbox-print: the copy for people PrintLog.csv was not brought up to date "
@@ -417,7 +416,6 @@ int printLabels(const Options& o, const QString& path, StartFile& startFile, Sta
         return Printed;
     RunFollow follow(target.detachedQueue(), ledger, a, startPosition, labels);
     const int status = waitForJobs(follow, target.label(), a, o, startPosition, env, fail);
-    tellLedger();
     return status;
 }
 

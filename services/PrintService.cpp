@@ -424,6 +424,8 @@ FollowNews RunFollow::poll(std::int64_t nowMs) {
         if (out.printerStopped || !out.blockingReasons.empty())
             out.waiting = open();
     }
+    if (m_ledger)
+        out.ledgerProblem = m_ledger->untoldProblem();
     // Once every job's end is known, the copy for people says them too.
     if (!news.ended.empty() && over() && m_ledger && m_ledger->problem().isEmpty())
         (void)m_ledger->updateCopy();

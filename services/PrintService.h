@@ -58,10 +58,22 @@ class RunLedger {
     virtual std::optional<QString> updateCopy() = 0;
     // Sheets that earlier runs left queued, followed up (see followUpWaiting): those that failed.
     virtual std::vector<HistorySheet> followUpEarlier() = 0;
+
+    // The problem, the first time it is asked for once there is one: a run tells it once.
+    std::optional<QString> untoldProblem() {
+        if (m_problemTold || problem().isEmpty())
+            return std::nullopt;
+        m_problemTold = true;
+        return problem();
+    }
+
     // The rows of a sheet the queue holds, on disk before this returns.
     virtual void taken(const TakenSheet& sheet) = 0;
     // The end of the job of the run's sheet (its index in the run).
     virtual void ended(std::size_t sheet, const JobStatus& status) = 0;
+
+  private:
+    bool m_problemTold = false;
 };
 
 // The ledger beside the start file for a run of `program` ("window" or "command") on `printer`:
@@ -215,8 +227,11 @@ struct FollowNews {
     std::vector<std::string> printerReasons;
     std::vector<std::string> blockingReasons;
     std::vector<SheetNote> waiting;
+    // The run's ledger could not record a job's end, told once (the ledger's problem).
+    std::optional<QString> ledgerProblem;
     bool any() const {
-        return !held.empty() || !blocked.empty() || !failed.empty() || !lost.empty() || printerChanged;
+        return !held.empty() || !blocked.empty() || !failed.empty() || !lost.empty() || printerChanged ||
+               ledgerProblem;
     }
 };
 
