@@ -109,23 +109,6 @@ QString because(const std::vector<std::string>& reasons) {
 
 constexpr int FollowIntervalMs = 1000;
 
-// The pause after each sheet, which comes once the queue holds the sheet and its position is stored:
-// the moment to show how far the run is, before the window waits.
-class SheetPause final : public Pause {
-  public:
-    explicit SheetPause(Pause& pause) : m_pause(pause) {}
-    std::function<void(std::size_t sheetsDone)> shown;
-    void pause(int milliseconds) override {
-        if (shown)
-            shown(++m_done);
-        m_pause.pause(milliseconds);
-    }
-
-  private:
-    Pause& m_pause;
-    std::size_t m_done = 0;
-};
-
 } // namespace
 
 void Tfrmmain::connectPrintHandlers() {
@@ -178,13 +161,15 @@ bool Tfrmmain::PrintRun() {
     };
     std::shared_ptr<RunLedger> ledger = ledgerOf(order);
     std::unique_ptr<QProgressDialog> progress;
-    SheetPause sheetsPaused(m_services.pause);
     const auto partsOf = [&](std::shared_ptr<RunLedger> l) {
         // Cancel counts as a stop request, as Ctrl-C does for the command (SIGINT's number).
-        return RunParts{
-            target.surface(), target.queue(), &m_startFile, &start, std::move(l), &sheetsPaused, [&progress] {
-                return progress && progress->wasCanceled() ? 2 : 0;
-            }};
+        return RunParts{target.surface(),
+                        target.queue(),
+                        &m_startFile,
+                        &start,
+                        std::move(l),
+                        &m_services.pause,
+                        [&progress] { return progress && progress->wasCanceled() ? 2 : 0; }};
     };
     std::optional<PrintService> service(std::in_place, partsOf(ledger));
     // A label that cannot carry its code beside its text is found before anything prints.
@@ -223,7 +208,7 @@ bool Tfrmmain::PrintRun() {
         progress->setAutoReset(false);
         progress->setValue(0);
         progress->show();
-        sheetsPaused.shown = [&](std::size_t done) {
+        service->progress = [&](std::size_t done, std::size_t) {
             // After the last sheet nothing is left to stop: the window shows itself again at once.
             if (done == ranges.size()) {
                 progress->hide();

@@ -100,11 +100,11 @@ RunAccount PrintRun::run(const SheetJob& job, const std::vector<SheetRange>& ran
             if (!store(i))
                 return account;
         }
-        // The user sees the printer take the sheet; its rows and the position after it are on disk
-        // already, so that nothing of it is lost when the program ends during the pause.
-        m_pause.pause(PauseAfterSheetMs);
+        // Told before the pause, which then shows it; the sheet's rows and the position after it are on
+        // disk already, so that nothing of it is lost when the program ends during the pause.
         if (progress)
             progress(i + 1, total);
+        m_pause.pause(PauseAfterSheetMs);
         if (i + 1 < total) {
             if (const int signal = m_stopRequest()) {
                 account.end = RunEnd::Stopped;

@@ -105,7 +105,7 @@ class PrintRun {
         RunSurface& surface, RunQueue* queue, RunStore* store, Pause& pause,
         std::function<int()> stopRequest = [] { return 0; });
 
-    // Called after each sheet the queue took (done of total).
+    // Called after each sheet the queue took (done of total), before the pause after it.
     std::function<void(std::size_t done, std::size_t total)> progress;
 
     RunAccount run(const SheetJob& job, const std::vector<SheetRange>& ranges);
