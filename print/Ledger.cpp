@@ -19,6 +19,13 @@ const char* sheetStateName(SheetState state) {
     return "unknown";
 }
 
+SheetState sheetStateNamed(std::string_view name) {
+    for (const SheetState s : {SheetState::Printed, SheetState::Failed, SheetState::Unknown})
+        if (name == sheetStateName(s))
+            return s;
+    return SheetState::Queued;
+}
+
 const std::vector<std::string>& ledgerCopyColumns() {
     static const std::vector<std::string> columns{
         "time",  "program", "printer", "job", "run",       "sheet",     "position", "line1",
@@ -44,16 +51,6 @@ std::optional<std::int32_t> number(std::string_view text) {
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
-}
-
-SheetState stateOf(const std::string& name) {
-    if (name == "printed")
-        return SheetState::Printed;
-    if (name == "failed")
-        return SheetState::Failed;
-    if (name == "unknown")
-        return SheetState::Unknown;
-    return SheetState::Queued;
 }
 
 bool isDigit(char c) {
@@ -174,7 +171,7 @@ std::vector<ImportedSheet> importedSheets(const std::vector<LedgerRow>& rows) {
         ImportedSheet sheet;
         sheet.record =
             SheetRecord{r.time, r.program, r.printer, r.job, "", number(r.sheet).value_or(0), labelsOf(r)};
-        sheet.state = stateOf(s.state);
+        sheet.state = sheetStateNamed(s.state);
         sheet.detail = s.detail;
         sheets.push_back(std::move(sheet));
     }

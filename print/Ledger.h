@@ -29,6 +29,8 @@ struct LedgerLabel {
 
 enum class SheetState { Queued, Printed, Failed, Unknown };
 const char* sheetStateName(SheetState state); // "queued", "printed", "failed", "unknown"
+// The state a name stands for; queued for a name that is none of them (the job's end still to learn).
+SheetState sheetStateNamed(std::string_view name);
 
 // One sheet the print queue took, with its labels, as the ledger records it (state: queued).
 struct SheetRecord {

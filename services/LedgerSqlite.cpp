@@ -52,13 +52,6 @@ CREATE TABLE copy_state(
 INSERT INTO copy_state VALUES (1, 0, NULL, -1, 0, 0);
 )";
 
-SheetState stateNamed(std::string_view name) {
-    for (const SheetState s : {SheetState::Queued, SheetState::Printed, SheetState::Failed})
-        if (name == sheetStateName(s))
-            return s;
-    return SheetState::Unknown;
-}
-
 class Statement {
   public:
     Statement(sqlite3* db, const char* sql) {
@@ -204,7 +197,7 @@ class SqliteLedger final : public Ledger {
                                      int32(find.integer(2)),
                                      find.text(3),
                                      find.text(4),
-                                     stateNamed(find.text(5))};
+                                     sheetStateNamed(find.text(5))};
             find.reset();
             if (rc != SQLITE_DONE)
                 return failed("repeat check"), std::nullopt;
@@ -252,7 +245,7 @@ class SqliteLedger final : public Ledger {
         s.bind(1, static_cast<std::int64_t>(count));
         int rc;
         while ((rc = s.step()) == SQLITE_ROW) {
-            HistorySheet h{s.text(1), s.text(2), s.text(3), s.text(4), {}, {}, stateNamed(s.text(5)),
+            HistorySheet h{s.text(1), s.text(2), s.text(3), s.text(4), {}, {}, sheetStateNamed(s.text(5)),
                            s.text(6)};
             for (auto [statement, label] : {std::pair{&first, &h.first}, std::pair{&last, &h.last}}) {
                 statement->bind(1, s.integer(0));
@@ -277,7 +270,7 @@ class SqliteLedger final : public Ledger {
         int rc;
         while ((rc = s.step()) == SQLITE_ROW)
             labels.push_back(
-                HistoryLabel{s.text(0), s.text(1), labelAt(s, 4), stateNamed(s.text(2)), s.text(3)});
+                HistoryLabel{s.text(0), s.text(1), labelAt(s, 4), sheetStateNamed(s.text(2)), s.text(3)});
         finished(rc, "history");
         return {std::make_move_iterator(labels.rbegin()), std::make_move_iterator(labels.rend())};
     }
