@@ -278,20 +278,9 @@ class SqliteLedger final : public Ledger {
     bool exportCsv(const std::function<bool(std::string_view)>& write) override {
         if (!m_db)
             return false;
-        Statement rows(m_db, rowsQuery());
-        rows.bind(1, std::int64_t{0});
-        std::string out = "\xEF\xBB\xBF" + csvRecord(ledgerCopyColumns());
-        int rc;
-        while ((rc = rows.step()) == SQLITE_ROW) {
-            appendRow(out, rows);
-            if (out.size() >= 1 << 20) {
-                if (!write(out))
-                    return false;
-                out.clear();
-            }
-        }
         // A read that stopped halfway is no export.
-        return finished(rc, "export") && write(out);
+        const int rc = copyRows(0, copyHeader(), write);
+        return rc != SQLITE_ABORT && finished(rc, "export");
     }
 
     CopyOutcome updateCopy() override;
@@ -344,12 +333,37 @@ class SqliteLedger final : public Ledger {
                "l.stem, l.serial, l.list_row, l.code_kind, l.code_text, s.state, s.detail, l.id "
                "FROM label l JOIN sheet s ON s.id = l.sheet_id WHERE l.id >= ? ORDER BY l.id";
     }
-    static void appendRow(std::string& out, const Statement& r) {
-        std::vector<std::string> cells;
-        cells.reserve(16);
-        for (int i = 0; i < 16; ++i)
-            cells.push_back(copyCell(r.text(i)));
-        out += csvRecord(cells);
+    // A byte-order mark, so that a spreadsheet reads the copy as UTF-8, and the column names.
+    static std::string copyHeader() { return "\xEF\xBB\xBF" + csvRecord(ledgerCopyColumns()); }
+    // The copy's rows of the labels from `from` on, after `out`, handed to `write` about a megabyte at a
+    // time; `seen` is told each label's id, whether its sheet is still queued and how many bytes go
+    // before its row. SQLITE_DONE once every row went, SQLITE_ABORT when `write` refused, else the
+    // read's error.
+    int copyRows(std::int64_t from, std::string out, const std::function<bool(std::string_view)>& write,
+                 const std::function<void(std::int64_t, bool, std::int64_t)>& seen = {}) {
+        Statement rows(m_db, rowsQuery());
+        rows.bind(1, from);
+        std::int64_t written = 0;
+        int rc;
+        while ((rc = rows.step()) == SQLITE_ROW) {
+            if (seen)
+                seen(rows.integer(16), rows.text(14) == "queued",
+                     written + static_cast<std::int64_t>(out.size()));
+            std::vector<std::string> cells;
+            cells.reserve(16);
+            for (int i = 0; i < 16; ++i)
+                cells.push_back(copyCell(rows.text(i)));
+            out += csvRecord(cells);
+            if (out.size() >= 1 << 20) {
+                if (!write(out))
+                    return SQLITE_ABORT;
+                written += static_cast<std::int64_t>(out.size());
+                out.clear();
+            }
+        }
+        if (rc != SQLITE_DONE)
+            return rc;
+        return write(out) ? SQLITE_DONE : SQLITE_ABORT;
     }
 
     std::string m_startFile, m_path, m_journal, m_copy;
@@ -482,37 +496,30 @@ CopyOutcome SqliteLedger::updateCopy() {
     ledgerfile::CopyWriter file;
     if (std::string why = file.open(m_copy, m_startFile, offset); !why.empty())
         return fail(why);
-    std::string out = afresh ? "\xEF\xBB\xBF" + csvRecord(ledgerCopyColumns()) : std::string();
-    Statement rows(m_db, rowsQuery());
-    rows.bind(1, from);
     std::optional<std::pair<std::int64_t, std::int64_t>> tail; // the first queued label and its offset
-    std::int64_t next = from;
-    int rc;
-    while ((rc = rows.step()) == SQLITE_ROW) {
-        next = rows.integer(16) + 1;
-        if (!tail && rows.text(14) == "queued")
-            tail.emplace(rows.integer(16), offset + static_cast<std::int64_t>(out.size()));
-        appendRow(out, rows);
-        if (out.size() >= 1 << 20) {
-            if (std::string why = file.write(out); !why.empty())
-                return fail(why);
-            offset += static_cast<std::int64_t>(out.size());
-            out.clear();
-        }
-    }
+    std::int64_t next = from, end = offset;
+    std::string why;
+    const int rc = copyRows(
+        from, afresh ? copyHeader() : std::string(),
+        [&](std::string_view bytes) {
+            why = file.write(bytes);
+            end += static_cast<std::int64_t>(bytes.size());
+            return why.empty();
+        },
+        [&](std::int64_t label, bool queued, std::int64_t before) {
+            next = label + 1;
+            if (!tail && queued)
+                tail.emplace(label, offset + before);
+        });
     if (rc != SQLITE_DONE)
-        return fail(sqlite3_errmsg(m_db));
-    std::string why = file.write(out);
-    offset += static_cast<std::int64_t>(out.size());
-    if (std::string closed = file.close(); why.empty())
-        why = closed;
-    if (!why.empty())
-        return fail(why);
+        return fail(rc == SQLITE_ABORT ? why : sqlite3_errmsg(m_db));
+    if (std::string closed = file.close(); !closed.empty())
+        return fail(closed);
     const ledgerfile::Stamp written = ledgerfile::stampOf(m_copy);
     Statement store(
         m_db,
         "UPDATE copy_state SET tail_label = ?, tail_offset = ?, size = ?, time = ?, file = ? WHERE id = 1");
-    store.bind(1, tail ? tail->first : next).bind(2, tail ? tail->second : offset);
+    store.bind(1, tail ? tail->first : next).bind(2, tail ? tail->second : end);
     store.bind(3, written.size).bind(4, written.time).bind(5, static_cast<std::int64_t>(written.id));
     if (!store.run() || sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         return fail(sqlite3_errmsg(m_db));
