@@ -52,8 +52,7 @@ class CopyWriter {
     std::intptr_t m_handle = -1;
 };
 
-// The folder part of a path ("." when it has none), and a name in that folder.
-std::string folderOf(const std::string& path);
+// A name in the folder of `path` ("." when it names none).
 std::string besideOf(const std::string& path, const std::string& name);
 
 } // namespace kb::ledgerfile

@@ -178,10 +178,14 @@ std::string CopyWriter::close() {
     return {};
 }
 
+namespace {
+
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
 }
+
+} // namespace
 
 std::string besideOf(const std::string& path, const std::string& name) {
     const std::string folder = folderOf(path);

@@ -150,10 +150,14 @@ std::string CopyWriter::close() {
     return flushed ? std::string() : systemError(error);
 }
 
+namespace {
+
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
+
+} // namespace
 
 std::string besideOf(const std::string& path, const std::string& name) {
     return folderOf(path) + "\\" + name;
