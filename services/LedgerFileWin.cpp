@@ -4,6 +4,7 @@
 // the caller reports; the database holds the rows.
 #include "services/LedgerFile.h"
 
+#include "settings/SystemCalls.h"
 #include "settings/WidePathWin.h"
 
 #include <algorithm>
@@ -106,9 +107,12 @@ std::string readWhole(const std::string& path) {
     return text;
 }
 
-// Links in a start file's path are rare on Windows, and SQLite there does not refuse them.
+// The start file's own link followed as its hold is, so that a start file named through a link has
+// its ledger beside the file itself, where the hold and every other run find it. (SQLite on Windows
+// does not refuse links on the way.)
 std::string realPath(const std::string& path) {
-    return path;
+    std::string target;
+    return realSystemCalls().followLinks(path, target) == 0 ? target : path;
 }
 
 CopyWriter::~CopyWriter() {
