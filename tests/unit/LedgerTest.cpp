@@ -76,14 +76,6 @@ TEST(Ledger, ImportedSheetsLabelByLabel) {
             EXPECT_EQ(labels[i].stem, c.numbered ? "AB-1" : "") << c.name;
         }
     }
-    // Both files' rows meet: a failed end in PrintLog.csv for a sheet queued in PrintLog.1.csv.
-    LedgerRow queued = oldRow(numbered(NumberedLine::Line2, false), "1-2", 1, 2), ended = queued;
-    ended.state = "failed";
-    ended.detail = "cancelled";
-    const auto sheets = importedSheets({queued, ended});
-    ASSERT_EQ(sheets.size(), 1u);
-    EXPECT_EQ(sheets[0].state, SheetState::Failed);
-    EXPECT_EQ(sheets[0].detail, "cancelled");
 }
 
 TEST(Ledger, CopyCellsAndModes) {

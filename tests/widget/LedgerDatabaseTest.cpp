@@ -1,6 +1,6 @@
 // The ledger's database on the disk: its schema and what refuses it, the import of the last version's
 // CSV ledger, the repeat check, states set in place, the files' modes, the copy for people, and
-// writers that meet or are killed while they write.
+// writers killed while they write.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -77,7 +77,6 @@ TEST(LedgerDatabase, SchemaAndRefusals) {
         return [=](const Folder& f) { std::ofstream(f.path / name) << text; };
     };
     const Case cases[] = {
-        {"made on first use", [](const Folder&) {}, ""},
         {"an empty file", file("PrintLog.db", ""), ""},
         {"a newer schema",
          [](const Folder& f) {
@@ -89,7 +88,6 @@ TEST(LedgerDatabase, SchemaAndRefusals) {
         {"a link",
          [](const Folder& f) { fs::create_symlink(f.path / "elsewhere.db", f.path / "PrintLog.db"); },
          "a symbolic link"},
-        {"a folder", [](const Folder& f) { fs::create_directory(f.path / "PrintLog.db"); }, "a folder"},
         {"a start file named through a linked folder",
          [](const Folder& f) { fs::create_directory_symlink(f.path, f.path / "linked"); }, "", "linked/"},
         {"a link as the journal",
@@ -116,57 +114,42 @@ TEST(LedgerDatabase, SchemaAndRefusals) {
     }
 }
 
-// The last version's two files are read in once, on first use, and stay as they were; a record that a
-// crash cut short and rows of another width are passed over; their labels guard as new ones do.
+// The last version's two files are read in once, on first use: a sheet queued in the older one takes
+// the end that the newer one gives it.
 TEST(LedgerDatabase, ImportsTheLastVersionsFiles) {
     Folder f;
     const std::string header = "\xEF\xBB\xBFtime,program,printer,job,sheet,positions,first_line1,first_line2,"
                                "last_line1,last_line2,first_serial,last_serial,state,detail\r\n";
-    const std::string older = header + "2026-11-01T09:00:00+09:00,window,kbtest,3,1,1-6,HELLO,ABC-1 26/11/01,"
-                                       "HELLO,ABC-6 26/11/01,1,6,queued,\r\n";
-    const std::string current =
-        header +
-        "2026-11-01T09:01:00+09:00,window,kbtest,3,1,1-6,HELLO,ABC-1 26/11/01,HELLO,ABC-6 "
-        "26/11/01,1,6,printed,\r\n"
-        "2026-11-02T09:00:00+09:00,window,kbtest,4,1,7-9,HELLO,ABC-7,HELLO,ABC-9,7,9,queued,,\r\n" // wider
-        "2026-11-03T09:00:00+09:00,command,kbtest,5,1,10-12,HELLO,ABC-10,HELLO,ABC-12,10,12,queued,\r\n"
-        "2026-11-03T09:01:00+09:00,command,kbtest,5,1,10-12,HELLO,ABC-10,HELLO,ABC-12,10,12,failed,"
-        "cancelled\r\n"
-        "2026-11-04T09:00:00+09:00,command,kbtest,6,1,13-15,HELLO,\"ABC-13"; // cut by a crash
-    std::ofstream(f.path / "PrintLog.1.csv", std::ios::binary) << older;
-    std::ofstream(f.path / "PrintLog.csv", std::ios::binary) << current;
-    {
-        auto ledger = openSqliteLedger(f.start());
-        const auto labels = ledger->lastLabels(100);
-        ASSERT_EQ(labels.size(), 9u) << ledger->problem();
-        EXPECT_EQ(labels[5].label.line2, "ABC-6 26/11/01");
-        EXPECT_EQ(labels[5].state, SheetState::Printed);
-        EXPECT_EQ(labels[8].state, SheetState::Failed);
-        // Today's run without the date repeats ABC-4 printed with it; the failed ABC-10..12 are free.
-        const auto repeat = ledger->firstRepeat({{"HELLO", "ABC", 12}, {"HELLO", "ABC", 4}});
-        ASSERT_TRUE(repeat);
-        EXPECT_EQ(repeat->index, 1u);
-        EXPECT_EQ(repeat->position, 4);
-        EXPECT_EQ(ledger->nextFreeSerial("HELLO", "ABC"), 7);
-    }
-    EXPECT_EQ(openSqliteLedger(f.start())->lastLabels(100).size(), 9u); // not read in twice
-    EXPECT_EQ(f.read("PrintLog.1.csv"), older);
-    EXPECT_EQ(f.read("PrintLog.csv"), current);
+    const std::string sheet1 = "2026-11-01T09:00:00+09:00,window,kbtest,3,1,1-6,HELLO,ABC-1 26/11/01,HELLO,"
+                               "ABC-6 26/11/01,1,6,";
+    const std::string sheet2 =
+        "2026-11-03T09:00:00+09:00,command,kbtest,5,1,10-12,HELLO,ABC-10,HELLO,ABC-12,10,12,";
+    std::ofstream(f.path / "PrintLog.1.csv", std::ios::binary) << header << sheet1 << "queued,\r\n";
+    std::ofstream(f.path / "PrintLog.csv", std::ios::binary) << header << sheet1 << "printed,\r\n"
+                                                             << sheet2 << "queued,\r\n"
+                                                             << sheet2 << "failed,cancelled\r\n";
+    // The failed ABC-10..12 are free; ABC-1..6 were printed.
+    EXPECT_EQ(openSqliteLedger(f.start())->nextFreeSerial("HELLO", "ABC"), 7);
+    openSqliteLedger(f.start()); // not read in twice
+    EXPECT_EQ(f.query("SELECT group_concat(state || detail) FROM sheet"), "printed,failedcancelled");
+    EXPECT_EQ(f.query("SELECT count(*) FROM label"), "9");
 }
 
 // A numbered label repeats one of the ledger when its line 1, stem and serial are the same, whatever
 // its line 2 holds; failed sheets aside, queued and unknown ones counted; the first of the run's keys
-// found is told, with where it was printed.
-TEST(LedgerDatabase, RepeatCheck) {
+// found is told, with where it was printed. A sheet's end is written over its state whatever order the
+// ends come in.
+TEST(LedgerDatabase, RepeatCheckAndStates) {
     Folder f;
     auto ledger = openSqliteLedger(f.start());
     const auto printed = ledger->recordSheet(sheet("HELLO", "ABC", 7, 10, 5)); // ABC-7..16
     const auto failed = ledger->recordSheet(sheet("HELLO", "ABC", 17, 5));     // ABC-17..21
     const auto unknown = ledger->recordSheet(sheet("HELLO", "XYZ", 1, 2));     // XYZ-1..2
-    ledger->recordSheet(sheet("WORLD", "ABC", 30, 1));                         // queued
-    ledger->recordSheet(sheet("HELLO", "", std::nullopt, 3));                  // not numbered
-    ASSERT_TRUE(printed && failed && unknown) << ledger->problem();
-    ledger->setState(*printed, SheetState::Printed, "", "t");
+    const auto queued = ledger->recordSheet(sheet("WORLD", "ABC", 30, 1));
+    const auto plain = ledger->recordSheet(sheet("HELLO", "", std::nullopt, 3)); // not numbered
+    ASSERT_TRUE(printed && failed && unknown && queued && plain) << ledger->problem();
+    ledger->setState(*printed, SheetState::Unknown, "the print system could not be asked", "t1");
+    ledger->setState(*printed, SheetState::Printed, "", "t2");
     ledger->setState(*failed, SheetState::Failed, "cancelled", "t");
     ledger->setState(*unknown, SheetState::Unknown, "the print system no longer knows the job", "t");
     struct Case {
@@ -194,34 +177,9 @@ TEST(LedgerDatabase, RepeatCheck) {
     }
     EXPECT_EQ(ledger->nextFreeSerial("HELLO", "ABC"), 17); // 17..21 failed
     EXPECT_EQ(ledger->nextFreeSerial("HELLO", "QQQ"), std::nullopt);
+    EXPECT_EQ(f.query("SELECT group_concat(state || ifnull(ended, '-')) FROM sheet"),
+              "printedt2,failedt,unknownt,queued-,queued-");
     EXPECT_EQ(ledger->problem(), "");
-}
-
-// A sheet's end is written over its state (one row a sheet, whatever order the ends come in); the
-// waiting sheets and the history read only what they return.
-TEST(LedgerDatabase, StatesInPlaceAndHistory) {
-    Folder f;
-    auto ledger = openSqliteLedger(f.start());
-    std::vector<std::int64_t> ids;
-    for (int i = 0; i < 4; ++i)
-        ids.push_back(*ledger->recordSheet(sheet("HELLO", "ABC", 1 + 3 * i, 3, 1 + 3 * i)));
-    ledger->setState(ids[1], SheetState::Unknown, "the print system could not be asked", "t1");
-    ledger->setState(ids[1], SheetState::Printed, "", "t2");
-    ledger->setState(ids[2], SheetState::Failed, "aborted", "t1");
-    const auto waiting = ledger->waitingSheets();
-    ASSERT_EQ(waiting.size(), 2u);
-    EXPECT_EQ(waiting[0].id, ids[0]);
-    EXPECT_EQ(waiting[1].id, ids[3]);
-    EXPECT_EQ(f.query("SELECT count(*) FROM sheet"), "4");
-    EXPECT_EQ(f.query("SELECT state || ended FROM sheet WHERE id = " + std::to_string(ids[1])), "printedt2");
-    const auto last = ledger->lastSheets(2);
-    ASSERT_EQ(last.size(), 2u);
-    EXPECT_EQ(last[0].state, SheetState::Failed);
-    EXPECT_EQ(last[0].detail, "aborted");
-    EXPECT_EQ(last[1].first.line2, "ABC-10 26/12/09");
-    EXPECT_EQ(last[1].last.line2, "ABC-12 26/12/09");
-    EXPECT_EQ(last[1].last.position, 12);
-    EXPECT_EQ(ledger->lastLabels(1).at(0).label.serial, 12);
 }
 
 // The database and its copy may be read and written by those who may read and write the start file,
@@ -250,7 +208,7 @@ TEST(LedgerDatabase, ModesFollowTheStartFile) {
             if (::setgid(65534) != 0 || ::setuid(65534) != 0)
                 ::_exit(9);
             auto other = openSqliteLedger(f.start());
-            const bool reads = other->lastLabels(5).size() == 3,
+            const bool reads = other->lastSheets(5).size() == 1,
                        writes = other->recordSheet(sheet("X", "", 1, 1)).has_value();
             ::_exit((reads ? 1 : 0) | (writes ? 2 : 0));
         }
@@ -262,8 +220,8 @@ TEST(LedgerDatabase, ModesFollowTheStartFile) {
 }
 
 // The copy: the whole ledger as people read it, formula-like cells shown as text (the database keeps
-// them exact), states brought up to date in the rows already written; a copy that cannot be written
-// loses nothing, and one that someone else changed is written afresh.
+// them exact), states brought up to date in the rows already written; a copy that someone else changed
+// is written afresh.
 TEST(LedgerDatabase, Copy) {
     Folder f;
     auto ledger = openSqliteLedger(f.start());
@@ -279,26 +237,13 @@ TEST(LedgerDatabase, Copy) {
     EXPECT_TRUE(copy.starts_with("\xEF\xBB\xBFtime,program,"));
     EXPECT_NE(copy.find(",\"'=HYPERLINK(\"\"http://x\"\")\",'-1-1 26/12/09,'-1,1,0,,,queued,\r\n"),
               std::string::npos);
-    EXPECT_EQ(ledger->lastLabels(1)[0].label.line1, "=HYPERLINK(\"http://x\")");
+    EXPECT_EQ(f.query("SELECT line1 FROM label LIMIT 1"), "=HYPERLINK(\"http://x\")");
 
     // The queued rows are the tail, written again with their end.
     ledger->setState(*first, SheetState::Printed, "", "t");
     ledger->recordSheet(sheet("HELLO", "ABC", 1, 3));
     ASSERT_TRUE(ledger->updateCopy().upToDate);
-    EXPECT_EQ(f.read("PrintLog.csv"), exported());
-    EXPECT_NE(f.read("PrintLog.csv").find("'-1-2 26/12/09,'-1,2,0,,,printed,\r\n"), std::string::npos);
-
-    // Something that is no file where the copy goes: told, nothing lost; written in full once it can be.
-    fs::rename(f.path / "PrintLog.csv", f.path / "aside.csv");
-    fs::create_directory(f.path / "PrintLog.csv");
-    ledger->recordSheet(sheet("HELLO", "ABC", 4, 3));
-    const CopyOutcome refused = ledger->updateCopy();
-    EXPECT_FALSE(refused.upToDate);
-    EXPECT_NE(refused.problem.find("a folder"), std::string::npos) << refused.problem;
-    EXPECT_EQ(ledger->problem(), ""); // the ledger itself went on
-    fs::remove(f.path / "PrintLog.csv");
-    fs::rename(f.path / "aside.csv", f.path / "PrintLog.csv");
-    ASSERT_TRUE(ledger->updateCopy().upToDate);
+    EXPECT_NE(exported().find("'-1-2 26/12/09,'-1,2,0,,,printed,\r\n"), std::string::npos);
     EXPECT_EQ(f.read("PrintLog.csv"), exported());
 
     // A copy that someone re-saved is the user's file no more: written afresh.
@@ -308,66 +253,33 @@ TEST(LedgerDatabase, Copy) {
     EXPECT_EQ(f.read("PrintLog.csv"), exported());
 }
 
-// Writers in several processes at once, each sheet committed before it is counted: none lost, none
-// twice; then writers killed at random instants leave a database that passes the integrity check and
-// holds, whole, every sheet a writer had counted.
-TEST(LedgerDatabase, WritersMeetAndAreKilled) {
+// Writers in several processes killed at random instants leave a database that passes the integrity
+// check and holds each sheet whole or not at all. (That every sheet the queue took is there is the
+// end-to-end kill test's.)
+TEST(LedgerDatabase, WritersKilled) {
     Folder f;
     openSqliteLedger(f.start());
-    const auto writers = [&](int count, int sheets, bool kill) {
-        int fds[2];
-        EXPECT_EQ(::pipe(fds), 0);
-        std::vector<pid_t> pids;
-        for (int w = 0; w < count; ++w) {
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                ::close(fds[0]);
-                auto ledger = openSqliteLedger(f.start());
-                for (int i = 0; i < sheets; ++i) {
-                    const auto id = ledger->recordSheet(sheet("W" + std::to_string(w), "S", 1 + 30 * i, 30));
-                    if (!id)
-                        ::_exit(1);
-                    std::int64_t counted = *id;
-                    (void)::write(fds[1], &counted, sizeof counted);
-                }
-                ::_exit(0);
-            }
-            pids.push_back(pid);
-        }
-        ::close(fds[1]);
-        std::mt19937 random(42);
-        if (kill)
-            for (const pid_t pid : pids) {
-                ::usleep(std::uniform_int_distribution<useconds_t>(1000, 60000)(random));
-                ::kill(pid, SIGKILL);
-            }
-        for (const pid_t pid : pids) {
-            int status = 0;
-            ::waitpid(pid, &status, 0);
-            if (!kill) {
-                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-            }
-        }
-        std::vector<std::int64_t> counted;
-        std::int64_t id = 0;
-        while (::read(fds[0], &id, sizeof id) == sizeof id)
-            counted.push_back(id);
-        ::close(fds[0]);
-        return counted;
-    };
-    const auto all = writers(3, 15, false);
-    EXPECT_EQ(all.size(), 45u);
-    EXPECT_EQ(f.query("SELECT count(*) FROM sheet"), "45");
-    EXPECT_EQ(f.query("SELECT count(*) FROM label"), "1350");
-    EXPECT_EQ(f.query("SELECT count(DISTINCT sheet_id || '/' || position) FROM label"), "1350");
+    std::mt19937 random(42);
     for (int round = 0; round < 5; ++round) {
-        const auto counted = writers(3, 1000, true);
+        std::vector<pid_t> pids;
+        for (int w = 0; w < 3; ++w) {
+            if (const pid_t pid = ::fork(); pid != 0) {
+                pids.push_back(pid);
+                continue;
+            }
+            auto ledger = openSqliteLedger(f.start());
+            for (int i = 0;; ++i)
+                ledger->recordSheet(sheet("W" + std::to_string(w), "S", 1 + 30 * i, 30));
+        }
+        for (const pid_t pid : pids) {
+            ::usleep(std::uniform_int_distribution<useconds_t>(1000, 60000)(random));
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
         EXPECT_EQ(f.query("PRAGMA integrity_check"), "ok");
-        for (const std::int64_t id : counted)
-            EXPECT_EQ(f.query("SELECT count(*) FROM label WHERE sheet_id = " + std::to_string(id)), "30")
-                << id;
         EXPECT_EQ(f.query("SELECT count(*) FROM sheet s WHERE (SELECT count(*) FROM label WHERE sheet_id = "
                           "s.id) <> 30"),
                   "0");
     }
+    EXPECT_GT(std::stoi(f.query("SELECT count(*) FROM sheet")), 0);
 }
