@@ -66,16 +66,10 @@ struct WaitingSheet {
     std::string printer, job;
 };
 
-// A sheet or a label of the history, newest last.
+// A sheet of the history.
 struct HistorySheet {
     std::string time, program, printer, job;
     LedgerLabel first, last; // its first and last label, by position
-    SheetState state = SheetState::Queued;
-    std::string detail;
-};
-struct HistoryLabel {
-    std::string time, printer;
-    LedgerLabel label;
     SheetState state = SheetState::Queued;
     std::string detail;
 };
@@ -110,9 +104,8 @@ class Ledger {
     // The sheets still queued, oldest first, so that a run can ask the scheduler how they ended.
     virtual std::vector<WaitingSheet> waitingSheets() = 0;
 
-    // The last `count` sheets or labels, oldest first; only those are read.
+    // The last `count` sheets, oldest first; only those are read.
     virtual std::vector<HistorySheet> lastSheets(std::size_t count) = 0;
-    virtual std::vector<HistoryLabel> lastLabels(std::size_t count) = 0;
     // The whole ledger as CSV, one row per label, handed to `write` piece by piece (false stops).
     virtual bool exportCsv(const std::function<bool(std::string_view)>& write) = 0;
     // Brings PrintLog.csv beside the database up to date.

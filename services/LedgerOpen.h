@@ -25,7 +25,6 @@ class NoLedger final : public Ledger {
     }
     std::vector<WaitingSheet> waitingSheets() override { return {}; }
     std::vector<HistorySheet> lastSheets(std::size_t) override { return {}; }
-    std::vector<HistoryLabel> lastLabels(std::size_t) override { return {}; }
     bool exportCsv(const std::function<bool(std::string_view)>&) override { return false; }
     CopyOutcome updateCopy() override { return {false, m_problem}; }
 

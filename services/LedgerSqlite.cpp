@@ -259,22 +259,6 @@ class SqliteLedger final : public Ledger {
         return {std::make_move_iterator(sheets.rbegin()), std::make_move_iterator(sheets.rend())};
     }
 
-    std::vector<HistoryLabel> lastLabels(std::size_t count) override {
-        std::vector<HistoryLabel> labels;
-        if (!m_db)
-            return labels;
-        Statement s(m_db, (std::string("SELECT s.time, s.printer, s.state, s.detail, ") + LabelColumns +
-                           " FROM label l JOIN sheet s ON s.id = l.sheet_id ORDER BY l.id DESC LIMIT ?")
-                              .c_str());
-        s.bind(1, static_cast<std::int64_t>(count));
-        int rc;
-        while ((rc = s.step()) == SQLITE_ROW)
-            labels.push_back(
-                HistoryLabel{s.text(0), s.text(1), labelAt(s, 4), sheetStateNamed(s.text(2)), s.text(3)});
-        finished(rc, "history");
-        return {std::make_move_iterator(labels.rbegin()), std::make_move_iterator(labels.rend())};
-    }
-
     bool exportCsv(const std::function<bool(std::string_view)>& write) override {
         if (!m_db)
             return false;
