@@ -394,8 +394,15 @@ void SqliteLedger::open() {
 
 bool SqliteLedger::createSchema() {
     if (m_readOnly) {
+        // Someone who may only read it can neither make the schema nor move it on: say which.
         Statement version(m_db, "PRAGMA user_version");
-        return version.step() == SQLITE_ROW && version.integer(0) == LedgerSchemaVersion;
+        const std::int64_t found = version.step() == SQLITE_ROW ? version.integer(0) : -1;
+        if (found == LedgerSchemaVersion)
+            return true;
+        return refuse(m_path + ": " +
+                      (found == 0  ? std::string("empty, and may only be read by this user")
+                       : found < 0 ? std::string("not a ledger")
+                                   : "made by a newer Kestrelbox (schema " + std::to_string(found) + ")"));
     }
     if (!begin())
         return false;
