@@ -74,11 +74,7 @@ ListComposition composeList(const ListReading& reading, const ListOptions& optio
         return out;
     }
     const auto refuse = [&](ListRefusal r) {
-        r.file = reading.file;
-        if (out.refusals.size() < kMaxListRefusals)
-            out.refusals.push_back(std::move(r));
-        else
-            out.moreRefusals = true;
+        addRefusal(out.refusals, out.moreRefusals, std::move(r), reading.file);
     };
     const FixedClock today(clock.todayText());
     std::vector<Numbered> numbered;
@@ -100,12 +96,10 @@ ListComposition composeList(const ListReading& reading, const ListOptions& optio
                 for (std::int32_t k = 1; k < d; ++k)
                     wider *= 10;
                 if (!sameCut(composed.label, composeRow(row, wider, width, options, today))) {
-                    ListRefusal r;
-                    r.problem = ListProblem::SerialTooWide;
-                    r.row = row.row;
-                    r.column = 4;
-                    r.serial = wider;
-                    refuse(std::move(r));
+                    refuse({.problem = ListProblem::SerialTooWide,
+                            .row = row.row,
+                            .column = kSerialColumn,
+                            .serial = wider});
                     break;
                 }
             }
@@ -122,13 +116,11 @@ ListComposition composeList(const ListReading& reading, const ListOptions& optio
         const Numbered& a = numbered[reach];
         const Numbered& b = numbered[i];
         if (a.key == b.key && b.first <= a.last) {
-            ListRefusal r;
-            r.problem = ListProblem::Repeated;
-            r.row = std::max(a.row, b.row);
-            r.otherRow = std::min(a.row, b.row);
-            r.column = 4;
-            r.serial = b.first;
-            repeats.push_back(std::move(r));
+            repeats.push_back({.problem = ListProblem::Repeated,
+                               .row = std::max(a.row, b.row),
+                               .column = kSerialColumn,
+                               .serial = b.first,
+                               .otherRow = std::min(a.row, b.row)});
         }
         // The row that reaches furthest stays the one the next rows are held against.
         if (a.key != b.key || b.last > a.last)
