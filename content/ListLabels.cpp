@@ -91,11 +91,10 @@ ListComposition composeList(const ListReading& reading, const ListOptions& optio
             // only where the rules would have cut the row the same for it; elsewhere it would run past
             // the cut (or into the date), which a serial number may not do silently.
             const std::int32_t last = first + row.count - 1;
-            for (std::int32_t d = std::max(width, digitsOf(first)) + 1; d <= digitsOf(last); ++d) {
-                std::int32_t wider = 1;
-                for (std::int32_t k = 1; k < d; ++k)
-                    wider *= 10;
-                if (!sameCut(composed.label, composeRow(row, wider, width, options, today))) {
+            const std::int32_t cutFor = std::max(width, digitsOf(first));
+            for (std::int32_t wider = 10; wider <= last; wider *= 10) {
+                if (digitsOf(wider) > cutFor &&
+                    !sameCut(composed.label, composeRow(row, wider, width, options, today))) {
                     refuse({.problem = ListProblem::SerialTooWide,
                             .row = row.row,
                             .column = kSerialColumn,
