@@ -42,9 +42,9 @@ struct ListRow {
     std::int32_t row = 0; // the record's number in the file, from 1 (headers and blank rows count)
     std::string line1;
     std::string line2;
-    std::int32_t count = 1;                  // blank: 1
-    std::optional<std::int32_t> firstSerial; // blank: the row is not numbered
-    std::int32_t serialWidth = 0;            // digits as written, leading zeros included ("0001": 4)
+    std::int32_t count = 1;                       // blank: 1
+    std::optional<std::int32_t> firstSerial = {}; // blank: the row is not numbered
+    std::int32_t serialWidth = 0;                 // digits as written, leading zeros included ("0001": 4)
     bool operator==(const ListRow&) const = default;
 };
 
