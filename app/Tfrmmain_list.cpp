@@ -61,9 +61,7 @@ void Tfrmmain::cmdListClearClick() {
 
 bool Tfrmmain::openList(const QString& path) {
     const ListReading reading = readListFile(path);
-    const ListComposition composed = reading.refusals.empty()
-                                         ? composeList(reading, ListOptions{}, m_services.clock)
-                                         : ListComposition{{}, reading.refusals, reading.moreRefusals};
+    const ListComposition composed = composeList(reading, ListOptions{}, m_services.clock);
     if (!composed.refusals.empty()) {
         // Nothing of a list that is partly wrong prints: every fault is named so that the file can be
         // mended in one go.

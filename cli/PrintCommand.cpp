@@ -334,9 +334,7 @@ int queueRunEnd(const RunAccount& a, const RunLabels& labels, std::int32_t start
 int readList(const Options& o, const Environment& env, const Fail& fail,
              std::shared_ptr<const RunLabels>& labels) {
     const ListReading reading = readListFile(o.from, o.encoding);
-    ListComposition composed =
-        reading.refusals.empty() ? composeList(reading, ListOptions{o.date, o.dateText, o.digits}, env.clock)
-                                 : ListComposition{{}, reading.refusals, reading.moreRefusals};
+    ListComposition composed = composeList(reading, ListOptions{o.date, o.dateText, o.digits}, env.clock);
     if (composed.refusals.empty()) {
         labels = std::make_shared<const ListRun>(std::move(composed.labels), reading.file);
         return -1;

@@ -74,11 +74,7 @@ ListComposition composeList(const ListReading& reading, const ListOptions& optio
         return out;
     }
     const auto refuse = [&](ListRefusal r) {
-        r.file = reading.file;
-        if (out.refusals.size() < kMaxListRefusals)
-            out.refusals.push_back(std::move(r));
-        else
-            out.moreRefusals = true;
+        addRefusal(out.refusals, out.moreRefusals, std::move(r), reading.file);
     };
     const FixedClock today(clock.todayText());
     std::vector<Numbered> numbered;
@@ -95,17 +91,14 @@ ListComposition composeList(const ListReading& reading, const ListOptions& optio
             // only where the rules would have cut the row the same for it; elsewhere it would run past
             // the cut (or into the date), which a serial number may not do silently.
             const std::int32_t last = first + row.count - 1;
-            for (std::int32_t d = std::max(width, digitsOf(first)) + 1; d <= digitsOf(last); ++d) {
-                std::int32_t wider = 1;
-                for (std::int32_t k = 1; k < d; ++k)
-                    wider *= 10;
-                if (!sameCut(composed.label, composeRow(row, wider, width, options, today))) {
-                    ListRefusal r;
-                    r.problem = ListProblem::SerialTooWide;
-                    r.row = row.row;
-                    r.column = 4;
-                    r.serial = wider;
-                    refuse(std::move(r));
+            const std::int32_t cutFor = std::max(width, digitsOf(first));
+            for (std::int32_t wider = 10; wider <= last; wider *= 10) {
+                if (digitsOf(wider) > cutFor &&
+                    !sameCut(composed.label, composeRow(row, wider, width, options, today))) {
+                    refuse({.problem = ListProblem::SerialTooWide,
+                            .row = row.row,
+                            .column = kSerialColumn,
+                            .serial = wider});
                     break;
                 }
             }
@@ -122,13 +115,11 @@ ListComposition composeList(const ListReading& reading, const ListOptions& optio
         const Numbered& a = numbered[reach];
         const Numbered& b = numbered[i];
         if (a.key == b.key && b.first <= a.last) {
-            ListRefusal r;
-            r.problem = ListProblem::Repeated;
-            r.row = std::max(a.row, b.row);
-            r.otherRow = std::min(a.row, b.row);
-            r.column = 4;
-            r.serial = b.first;
-            repeats.push_back(std::move(r));
+            repeats.push_back({.problem = ListProblem::Repeated,
+                               .row = std::max(a.row, b.row),
+                               .column = kSerialColumn,
+                               .serial = b.first,
+                               .otherRow = std::min(a.row, b.row)});
         }
         // The row that reaches furthest stays the one the next rows are held against.
         if (a.key != b.key || b.last > a.last)

@@ -10,7 +10,7 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr std::size_t kUsedColumns = 4; // line 1, line 2, count, first serial; the rest is ignored
-constexpr std::int32_t kLine1Column = 1, kLine2Column = 2, kCountColumn = 3, kSerialColumn = 4;
+constexpr std::int32_t kLine1Column = 1, kLine2Column = 2, kCountColumn = 3;
 
 // ---- UTF-8 and UTF-16 ----
 
@@ -291,13 +291,7 @@ class Reader {
   public:
     Reader(const ListCodec& codec, ListReading& out) : m_codec(codec), m_out(out) {}
 
-    void refuse(ListRefusal r) {
-        r.file = m_out.file;
-        if (m_out.refusals.size() < kMaxListRefusals)
-            m_out.refusals.push_back(std::move(r));
-        else
-            m_out.moreRefusals = true;
-    }
+    void refuse(ListRefusal r) { addRefusal(m_out.refusals, m_out.moreRefusals, std::move(r), m_out.file); }
 
     // A label line's cell in Shift-JIS, or nothing when it was refused.
     std::optional<std::string> lineCell(const std::string& cell, std::int32_t row, std::int32_t column) {
@@ -305,15 +299,11 @@ class Reader {
         mapped.reserve(cell.size());
         for (std::size_t i = 0; i < cell.size();) {
             const auto [cp, length] = nextCodePoint(cell, i);
-            if (cp == kReplacement || cp == '\r' || cp == '\n' || isControlCharacter(cp)) {
-                ListRefusal r;
-                r.problem = cp == kReplacement           ? ListProblem::BrokenText
-                            : (cp == '\r' || cp == '\n') ? ListProblem::LineBreak
-                                                         : ListProblem::Character;
-                r.row = row;
-                r.column = column;
-                r.character = cp;
-                refuse(std::move(r));
+            if (cp == kReplacement || isControlCharacter(cp)) {
+                const ListProblem problem = cp == kReplacement           ? ListProblem::BrokenText
+                                            : (cp == '\r' || cp == '\n') ? ListProblem::LineBreak
+                                                                         : ListProblem::Character;
+                refuse({.problem = problem, .row = row, .column = column, .character = cp});
                 return std::nullopt;
             }
             appendUtf8(mapped, windowsForm(cp));
@@ -325,34 +315,20 @@ class Reader {
         for (std::size_t i = 0; i < mapped.size();) {
             const auto [cp, length] = nextCodePoint(mapped, i);
             if (!m_codec.encodeCp932(std::string_view(mapped).substr(i, length))) {
-                ListRefusal r;
-                r.problem = ListProblem::Character;
-                r.row = row;
-                r.column = column;
-                r.character = cp;
-                refuse(std::move(r));
+                refuse({.problem = ListProblem::Character, .row = row, .column = column, .character = cp});
                 return std::nullopt;
             }
             i += length;
         }
-        // Each character alone has a form but not the whole (a converter's state): refuse the cell.
-        ListRefusal r;
-        r.problem = ListProblem::Character;
-        r.row = row;
-        r.column = column;
-        refuse(std::move(r));
+        // Each character alone has a form but not the whole (a converter's state): the cell is named.
+        refuse({.problem = ListProblem::Character, .row = row, .column = column, .text = mapped});
         return std::nullopt;
     }
 
     void numberProblem(ListProblem problem, std::int32_t row, std::int32_t column, std::string_view text,
                        std::int32_t serial = 0) {
-        ListRefusal r;
-        r.problem = problem;
-        r.row = row;
-        r.column = column;
-        r.text = std::string(text);
-        r.serial = serial;
-        refuse(std::move(r));
+        refuse(
+            {.problem = problem, .row = row, .column = column, .text = std::string(text), .serial = serial});
     }
 
     void take(const Record& rec) {
@@ -363,11 +339,9 @@ class Reader {
         const bool first = !m_seenRow;
         m_seenRow = true;
         if (rec.unclosed) {
-            ListRefusal r;
-            r.problem = ListProblem::UnclosedQuote;
-            r.row = rec.row;
-            r.column = static_cast<std::int32_t>(rec.cellCount);
-            refuse(std::move(r));
+            refuse({.problem = ListProblem::UnclosedQuote,
+                    .row = rec.row,
+                    .column = static_cast<std::int32_t>(rec.cellCount)});
             return;
         }
         ListRow row;
@@ -393,10 +367,7 @@ class Reader {
         const std::optional<std::string> line1 = lineCell(rec.cells[kLine1Column - 1], rec.row, kLine1Column);
         const std::optional<std::string> line2 = lineCell(rec.cells[kLine2Column - 1], rec.row, kLine2Column);
         if (line1 && line2 && line1->empty() && line2->empty()) {
-            ListRefusal r;
-            r.problem = ListProblem::EmptyLabel;
-            r.row = rec.row;
-            refuse(std::move(r));
+            refuse({.problem = ListProblem::EmptyLabel, .row = rec.row});
             ok = false;
         }
         ok = ok && line1 && line2;
@@ -438,8 +409,7 @@ class Reader {
     bool m_tooMany = false;
 };
 
-} // namespace
-
+// A byte-order mark, else valid UTF-8, else code page 932.
 ListEncoding detectListEncoding(std::string_view bytes) {
     if (startsWith(bytes, kUtf8Bom))
         return ListEncoding::Utf8;
@@ -449,6 +419,8 @@ ListEncoding detectListEncoding(std::string_view bytes) {
         return ListEncoding::Utf16Be;
     return isValidUtf8(bytes) ? ListEncoding::Utf8 : ListEncoding::Cp932;
 }
+
+} // namespace
 
 ListReading readList(std::string_view bytes, ListEncoding encoding, const ListCodec& codec,
                      const std::string& file) {
@@ -468,11 +440,8 @@ ListReading readList(std::string_view bytes, ListEncoding encoding, const ListCo
         if (rec.unclosed)
             break;
     }
-    if (out.rows.empty() && out.refusals.empty()) {
-        ListRefusal r;
-        r.problem = ListProblem::NoLabels;
-        reader.refuse(std::move(r));
-    }
+    if (out.rows.empty() && out.refusals.empty())
+        reader.refuse({.problem = ListProblem::NoLabels});
     return out;
 }
 

@@ -35,15 +35,16 @@ constexpr std::int32_t kMaxRowCount = 10000;   // labels one row may ask for
 constexpr std::int32_t kMaxRunLabels = 100000; // labels of one run, all rows together
 constexpr std::int32_t kMaxListSerial = 999999;
 constexpr std::int32_t kMaxSerialWidth = 9; // digits a first serial may be written with, zeros included
+constexpr std::int32_t kSerialColumn = 4;   // the column of a row's first serial number, from 1
 
 // One row that prints: its columns by position, the lines in Shift-JIS.
 struct ListRow {
     std::int32_t row = 0; // the record's number in the file, from 1 (headers and blank rows count)
     std::string line1;
     std::string line2;
-    std::int32_t count = 1;                  // blank: 1
-    std::optional<std::int32_t> firstSerial; // blank: the row is not numbered
-    std::int32_t serialWidth = 0;            // digits as written, leading zeros included ("0001": 4)
+    std::int32_t count = 1;                       // blank: 1
+    std::optional<std::int32_t> firstSerial = {}; // blank: the row is not numbered
+    std::int32_t serialWidth = 0;                 // digits as written, leading zeros included ("0001": 4)
     bool operator==(const ListRow&) const = default;
 };
 
@@ -57,9 +58,6 @@ struct ListReading {
     std::vector<ListRefusal> refusals; // empty: the list may print
     bool moreRefusals = false;         // faults past the first kMaxListRefusals were not named
 };
-
-// The encoding a file's bytes are read in when none is given.
-ListEncoding detectListEncoding(std::string_view bytes);
 
 // The list in the file's bytes; encoding Detect finds it. Characters that Japanese text carries in
 // their JIS form (U+301C WAVE DASH, U+2212 MINUS SIGN, U+2016, U+2014, U+00A2, U+00A3, U+00AC, U+00A5,

@@ -28,14 +28,15 @@ enum class ListProblem {
 
 struct ListRefusal {
     ListProblem problem = ListProblem::Unreadable;
-    std::string file;        // as the user named it (UTF-8)
+    std::string file = {};   // as the user named it (UTF-8)
     std::int32_t row = 0;    // the record's number in the file, from 1; 0 for the file as a whole
     std::int32_t column = 0; // from 1; 0 for the row as a whole
     char32_t character = 0;  // Character
-    std::string text;        // the cell as written (UTF-8) for the number problems
+    std::string text =
+        {}; // the cell as written (UTF-8): the number problems, a Character without one to blame
     std::int32_t serial = 0;
     std::int32_t otherRow = 0; // Repeated: the earlier row with the same label
-    std::string detail;        // Unreadable: the system's reason (UTF-8)
+    std::string detail = {};   // Unreadable: the system's reason (UTF-8)
     bool operator==(const ListRefusal&) const = default;
 };
 
@@ -45,5 +46,8 @@ std::string japaneseText(const ListRefusal& refusal);
 
 // A list names at most this many of its faults: enough to mend a file in one go, not a flood.
 constexpr std::size_t kMaxListRefusals = 20;
+
+// r, named for file, added to refusals; once kMaxListRefusals are named, only `more` is set.
+void addRefusal(std::vector<ListRefusal>& refusals, bool& more, ListRefusal r, const std::string& file);
 
 } // namespace kb

@@ -434,17 +434,6 @@ TEST(PrintRules, ListRunPlacedAndRowsNamed) {
     struct Today : Clock {
         std::string todayText() const override { return "26/12/07"; }
     };
-    const auto row = [](std::int32_t r, std::string line2, std::int32_t count,
-                        std::optional<std::int32_t> serial) {
-        ListRow x;
-        x.row = r;
-        x.line1 = "S";
-        x.line2 = std::move(line2);
-        x.count = count;
-        x.firstSerial = serial;
-        x.serialWidth = serial ? 1 : 0;
-        return x;
-    };
     struct Case {
         std::int32_t start;
         std::vector<ListRow> rows;
@@ -452,14 +441,15 @@ TEST(PrintRules, ListRunPlacedAndRowsNamed) {
         std::string unprinted; // rows of the labels after the first sheet: "first-last", or "none"
     };
     const Case cases[] = {
-        {1, {row(2, "A", 2, std::nullopt)}, "1/1 2:- A; 1/2 2:- A; ", "none"},
+        // Rows as the reader gives them: row, line 1, line 2, count, first serial and its width.
+        {1, {{2, "S", "A", 2}}, "1/1 2:- A; 1/2 2:- A; ", "none"},
         // A row that spills over the sheet's end carries its numbers on to the next sheet.
         {29,
-         {row(2, "A", 1, std::nullopt), row(4, "B", 3, 9)},
+         {{2, "S", "A", 1}, {4, "S", "B", 3, 9, 1}},
          "1/29 2:- A; 1/30 4:9 B-9; 2/1 4:10 B-10; 2/2 4:11 B-11; ",
          "4-4"},
         {30,
-         {row(1, "A", 1, 1), row(3, "C", 2, std::nullopt), row(5, "D", 1, 7)},
+         {{1, "S", "A", 1, 1, 1}, {3, "S", "C", 2}, {5, "S", "D", 1, 7, 1}},
          "1/30 1:1 A-1; 2/1 3:- C; 2/2 3:- C; 2/3 5:7 D-7; ",
          "3-5"},
     };

@@ -555,9 +555,8 @@ TEST(QueueCheck, UnusableQueuesAreReportedBeforeSending) {
 // A list through the window: "List" with the file dialog's answer sets the typed text aside, the
 // sheet screen lists every sheet of the run and shows each by keyboard as by click, "Print" prints
 // every label once (a file, cancelled after its first sheet, holds none); Ctrl+O and a dropped file
-// load it as "List" does,
-// and "Clear" brings the typed text back as it was. A list with a fault is refused with its row and
-// column named.
+// load it as "List" does, and "Clear" brings the typed text back as it was. A list with a fault is refused
+// with its row and column named.
 TEST_F(PrintRun, ListLoadedPrintedStoppedAndCleared) {
     for (const bool cancel : {false, true}) {
         SCOPED_TRACE(cancel);
