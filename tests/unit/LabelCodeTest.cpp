@@ -96,8 +96,8 @@ TEST(LabelCode, ModuleSizeAndLargestSymbolByResolution) {
         const LabelOrigins o = ComputeLabelOrigins(kNoShiftIndex, kNoShiftIndex);
         for (int p = 1; p <= 30; ++p) {
             const DeviceRect block{toDevice(o.LabelOriginX[p], r.dpiX), toDevice(o.LabelOriginY[p], r.dpiY),
-                                   toDevice(o.LabelOriginX[p] + 620, r.dpiX),
-                                   toDevice(o.LabelOriginY[p] + 120, r.dpiY)};
+                                   toDevice(o.LabelOriginX[p] + kLabelWidth, r.dpiX),
+                                   toDevice(o.LabelOriginY[p] + kLabelHeight, r.dpiY)};
             ModuleMatrix largest;
             largest.rows = largest.columns = g.largestSide;
             const CodePlacement at = placeCode(g, largest, block, r.dpiX);
