@@ -127,15 +127,20 @@ void drawCode(PrintSurface& surface, const CodeGeometry& g, const CodePlacement&
     }
 }
 
+ModuleMatrix labelSymbol(const LabelCode& code, const LabelLines& lines, std::int32_t dpiX,
+                         std::int32_t dpiY) {
+    if (code.kind == CodeKind::None)
+        return {};
+    return fittingSymbol(code, codeGeometry(code.kind, dpiX, dpiY), codeText(lines, code.text));
+}
+
 void drawLabelCode(PrintSurface& surface, const LabelCode& code, const LabelLines& lines,
                    const DeviceRect& block) {
-    if (code.kind == CodeKind::None)
-        return;
     const std::int32_t dpiX = surface.dpiX();
-    const CodeGeometry g = codeGeometry(code.kind, dpiX, surface.dpiY());
-    const ModuleMatrix symbol = fittingSymbol(code, g, codeText(lines, code.text));
+    const ModuleMatrix symbol = labelSymbol(code, lines, dpiX, surface.dpiY());
     if (symbol.empty())
         return;
+    const CodeGeometry g = codeGeometry(code.kind, dpiX, surface.dpiY());
     drawCode(surface, g, placeCode(g, symbol, block, dpiX), symbol);
 }
 
