@@ -20,10 +20,10 @@ struct SymbolInput {
     SymbolBytes as = SymbolBytes::ShiftJis;
 };
 
-// The smallest symbol that holds the input; empty, with `why` set, when none does.
-ModuleMatrix encodeSymbol(const SymbolInput& input, std::string& why);
+// The smallest symbol that holds the input; empty when none does.
+ModuleMatrix encodeSymbol(const SymbolInput& input);
 
 } // namespace kb
 
 // The module's entry, with C linkage so that the loader finds it by name.
-extern "C" void kbEncodeSymbol(const kb::SymbolInput* input, kb::ModuleMatrix* out, std::string* why);
+extern "C" void kbEncodeSymbol(const kb::SymbolInput* input, kb::ModuleMatrix* out);

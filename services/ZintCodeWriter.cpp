@@ -37,8 +37,7 @@ ModuleMatrix ZintCodeWriter::encode(CodeKind kind, const std::string& sjisText) 
     // Data Matrix has no Kanji mode: UTF-8 behind its ECI.
     input.as = kind == CodeKind::DataMatrix ? SymbolBytes::Utf8 : qrBytes(sjisText);
     input.bytes = input.as == SymbolBytes::Utf8 ? fromSjis(sjisText).toUtf8().toStdString() : sjisText;
-    m_why.clear();
-    m_last = encodeSymbol(input, m_why);
+    m_last = encodeSymbol(input);
     m_kind = kind;
     m_text = sjisText;
     return m_last;

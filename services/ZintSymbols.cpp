@@ -18,14 +18,11 @@ struct SymbolDeleter {
 
 } // namespace
 
-extern "C" KB_SYMBOLS_ENTRY void kbEncodeSymbol(const kb::SymbolInput* input, kb::ModuleMatrix* out,
-                                                std::string* why) {
+extern "C" KB_SYMBOLS_ENTRY void kbEncodeSymbol(const kb::SymbolInput* input, kb::ModuleMatrix* out) {
     *out = {};
     std::unique_ptr<zint_symbol, SymbolDeleter> symbol(ZBarcode_Create());
-    if (!symbol) {
-        *why = "zint: out of memory";
+    if (!symbol)
         return;
-    }
     if (input->kind == kb::CodeKind::Qr) {
         symbol->symbology = BARCODE_QRCODE;
         symbol->option_1 = QrLevelM;
@@ -44,15 +41,12 @@ extern "C" KB_SYMBOLS_ENTRY void kbEncodeSymbol(const kb::SymbolInput* input, kb
         symbol->input_mode = DATA_MODE;
         symbol->eci = Utf8Eci;
     } else {
-        *why = "no code kind";
         return;
     }
     const auto* data = reinterpret_cast<const unsigned char*>(input->bytes.data());
     const int status = ZBarcode_Encode(symbol.get(), data, static_cast<int>(input->bytes.size()));
-    if (status >= ZINT_ERROR) {
-        *why = symbol->errtxt;
+    if (status >= ZINT_ERROR)
         return;
-    }
     out->rows = symbol->rows;
     out->columns = symbol->width;
     out->dark.resize(static_cast<std::size_t>(out->rows) * static_cast<std::size_t>(out->columns));
