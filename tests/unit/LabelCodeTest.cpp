@@ -106,11 +106,9 @@ TEST(LabelCode, WhatTheCodeCarries) {
     const std::string kanji = "\x8a\xbf\x8e\x9a"; // 漢字
     const Row rows[] = {
         {{"HELLO", "ABC-12 26/12/09  "}, CodeText::Line2, "ABC-12 26/12/09"}, // trailing blanks dropped
-        {{"HELLO  ", ""}, CodeText::Line2, "HELLO"},                          // empty line 2: line 1
-        {{"HELLO", "   "}, CodeText::Line2, "HELLO"},                         // blank line 2 is empty
+        {{"HELLO  ", "   "}, CodeText::Line2, "HELLO"}, // a blank line 2 is empty: line 1
         {{"HELLO ", "ABC"}, CodeText::Line1, "HELLO"},
         {{"HELLO ", "ABC "}, CodeText::Both, "HELLO\nABC"},
-        {{"", ""}, CodeText::Line2, ""},
         // Shift-JIS bytes as printed; 0x5C and 0x40 trail bytes are kept (ソ is 0x83 0x5C).
         {{"x", kanji + "\x83\x5c" + " "}, CodeText::Line2, kanji + "\x83\x5c"},
     };
