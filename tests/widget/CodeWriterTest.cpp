@@ -7,6 +7,7 @@
 #include <QTest>
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "app/CodeChoice.h"
 #include "services/Codec.h"
@@ -91,6 +92,10 @@ TEST(CodeWriter, WindowRemembersTheChoiceBesideTheStartFile) {
     ASSERT_TRUE(setting.open(QIODevice::WriteOnly));
     setting.write("Aztec\r\n");
     setting.close();
+    EXPECT_EQ(kb::readCodeChoice(f.folder), kb::CodeKind::None);
+    // A named pipe at its name is no code either, read without waiting for a writer.
+    setting.remove();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(setting.fileName()).constData(), 0600), 0);
     EXPECT_EQ(kb::readCodeChoice(f.folder), kb::CodeKind::None);
 
     // A line the print would refuse as running into the code: the preview shows no code, and says why.
