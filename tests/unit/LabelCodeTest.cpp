@@ -3,6 +3,8 @@
 // read back from printed pages by the end-to-end and widget tests.)
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -60,7 +62,8 @@ TEST(LabelCode, ModuleSizeAndLargestSymbolByResolution) {
         EXPECT_EQ(g, r.g);
         if (r.kind == CodeKind::None)
             continue;
-        // The largest symbol with its quiet zone inside every block of the sheet, margins kept.
+        // The largest symbol with its quiet zone inside every block of the sheet, margins kept: at
+        // the right end, vertically centred to a dot, the symbol inside its quiet zone.
         const LabelOrigins o = ComputeLabelOrigins(kNoShiftIndex, kNoShiftIndex);
         for (int p = 1; p <= 30; ++p) {
             const DeviceRect block{toDevice(o.LabelOriginX[p], r.dpiX), toDevice(o.LabelOriginY[p], r.dpiY),
@@ -71,29 +74,15 @@ TEST(LabelCode, ModuleSizeAndLargestSymbolByResolution) {
             const CodePlacement at = placeCode(g, largest, block, r.dpiX);
             EXPECT_GE(at.ground.top, block.top + toDevice(5, r.dpiY)) << p;
             EXPECT_LE(at.ground.bottom, block.bottom - toDevice(5, r.dpiY)) << p;
+            EXPECT_EQ(at.ground.right, block.right - toDevice(5, r.dpiX)) << p;
+            EXPECT_LE(std::abs((block.bottom - at.ground.bottom) - (at.ground.top - block.top)), 1) << p;
+            const std::int32_t side = g.largestSide, qx = g.quiet * g.moduleX, qy = g.quiet * g.moduleY;
+            EXPECT_EQ((std::array{
+                          at.symbolLeft - at.ground.left, at.ground.right - at.symbolLeft - side * g.moduleX,
+                          at.symbolTop - at.ground.top, at.ground.bottom - at.symbolTop - side * g.moduleY}),
+                      (std::array{qx, qx, qy, qy}))
+                << p;
         }
-    }
-}
-
-TEST(LabelCode, PlacementOnTheBlock) {
-    struct Row {
-        CodeKind kind;
-        int dpi;
-        DeviceRect block;
-        int side;
-        CodePlacement at;
-    };
-    const Row rows[] = {
-        // Position 1 at 600 dpi: ground 29 x 6 = 174 dots, 12 dots (5 units) in from the right
-        // edge, (288 - 174) / 2 = 57 below the top; the symbol 4 modules inside it.
-        {CodeKind::Qr, 600, {732, 624, 2220, 912}, 21, {{2034, 681, 2208, 855}, 2058, 705}},
-        // Position 30 at 300 dpi, Data Matrix 26 x 26 of 4 dots: ground 112 dots, quiet zone 4.
-        {CodeKind::DataMatrix, 300, {1434, 3134, 2178, 3278}, 26, {{2060, 3150, 2172, 3262}, 2064, 3154}},
-    };
-    for (const Row& r : rows) {
-        ModuleMatrix m;
-        m.rows = m.columns = r.side;
-        EXPECT_EQ(placeCode(codeGeometry(r.kind, r.dpi, r.dpi), m, r.block, r.dpi), r.at) << r.side;
     }
 }
 
