@@ -163,10 +163,7 @@ std::optional<CodeRefusal> checkLabelCode(const LabelCode& code, const LabelLine
             else
                 low = mid;
         }
-        CodeRefusal refusal;
-        refusal.text = text;
-        refusal.bytesFit = safeCut(text, low).size();
-        return refusal;
+        return CodeRefusal{CodeRefusal::Why::TooLong, text, safeCut(text, low).size()};
     }
     // Measured from the block's left edge. The text column and the block's right edge each move by
     // a dot from one column of the sheet to the other, so one dot is kept in hand.
@@ -181,16 +178,8 @@ std::optional<CodeRefusal> checkLabelCode(const LabelCode& code, const LabelLine
         const std::string shown = trimRightControl(s);
         if (shown.empty())
             continue;
-        const std::int32_t end = column + measure.textWidth(points, shown);
-        if (end > limit) {
-            CodeRefusal refusal;
-            refusal.why = CodeRefusal::Why::Overlap;
-            refusal.text = text;
-            refusal.line = line;
-            refusal.lineEnd = end;
-            refusal.codeLeft = codeLeft;
-            return refusal;
-        }
+        if (column + measure.textWidth(points, shown) > limit)
+            return CodeRefusal{CodeRefusal::Why::Overlap, text, 0, line};
     }
     return std::nullopt;
 }

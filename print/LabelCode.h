@@ -115,11 +115,9 @@ struct CodeRefusal {
         Overlap, // a line of text would run into the code
     };
     Why why = Why::TooLong;
-    std::string text;          // what the code would carry (Shift-JIS)
-    std::size_t bytesFit = 0;  // TooLong: the longest start of the text that would fit, in bytes
-    std::int32_t line = 0;     // Overlap: 1 or 2
-    std::int32_t lineEnd = 0;  // Overlap: where the line ends and the code's ground begins, in dots
-    std::int32_t codeLeft = 0; //   from the label's left edge
+    std::string text;         // what the code would carry (Shift-JIS)
+    std::size_t bytesFit = 0; // TooLong: the longest start of the text that would fit, in bytes
+    std::int32_t line = 0;    // Overlap: 1 or 2
     bool operator==(const CodeRefusal&) const = default;
 };
 

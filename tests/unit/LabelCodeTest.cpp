@@ -115,7 +115,7 @@ TEST(LabelCode, RefusedBeforePrinting) {
         std::optional<CodeRefusal> refusal;
     };
     using Why = CodeRefusal::Why;
-    const std::string s30(30, 'Z'), s40(40, 'A'), s41(41, 'A'), s31(31, 'B');
+    const std::string s25(25, 'Z'), s40(40, 'A'), s41(41, 'A'), s31(31, 'B');
     std::string kanji43 = "A"; // "A" and 21 double-byte characters
     for (int i = 0; i < 21; ++i)
         kanji43 += "\x8a\xbf";
@@ -123,19 +123,16 @@ TEST(LabelCode, RefusedBeforePrinting) {
     // 1488 - 12 - 174 = 1302 dots from the block's left edge; the text column is 120 dots in, and 1 mm
     // (24 dots) and one dot are kept clear: a line may end at 1277. At 9 points a byte is 45 dots.
     const Row rows[] = {
-        {CodeKind::Qr, 600, {"HELLO", s40}, CodeRefusal{Why::Overlap, s40, 0, 2, 1920, 1230}}, // not too long
-        {CodeKind::Qr, 600, {"HELLO", s41}, CodeRefusal{Why::TooLong, s41, 40, 0, 0, 0}},
+        {CodeKind::Qr, 600, {"HELLO", s40}, CodeRefusal{Why::Overlap, s40, 0, 2}}, // not too long
+        {CodeKind::Qr, 600, {"HELLO", s41}, CodeRefusal{Why::TooLong, s41, 40}},
         // Data Matrix at 300 dpi: side 30 at most, 30 bytes.
-        {CodeKind::DataMatrix, 300, {"HELLO", s31}, CodeRefusal{Why::TooLong, s31, 30, 0, 0, 0}},
+        {CodeKind::DataMatrix, 300, {"HELLO", s31}, CodeRefusal{Why::TooLong, s31, 30}},
         // What fits stops before a double-byte character that would be cut in two: 39 bytes, not 40.
-        {CodeKind::Qr, 600, {"X", kanji43}, CodeRefusal{Why::TooLong, kanji43, 39, 0, 0, 0}},
+        {CodeKind::Qr, 600, {"X", kanji43}, CodeRefusal{Why::TooLong, kanji43, 39}},
         {CodeKind::Qr, 600, {std::string(25, 'L'), "ABC"}, std::nullopt}, // ends at 1245
-        {CodeKind::Qr,
-         600,
-         {std::string(26, 'L'), "ABC"},
-         CodeRefusal{Why::Overlap, "ABC", 0, 1, 1290, 1302}},
-        // 30 bytes need a side 29, whose ground begins 48 dots further left.
-        {CodeKind::Qr, 600, {"HELLO", s30}, CodeRefusal{Why::Overlap, s30, 0, 2, 1470, 1254}},
+        {CodeKind::Qr, 600, {std::string(26, 'L'), "ABC"}, CodeRefusal{Why::Overlap, "ABC", 0, 1}}, // 1290
+        // 25 bytes need a side 29, whose ground begins 48 dots further left: they end at 1245, past 1229.
+        {CodeKind::Qr, 600, {"HELLO", s25}, CodeRefusal{Why::Overlap, s25, 0, 2}},
         // Trailing blanks are neither carried nor measured: 23 bytes end at 1155, before 1229.
         {CodeKind::Qr, 600, {"HELLO", std::string(23, 'Z') + "      "}, std::nullopt},
         {CodeKind::None, 600, {std::string(200, 'L'), std::string(200, 'L')}, std::nullopt},
