@@ -1,10 +1,11 @@
 #include "app/CodeChoice.h"
 
-#include <QFile>
 #include <QPainter>
-#include <QSaveFile>
 
 #include "services/Codec.h"
+#include "services/SystemPath.h"
+#include "settings/Error.h"
+#include "settings/StartFile.h"
 
 namespace kb {
 
@@ -28,24 +29,29 @@ int codeRowOf(CodeKind kind) {
 }
 
 CodeKind readCodeChoice(const QString& folder) {
-    QFile file(folder + QLatin1String(FileName));
-    if (!file.open(QIODevice::ReadOnly))
-        return CodeKind::None;
-    const QByteArray line = file.readLine(64).trimmed();
-    for (int row = 0; row < 3; ++row)
-        if (line == Names[row])
-            return Kinds[row];
+    try {
+        const std::string path = systemPath(folder + QLatin1String(FileName));
+        if (!realFileOps().exists(path))
+            return CodeKind::None;
+        const QByteArray line =
+            QByteArray::fromStdString(realFileOps().readStart(path)).split('\n')[0].trimmed();
+        for (int row = 0; row < 3; ++row)
+            if (line == Names[row])
+                return Kinds[row];
+    } catch (const Error&) {
+    }
     return CodeKind::None;
 }
 
 bool writeCodeChoice(const QString& folder, CodeKind kind) {
-    // Written whole beside the old one and put in its place, so a crash never leaves half a line.
-    QSaveFile file(folder + QLatin1String(FileName));
-    if (!file.open(QIODevice::WriteOnly))
+    // As the start file is written: whole, beside the old one, then in its place.
+    try {
+        realFileOps().replaceWhole(systemPath(folder + QLatin1String(FileName)),
+                                   std::string(Names[codeRowOf(kind)]) + "\r\n");
+        return true;
+    } catch (const Error&) {
         return false;
-    file.write(Names[codeRowOf(kind)]);
-    file.write("\r\n");
-    return file.commit();
+    }
 }
 
 void CodePicture::setSymbol(const ModuleMatrix& symbol, std::int32_t quiet) {

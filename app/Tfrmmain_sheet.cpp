@@ -16,6 +16,7 @@
 #include "print/PrintRules.h"
 #include "services/Codec.h"
 #include "services/Colours.h"
+#include "services/QtTextMeasure.h"
 #include "sheet/SheetRules.h"
 
 namespace kb {
@@ -257,16 +258,19 @@ LabelCode Tfrmmain::labelCode() {
 }
 
 void Tfrmmain::showCodePreview() {
-    ModuleMatrix symbol;
-    if (CodeChoiceKind != CodeKind::None) {
-        // The run's first label: a list's first row, or the typed run's first number.
-        const std::string text = codeText(
-            m_list ? m_list->at(0).lines : numberedLabel.linesFor(entry.FirstNumber), CodeText::Line2);
-        if (!text.empty())
-            symbol = m_codeWriter.encode(CodeChoiceKind, text);
-    }
-    // The quiet zone as printed; the printer's resolution sets only the size on paper.
-    Image3->setSymbol(symbol, codeGeometry(CodeChoiceKind, 600, 600).quiet);
+    // The run's first label (a list's first row, or the typed run's first number) as it prints to
+    // Qt's PDF, checked as the print checks it: a label the print would refuse shows no code, and the
+    // choice says why. A printer of 360 dpi takes a little less (its modules are larger).
+    constexpr std::int32_t Dpi = 1200;
+    const LabelCode code = labelCode();
+    const LabelLines lines = m_list ? m_list->at(0).lines : numberedLabel.linesFor(entry.FirstNumber);
+    QtTextMeasure measure(Dpi, Dpi);
+    const auto refusal = checkLabelCode(code, lines, Dpi, Dpi, measure);
+    const std::int32_t first = start.StartPosition;
+    ListBox12->setToolTip(refusal ? codeRefusalMessage(code.kind, {{1, first, first}, {}, lines, *refusal})
+                                  : QString());
+    Image3->setSymbol(refusal ? ModuleMatrix{} : labelSymbol(code, lines, Dpi, Dpi),
+                      codeGeometry(code.kind, Dpi, Dpi).quiet);
 }
 
 void Tfrmmain::connectSheetHandlers() {

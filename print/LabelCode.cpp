@@ -7,11 +7,6 @@ namespace kb {
 
 namespace {
 
-// The label's block as PrintSheet draws it, in layout units.
-constexpr std::int32_t LabelWidth = 620;
-constexpr std::int32_t LabelHeight = 120;
-constexpr std::int32_t TextInset = 50;
-
 // The ground keeps 0.5 mm off the block's edges (one offset step), so a sheet fed a little askew
 // still has the whole quiet zone on the label; text keeps 1 mm off the ground.
 constexpr std::int32_t CodeMargin = 5;
@@ -89,7 +84,7 @@ CodeGeometry codeGeometry(CodeKind kind, std::int32_t dpiX, std::int32_t dpiY) {
     g.quiet = kind == CodeKind::Qr ? QrQuiet : DataMatrixQuiet;
     // One dot less than the height, as a block's height in dots varies by one from row to row of the
     // sheet: the same symbol then fits every position.
-    const std::int32_t height = toDevice(LabelHeight - 2 * CodeMargin, dpiY) - 1;
+    const std::int32_t height = toDevice(kLabelHeight - 2 * CodeMargin, dpiY) - 1;
     g.largestSide = std::max(0, height / g.moduleY - 2 * g.quiet);
     return g;
 }
@@ -132,15 +127,20 @@ void drawCode(PrintSurface& surface, const CodeGeometry& g, const CodePlacement&
     }
 }
 
+ModuleMatrix labelSymbol(const LabelCode& code, const LabelLines& lines, std::int32_t dpiX,
+                         std::int32_t dpiY) {
+    if (code.kind == CodeKind::None)
+        return {};
+    return fittingSymbol(code, codeGeometry(code.kind, dpiX, dpiY), codeText(lines, code.text));
+}
+
 void drawLabelCode(PrintSurface& surface, const LabelCode& code, const LabelLines& lines,
                    const DeviceRect& block) {
-    if (code.kind == CodeKind::None)
-        return;
     const std::int32_t dpiX = surface.dpiX();
-    const CodeGeometry g = codeGeometry(code.kind, dpiX, surface.dpiY());
-    const ModuleMatrix symbol = fittingSymbol(code, g, codeText(lines, code.text));
+    const ModuleMatrix symbol = labelSymbol(code, lines, dpiX, surface.dpiY());
     if (symbol.empty())
         return;
+    const CodeGeometry g = codeGeometry(code.kind, dpiX, surface.dpiY());
     drawCode(surface, g, placeCode(g, symbol, block, dpiX), symbol);
 }
 
@@ -163,17 +163,14 @@ std::optional<CodeRefusal> checkLabelCode(const LabelCode& code, const LabelLine
             else
                 low = mid;
         }
-        CodeRefusal refusal;
-        refusal.text = text;
-        refusal.bytesFit = safeCut(text, low).size();
-        return refusal;
+        return CodeRefusal{CodeRefusal::Why::TooLong, text, safeCut(text, low).size()};
     }
     // Measured from the block's left edge. The text column and the block's right edge each move by
     // a dot from one column of the sheet to the other, so one dot is kept in hand.
-    const DeviceRect block{0, 0, toDevice(LabelWidth, dpiX), toDevice(LabelHeight, dpiY)};
+    const DeviceRect block{0, 0, toDevice(kLabelWidth, dpiX), toDevice(kLabelHeight, dpiY)};
     const std::int32_t codeLeft = placeCode(g, symbol, block, dpiX).ground.left;
     const std::int32_t limit = codeLeft - toDevice(TextToCode, dpiX) - 1;
-    const std::int32_t column = toDevice(TextInset, dpiX);
+    const std::int32_t column = toDevice(kTextInset, dpiX);
     const std::int32_t points = labelFontPoints(lines);
     for (std::int32_t line = 1; line <= 2; ++line) {
         const std::string& s = line == 1 ? lines.line1 : lines.line2;
@@ -181,16 +178,8 @@ std::optional<CodeRefusal> checkLabelCode(const LabelCode& code, const LabelLine
         const std::string shown = trimRightControl(s);
         if (shown.empty())
             continue;
-        const std::int32_t end = column + measure.textWidth(points, shown);
-        if (end > limit) {
-            CodeRefusal refusal;
-            refusal.why = CodeRefusal::Why::Overlap;
-            refusal.text = text;
-            refusal.line = line;
-            refusal.lineEnd = end;
-            refusal.codeLeft = codeLeft;
-            return refusal;
-        }
+        if (column + measure.textWidth(points, shown) > limit)
+            return CodeRefusal{CodeRefusal::Why::Overlap, text, 0, line};
     }
     return std::nullopt;
 }

@@ -98,8 +98,13 @@ CodePlacement placeCode(const CodeGeometry& geometry, const ModuleMatrix& symbol
 void drawCode(PrintSurface& surface, const CodeGeometry& geometry, const CodePlacement& place,
               const ModuleMatrix& symbol);
 
-// PrintSheet's part: the label's code on its block, at the surface's resolution. Draws nothing for
-// CodeKind::None, or for a text no symbol holds (the run's check refused that before printing).
+// The symbol a label prints at this resolution: empty for CodeKind::None, an empty text, or a text no
+// symbol that fits the label holds.
+ModuleMatrix labelSymbol(const LabelCode& code, const LabelLines& lines, std::int32_t dpiX,
+                         std::int32_t dpiY);
+
+// PrintSheet's part: the label's code on its block, at the surface's resolution. Draws nothing where
+// labelSymbol is empty (the run's check refused a text too long before printing).
 void drawLabelCode(PrintSurface& surface, const LabelCode& code, const LabelLines& lines,
                    const DeviceRect& block);
 
@@ -110,11 +115,9 @@ struct CodeRefusal {
         Overlap, // a line of text would run into the code
     };
     Why why = Why::TooLong;
-    std::string text;          // what the code would carry (Shift-JIS)
-    std::size_t bytesFit = 0;  // TooLong: the longest start of the text that would fit, in bytes
-    std::int32_t line = 0;     // Overlap: 1 or 2
-    std::int32_t lineEnd = 0;  // Overlap: where the line ends and the code's ground begins, in dots
-    std::int32_t codeLeft = 0; //   from the label's left edge
+    std::string text;         // what the code would carry (Shift-JIS)
+    std::size_t bytesFit = 0; // TooLong: the longest start of the text that would fit, in bytes
+    std::int32_t line = 0;    // Overlap: 1 or 2
     bool operator==(const CodeRefusal&) const = default;
 };
 

@@ -15,9 +15,6 @@ constexpr std::int32_t ColumnDistance = 890;
 constexpr std::int32_t TopRowY = 260;
 constexpr std::int32_t RowPitch = 168;
 constexpr std::int32_t ShiftPerStep = 5;
-constexpr std::int32_t LabelWidth = 620;
-constexpr std::int32_t LabelHeight = 120;
-constexpr std::int32_t TextInset = 50;
 constexpr std::int32_t LabelMiddle = 60;
 
 // In device pixels.
@@ -84,8 +81,8 @@ std::vector<std::int32_t> positionsOffPaper(const Paper& paper, std::int32_t off
         // The same pixels the block is drawn on, so the check and the paper never disagree.
         const std::int32_t left = paper.originXPx + toDevice(x, paper.dpiX);
         const std::int32_t top = paper.originYPx + toDevice(y, paper.dpiY);
-        const std::int32_t right = paper.originXPx + toDevice(x + LabelWidth, paper.dpiX);
-        const std::int32_t bottom = paper.originYPx + toDevice(y + LabelHeight, paper.dpiY);
+        const std::int32_t right = paper.originXPx + toDevice(x + kLabelWidth, paper.dpiX);
+        const std::int32_t bottom = paper.originYPx + toDevice(y + kLabelHeight, paper.dpiY);
         if (left < 0 || top < 0 || right > paper.widthPx || bottom > paper.heightPx)
             off.push_back(p);
     }
@@ -130,9 +127,9 @@ bool PrintSheet(PrintSurface& surface, const SheetJob& job, std::int32_t sheet, 
         const std::int32_t y = origins.LabelOriginY[p];
         const std::int32_t left = toDevice(x, dpiX);
         const std::int32_t top = toDevice(y, dpiY);
-        const std::int32_t right = toDevice(x + LabelWidth, dpiX);
-        const std::int32_t bottom = toDevice(y + LabelHeight, dpiY);
-        const std::int32_t column = toDevice(x + TextInset, dpiX);
+        const std::int32_t right = toDevice(x + kLabelWidth, dpiX);
+        const std::int32_t bottom = toDevice(y + kLabelHeight, dpiY);
+        const std::int32_t column = toDevice(x + kTextInset, dpiX);
         const std::int32_t middle = toDevice(y + LabelMiddle, dpiY);
 
         // The outline has the block's own colour: the label is one solid block of colour.

@@ -37,6 +37,11 @@ LabelOrigins ComputeLabelOrigins(std::int32_t offsetRightIndex, std::int32_t off
 // Layout units to device pixels: trunc(v * dpi * 1.44 / 360).
 std::int32_t toDevice(std::int32_t v, std::int32_t dpi);
 
+// A label's block in layout units, and how far in from its left edge the text starts.
+constexpr std::int32_t kLabelWidth = 620;
+constexpr std::int32_t kLabelHeight = 120;
+constexpr std::int32_t kTextInset = 50;
+
 // A sheet of paper as the printer sees it, in its device pixels: the whole paper, and where on it
 // the printable area's corner lies, from which every label is placed.
 struct Paper {

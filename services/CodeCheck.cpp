@@ -10,8 +10,7 @@ std::optional<LabelCodeRefusal> firstCodeRefusal(const SheetJob& job, const std:
         return std::nullopt;
     QtTextMeasure measure(dpiX, dpiY);
     const std::int64_t count = job.labels ? job.labels->size() : 0;
-    LabelLines checked;
-    bool any = false;
+    std::optional<LabelLines> checked;
     for (const SheetRange& range : ranges) {
         for (std::int32_t p = range.first; p <= range.last; ++p) {
             const std::int64_t index = labelIndex(job.startPosition, range.sheet, p);
@@ -20,12 +19,11 @@ std::optional<LabelCodeRefusal> firstCodeRefusal(const SheetJob& job, const std:
             const RunLabel label = job.labels->at(index);
             // Labels with the same lines carry the same code: one look is enough (a run without
             // numbers is one label many times).
-            if (any && label.lines == checked)
+            if (label.lines == checked)
                 continue;
             if (auto refusal = checkLabelCode(job.code, label.lines, dpiX, dpiY, measure))
                 return LabelCodeRefusal{{range.sheet, p, p}, label.serial, label.lines, *refusal};
             checked = label.lines;
-            any = true;
         }
     }
     return std::nullopt;

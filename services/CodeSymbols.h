@@ -8,18 +8,22 @@
 
 namespace kb {
 
-// What the code carries: QR the Shift-JIS bytes as printed (double-byte characters in Kanji mode),
-// Data Matrix, and QR for characters a Shift-JIS reader does not know, UTF-8 behind its ECI.
+// What the code carries, as the writer chose to write it (ZintCodeWriter.cpp says why).
+enum class SymbolBytes {
+    ShiftJis,    // QR: double-byte characters all of JIS X 0208, in Kanji mode
+    ShiftJisEci, // the same with half-width katakana, behind the ECI for Shift-JIS
+    Utf8,        // behind the ECI for UTF-8
+};
 struct SymbolInput {
     CodeKind kind = CodeKind::None;
     std::string bytes;
-    bool utf8 = false; // the bytes are UTF-8; otherwise Shift-JIS
+    SymbolBytes as = SymbolBytes::ShiftJis;
 };
 
-// The smallest symbol that holds the input; empty, with `why` set, when none does.
-ModuleMatrix encodeSymbol(const SymbolInput& input, std::string& why);
+// The smallest symbol that holds the input; empty when none does.
+ModuleMatrix encodeSymbol(const SymbolInput& input);
 
 } // namespace kb
 
 // The module's entry, with C linkage so that the loader finds it by name.
-extern "C" void kbEncodeSymbol(const kb::SymbolInput* input, kb::ModuleMatrix* out, std::string* why);
+extern "C" void kbEncodeSymbol(const kb::SymbolInput* input, kb::ModuleMatrix* out);

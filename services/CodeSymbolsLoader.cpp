@@ -8,7 +8,7 @@ namespace kb {
 
 namespace {
 
-using EncodeFunction = void (*)(const SymbolInput*, ModuleMatrix*, std::string*);
+using EncodeFunction = void (*)(const SymbolInput*, ModuleMatrix*);
 
 struct ZintModule {
     EncodeFunction encode = nullptr;
@@ -22,12 +22,12 @@ ZintModule loadModule() {
 
 } // namespace
 
-ModuleMatrix encodeSymbol(const SymbolInput& input, std::string& why) {
+ModuleMatrix encodeSymbol(const SymbolInput& input) {
     static const ZintModule module = loadModule();
     if (!module.encode)
         throw Error("コードの部品 " + std::string(KB_ZINT_MODULE_NAME) + " を読み込めません：" + module.why);
     ModuleMatrix matrix;
-    module.encode(&input, &matrix, &why);
+    module.encode(&input, &matrix);
     return matrix;
 }
 

@@ -3,9 +3,9 @@
 
 namespace kb {
 
-ModuleMatrix encodeSymbol(const SymbolInput& input, std::string& why) {
+ModuleMatrix encodeSymbol(const SymbolInput& input) {
     ModuleMatrix matrix;
-    kbEncodeSymbol(&input, &matrix, &why);
+    kbEncodeSymbol(&input, &matrix);
     return matrix;
 }
 

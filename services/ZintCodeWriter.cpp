@@ -8,19 +8,23 @@ namespace kb {
 
 namespace {
 
-// Whether every double-byte character is one of JIS X 0208, which Shift-JIS readers know: not the NEC
-// row 13 (①, Ⅰ, ㍉: lead 0x87), the NEC-selected and IBM extensions (0xED, 0xEE, 0xFA..0xFC) or the
-// user-defined area (0xF0..0xF9) of the Windows code page.
-bool withinJisX0208(const std::string& s) {
+// How a QR code takes a Shift-JIS text. A QR reader turns Kanji mode and Shift-JIS back into
+// characters by JIS X 0208: a text with any other double-byte character (the NEC row 13 — ①, Ⅰ, ㍉:
+// lead 0x87 —, the NEC-selected and IBM extensions from 0xED, the user-defined area 0xF0..0xF9) goes
+// as UTF-8. Half-width katakana a scanner reads as Shift-JIS only behind the ECI for Shift-JIS.
+SymbolBytes qrBytes(const std::string& s) {
+    SymbolBytes as = SymbolBytes::ShiftJis;
     for (std::size_t i = 0; i < s.size(); ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
-        if (!isLeadByte(c))
-            continue;
-        if (c == 0x87 || c >= 0xED)
-            return false;
-        ++i;
+        if (isLeadByte(c)) {
+            if (c == 0x87 || c >= 0xED)
+                return SymbolBytes::Utf8;
+            ++i;
+        } else if (c >= 0x80) {
+            as = SymbolBytes::ShiftJisEci;
+        }
     }
-    return true;
+    return as;
 }
 
 } // namespace
@@ -30,16 +34,10 @@ ModuleMatrix ZintCodeWriter::encode(CodeKind kind, const std::string& sjisText) 
         return m_last;
     SymbolInput input;
     input.kind = kind;
-    // Data Matrix has no Kanji mode, and a QR reader turns Kanji mode and Shift-JIS back into
-    // characters by JIS X 0208: for the rest UTF-8 behind its ECI gives a scanner the characters.
-    if (kind == CodeKind::DataMatrix || !withinJisX0208(sjisText)) {
-        input.bytes = fromSjis(sjisText).toUtf8().toStdString();
-        input.utf8 = true;
-    } else {
-        input.bytes = sjisText;
-    }
-    m_why.clear();
-    m_last = encodeSymbol(input, m_why);
+    // Data Matrix has no Kanji mode: UTF-8 behind its ECI.
+    input.as = kind == CodeKind::DataMatrix ? SymbolBytes::Utf8 : qrBytes(sjisText);
+    input.bytes = input.as == SymbolBytes::Utf8 ? fromSjis(sjisText).toUtf8().toStdString() : sjisText;
+    m_last = encodeSymbol(input);
     m_kind = kind;
     m_text = sjisText;
     return m_last;

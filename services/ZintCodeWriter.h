@@ -11,14 +11,11 @@ namespace kb {
 class ZintCodeWriter final : public CodeWriter {
   public:
     ModuleMatrix encode(CodeKind kind, const std::string& sjisText) override;
-    // Why the last text gave no symbol, in zint's words.
-    const std::string& why() const { return m_why; }
 
   private:
     CodeKind m_kind = CodeKind::None;
     std::string m_text;
     ModuleMatrix m_last;
-    std::string m_why;
 };
 
 } // namespace kb

