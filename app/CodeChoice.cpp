@@ -1,5 +1,7 @@
 #include "app/CodeChoice.h"
 
+#include <iterator>
+
 #include <QPainter>
 
 #include "services/Codec.h"
@@ -12,20 +14,15 @@ namespace kb {
 namespace {
 
 constexpr const char* FileName = "CodeChoice.txt";
-constexpr const char* Names[] = {"None", "QR", "DataMatrix"};
-constexpr CodeKind Kinds[] = {CodeKind::None, CodeKind::Qr, CodeKind::DataMatrix};
 
 } // namespace
 
 CodeKind codeKindAt(int row) {
-    return row >= 0 && row < 3 ? Kinds[row] : CodeKind::None;
+    return row >= 0 && row < int(std::size(CodeKindNames)) ? CodeKindNames[row].kind : CodeKind::None;
 }
 
 int codeRowOf(CodeKind kind) {
-    for (int row = 0; row < 3; ++row)
-        if (Kinds[row] == kind)
-            return row;
-    return 0;
+    return static_cast<int>(kind);
 }
 
 CodeKind readCodeChoice(const QString& folder) {
@@ -35,9 +32,9 @@ CodeKind readCodeChoice(const QString& folder) {
             return CodeKind::None;
         const QByteArray line =
             QByteArray::fromStdString(realFileOps().readStart(path)).split('\n')[0].trimmed();
-        for (int row = 0; row < 3; ++row)
-            if (line == Names[row])
-                return Kinds[row];
+        for (const CodeKindName& k : CodeKindNames)
+            if (line == k.shown)
+                return k.kind;
     } catch (const Error&) {
     }
     return CodeKind::None;
@@ -47,7 +44,7 @@ bool writeCodeChoice(const QString& folder, CodeKind kind) {
     // As the start file is written: whole, beside the old one, then in its place.
     try {
         realFileOps().replaceWhole(systemPath(folder + QLatin1String(FileName)),
-                                   std::string(Names[codeRowOf(kind)]) + "\r\n");
+                                   std::string(codeKindName(kind).shown) + "\r\n");
         return true;
     } catch (const Error&) {
         return false;

@@ -371,8 +371,8 @@ void Tfrmmain::buildSheetScreen() {
     ListBox12 = makeList(p, "ListBox12", {640, 200, 105, 52}, 16);
     ListBox12->setFont(font());
     setTextColour(ListBox12, kBlack);
-    for (const char* item : {"None", "QR", "DataMatrix"})
-        ListBox12->addItem(QString::fromLatin1(item));
+    for (const CodeKindName& item : CodeKindNames)
+        ListBox12->addItem(QString::fromLatin1(item.shown));
     Image3 = place(new CodePicture(p), "Image3", 640, 96, 64, 64);
     Image3->hide();
 }

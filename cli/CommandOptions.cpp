@@ -193,7 +193,9 @@ void applyOption(Options& o, const OptionSpec& spec, const std::optional<QString
     } else if (name == QLatin1String("background")) {
         o.backColour = colour(what, v, backColourItems());
     } else if (name == QLatin1String("code")) {
-        o.code = oneOf<CodeKind>(what, v, {{"qr", CodeKind::Qr}, {"datamatrix", CodeKind::DataMatrix}});
+        o.code = oneOf<CodeKind>(what, v,
+                                 {{codeKindName(CodeKind::Qr).keyword, CodeKind::Qr},
+                                  {codeKindName(CodeKind::DataMatrix).keyword, CodeKind::DataMatrix}});
     } else if (name == QLatin1String("code-text")) {
         o.codeText = oneOf<CodeText>(
             what, v, {{"line2", CodeText::Line2}, {"line1", CodeText::Line1}, {"both", CodeText::Both}});

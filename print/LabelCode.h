@@ -17,6 +17,20 @@ class PrintSurface;
 
 enum class CodeKind { None, Qr, DataMatrix };
 
+// Each kind with the names it goes by, in the window's order: as the window's list and its setting
+// file show it ("QR"), and as the command's option and the ledger's column name it ("qr").
+struct CodeKindName {
+    CodeKind kind;
+    const char* shown;
+    const char* keyword;
+};
+inline constexpr CodeKindName CodeKindNames[] = {{CodeKind::None, "None", ""},
+                                                 {CodeKind::Qr, "QR", "qr"},
+                                                 {CodeKind::DataMatrix, "DataMatrix", "datamatrix"}};
+constexpr const CodeKindName& codeKindName(CodeKind kind) {
+    return CodeKindNames[static_cast<int>(kind)];
+}
+
 // What the code carries: line 2 as printed (line 1 where line 2 is empty), line 1, or both joined
 // by a line feed.
 enum class CodeText { Line2, Line1, Both };

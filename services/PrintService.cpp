@@ -51,10 +51,6 @@ QString ledgerTime() {
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-const char* codeKindName(CodeKind kind) {
-    return kind == CodeKind::Qr ? "qr" : kind == CodeKind::DataMatrix ? "datamatrix" : "";
-}
-
 // The text a label's series is known by on line 1: line 1 as typed, or nothing where the serial
 // number itself stands on line 1 (it differs from label to label, and no series can be told by it).
 std::string seriesLine1(const RunLabel& l) {
@@ -114,7 +110,7 @@ class DbLedger final : public RunLedger {
             const RunLabel l = m_run.labels->at(sheet.stretch.first + (p - sheet.range.first));
             const bool coded = m_run.code.kind != CodeKind::None;
             r.labels.push_back(LedgerLabel{p, utf8(l.lines.line1), utf8(l.lines.line2), utf8(l.stem),
-                                           l.serial, l.row, codeKindName(m_run.code.kind),
+                                           l.serial, l.row, codeKindName(m_run.code.kind).keyword,
                                            coded ? utf8(codeText(l.lines, m_run.code.text)) : std::string()});
         }
         m_sheets.push_back(m_db->recordSheet(r));
@@ -348,7 +344,7 @@ SheetJob sheetJobOf(const PrintOrder& order) {
 } // namespace
 
 std::optional<LabelCodeRefusal> PrintService::codeRefusal(const PrintOrder& order) const {
-    if (order.code.kind == CodeKind::None || !order.labels)
+    if (!order.labels)
         return std::nullopt;
     return firstCodeRefusal(sheetJobOf(order), splitRun(order.startPosition, order.labels->size()),
                             m_parts.surface.dpiX(), m_parts.surface.dpiY());
