@@ -119,17 +119,6 @@ TEST(ListRefusal, Wording) {
         {{.problem = P::Character, .file = "a.csv", .row = 3, .column = 1, .text = "AB"},
          "a.csv, row 3, column 1: \"AB\" has no Shift-JIS form",
          "a.csv の 3 行目、1 列目: 「AB」は Shift-JIS で印刷できません"},
-        {{.problem = P::SerialOutOfRange,
-          .file = "a.csv",
-          .row = 4,
-          .column = 4,
-          .text = "999999",
-          .serial = 1000001},
-         "a.csv, row 4, column 4: the serial numbers from 999999 run past 999999 (to 1000001)",
-         "a.csv の 4 行目、4 列目: 番号が 999999 を超えます（1000001 まで）"},
-        {{.problem = P::Repeated, .file = "a.csv", .row = 9, .column = 4, .serial = 12, .otherRow = 2},
-         "a.csv, row 9, column 4: the numbered label with serial number 12 is printed by row 2 too",
-         "a.csv の 9 行目、4 列目: 番号 12 のラベルは 2 行目と重複しています"},
     };
     for (const auto& [refusal, english, japanese] : cases) {
         EXPECT_EQ(kb::englishText(refusal), english);
