@@ -117,7 +117,9 @@ kb_debian_source() {
 # Where one library's Windows build is kept: a folder of the cache (KB_QT_WINDOWS_CACHE, else
 # ~/.cache/kestrelbox) named after the library and a key of everything its result depends on (the
 # version, the compiler's, the options and the recipe's own number, raised when a step changes what
-# is built), and the work folder it is built in. Sets KB_PREFIX and KB_WORK.
+# is built), and the work folder it is built in. Sets KB_PREFIX and KB_WORK. A build already complete
+# there is printed and ends the calling script; otherwise both folders start empty, so that a build cut
+# short never leaves half a library that looks whole.
 # kb_windows_cache NAME WORK_NAME COMPILER RECIPE VERSION OPTION...
 kb_windows_cache() {
     local name=$1 work=$2 compiler=$3 recipe=$4 version=$5
@@ -126,4 +128,9 @@ kb_windows_cache() {
     key=$(sha256sum <<<"$version $($compiler -dumpfullversion) $* recipe $recipe" | cut -c1-12)
     KB_PREFIX=$cache/$name-mingw-$key
     KB_WORK=$cache/$work-$key
+    if [[ -f $KB_PREFIX/.complete ]]; then
+        echo "$KB_PREFIX"
+        exit 0
+    fi
+    rm -rf "$KB_WORK" "$KB_PREFIX"
 }

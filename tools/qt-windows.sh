@@ -27,15 +27,10 @@ options=(-release -shared -nomake examples -nomake tests -no-opengl -no-dbus -no
 recipe=1
 kb_windows_cache "qt-${qt_version%%+*}" work x86_64-w64-mingw32-g++-posix "$recipe" "$qt_version" "${options[@]}"
 prefix=$KB_PREFIX
-if [[ -f $prefix/.complete ]]; then
-    echo "$prefix"
-    exit 0
-fi
+work=$KB_WORK
 
 now() { date +%s; }
 stage() { echo "qt-windows: $1: $(($(now) - $2)) s" >&2; }
-work=$KB_WORK
-rm -rf "$work" "$prefix"
 # The source, from Debian (tools/deps.sh).
 start=$(now)
 kb_debian_source "$work" "qt6-base=$qt_version"

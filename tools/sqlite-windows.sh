@@ -18,13 +18,8 @@ options=(-O2 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DQS=0 -
 recipe=1
 kb_windows_cache "sqlite-${version%%-*}" work-sqlite x86_64-w64-mingw32-gcc-posix "$recipe" "$version" "${options[@]}"
 prefix=$KB_PREFIX
-if [[ -f $prefix/.complete ]]; then
-    echo "$prefix"
-    exit 0
-fi
-
 work=$KB_WORK
-rm -rf "$work" "$prefix"
+
 # The source, from Debian (tools/deps.sh).
 kb_debian_source "$work" "sqlite3=$version"
 

@@ -17,15 +17,10 @@ options=(-DZINT_STATIC=ON -DZINT_USE_PNG=OFF -DZINT_USE_QT=OFF -DCMAKE_BUILD_TYP
 recipe=2
 kb_windows_cache "zint-${zint_version%%-*}" zint-work x86_64-w64-mingw32-gcc-posix "$recipe" "$zint_version" "${options[@]}"
 prefix=$KB_PREFIX
-if [[ -f $prefix/.complete ]]; then
-    echo "$prefix"
-    exit 0
-fi
+work=$KB_WORK
 
 now() { date +%s; }
 stage() { echo "zint-windows: $1: $(($(now) - $2)) s" >&2; }
-work=$KB_WORK
-rm -rf "$work" "$prefix"
 # The source, from Debian (tools/deps.sh).
 start=$(now)
 kb_debian_source "$work" "zint=$zint_version"
