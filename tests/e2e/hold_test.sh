@@ -73,6 +73,14 @@ time.sleep(600)
     kb_check "reader's locks: the position after the run stored" holds 03
     kb_check "the hold file beside it is the owner's alone (mode $(stat -c %a "$hold_file"))" \
         [ "$(stat -c %a "$hold_file")" = 600 ]
+    # A ledger that user may only read, and that holds nothing yet: told why it cannot be used.
+    mkdir -p "$KB_ROOT/readonly" && chmod 0755 "$KB_ROOT/readonly"
+    printf '01\r\n10\r\n10\r\n' >"$KB_ROOT/readonly/StartFile.txt"
+    : >"$KB_ROOT/readonly/PrintLog.db"
+    chmod 0644 "$KB_ROOT/readonly/StartFile.txt" "$KB_ROOT/readonly/PrintLog.db"
+    out=$(env -u DISPLAY setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
+        "$CLI" --start-file="$KB_ROOT/readonly/StartFile.txt" --history 2>&1) || true
+    kb_check "a ledger only read, and empty: said so ($out)" grep -q 'empty, and may only be read by this user' <<<"$out"
 else
     kb_log "SKIPPED: a second user who may only read the start file needs root"
 fi

@@ -14,16 +14,21 @@ using namespace kbtest;
 
 namespace {
 
-// The ledger as the service feeds it: the first serial of each sheet taken, and how many ends.
+// The ledger as the service feeds it: the first serial of each sheet taken, how many ends, and how
+// many ends it had each time the copy for people was brought up to date.
 struct FakeLedger : RunLedger {
     std::vector<std::int64_t> sheets;
     std::size_t ends = 0;
+    std::vector<std::size_t> copies;
     const RunLabels* labels = nullptr;
     QString path() const override { return QStringLiteral("PrintLog"); }
     QString problem() const override { return {}; }
     std::optional<LabelRepeat> firstRepeat(const RunLabels&) override { return std::nullopt; }
     std::optional<std::int32_t> nextFreeSerial(const RunLabels&) override { return std::nullopt; }
-    std::optional<QString> updateCopy() override { return std::nullopt; }
+    std::optional<QString> updateCopy() override {
+        copies.push_back(ends);
+        return std::nullopt;
+    }
     std::vector<HistorySheet> followUpEarlier() override { return {}; }
     void taken(const TakenSheet& sheet) override {
         sheets.push_back(labels->at(sheet.stretch.first).serial.value_or(0));
@@ -128,7 +133,11 @@ TEST(PrintService, RunsFollowsAndKeepsTheDiskAhead) {
         }
         EXPECT_EQ(news, row.news);
         EXPECT_TRUE(follow.over());
-        // Every job's end reaches the ledger, once.
+        // Every job's end reaches the ledger, once; the copy follows the run, and again once every
+        // end is known (not only at the next run).
         EXPECT_EQ(ledger->ends, a.jobs.size());
+        const std::vector<std::size_t> copies =
+            a.jobs.empty() ? std::vector<std::size_t>{0} : std::vector<std::size_t>{0, a.jobs.size()};
+        EXPECT_EQ(ledger->copies, copies);
     }
 }
