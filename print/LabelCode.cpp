@@ -67,7 +67,8 @@ std::string codeText(const LabelLines& lines, CodeText which) {
     case CodeText::Line1:
         return line1;
     case CodeText::Both:
-        return line1 + "\n" + line2;
+        // An empty line adds no line feed: a scanner typing into a form reads a lone one as Enter.
+        return line1.empty() || line2.empty() ? line1 + line2 : line1 + "\n" + line2;
     case CodeText::Line2:
         break;
     }

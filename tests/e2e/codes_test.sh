@@ -26,7 +26,7 @@ expected() {
     # With --code, --list gives the code's text itself in a sixth column: it must be the same.
     awk -F'\t' -v w="$which" '{
         sub(/ +$/, "", $4); sub(/ +$/, "", $5)
-        if (w == "line1") e = $4; else if (w == "both") e = $4 "\\n" $5; else e = ($5 == "" ? $4 : $5)
+        if (w == "line1") e = $4; else if (w == "both") e = ($4 == "" || $5 == "" ? $4 $5 : $4 "\\n" $5); else e = ($5 == "" ? $4 : $5)
         if (NF >= 6 && $6 != e) e = "--list says " $6 " for " e
         print e
     }' "$KB_ROOT/out.txt"

@@ -98,6 +98,8 @@ TEST(LabelCode, WhatTheCodeCarries) {
         {{"HELLO  ", "   "}, CodeText::Line2, "HELLO"}, // a blank line 2 is empty: line 1
         {{"HELLO ", "ABC"}, CodeText::Line1, "HELLO"},
         {{"HELLO ", "ABC "}, CodeText::Both, "HELLO\nABC"},
+        {{"HELLO", "  "}, CodeText::Both, "HELLO"}, // no line feed beside an empty line
+        {{"", "ABC"}, CodeText::Both, "ABC"},
         // Shift-JIS bytes as printed; 0x5C and 0x40 trail bytes are kept (ソ is 0x83 0x5C).
         {{"x", kanji + "\x83\x5c" + " "}, CodeText::Line2, kanji + "\x83\x5c"},
     };
