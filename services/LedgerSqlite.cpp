@@ -264,7 +264,7 @@ class SqliteLedger final : public Ledger {
             return false;
         // A read that stopped halfway is no export.
         const int rc = copyRows(0, copyHeader(), write);
-        return rc != SQLITE_ABORT && finished(rc, "export");
+        return rc != WriteRefused && finished(rc, "export");
     }
 
     CopyOutcome updateCopy() override;
@@ -317,11 +317,14 @@ class SqliteLedger final : public Ledger {
                "l.stem, l.serial, l.list_row, l.code_kind, l.code_text, s.state, s.detail, l.id "
                "FROM label l JOIN sheet s ON s.id = l.sheet_id WHERE l.id >= ? ORDER BY l.id";
     }
+    // What copyRows gives when `write` refused: none of SQLite's own codes, so that a read SQLite
+    // aborted is never taken for a write that failed with nothing to say.
+    static constexpr int WriteRefused = -1;
     // A byte-order mark, so that a spreadsheet reads the copy as UTF-8, and the column names.
     static std::string copyHeader() { return "\xEF\xBB\xBF" + csvRecord(ledgerCopyColumns()); }
     // The copy's rows of the labels from `from` on, after `out`, handed to `write` about a megabyte at a
     // time; `seen` is told each label's id, whether its sheet is still queued and how many bytes go
-    // before its row. SQLITE_DONE once every row went, SQLITE_ABORT when `write` refused, else the
+    // before its row. SQLITE_DONE once every row went, WriteRefused when `write` refused, else the
     // read's error.
     int copyRows(std::int64_t from, std::string out, const std::function<bool(std::string_view)>& write,
                  const std::function<void(std::int64_t, bool, std::int64_t)>& seen = {}) {
@@ -340,14 +343,14 @@ class SqliteLedger final : public Ledger {
             out += csvRecord(cells);
             if (out.size() >= 1 << 20) {
                 if (!write(out))
-                    return SQLITE_ABORT;
+                    return WriteRefused;
                 written += static_cast<std::int64_t>(out.size());
                 out.clear();
             }
         }
         if (rc != SQLITE_DONE)
             return rc;
-        return write(out) ? SQLITE_DONE : SQLITE_ABORT;
+        return write(out) ? SQLITE_DONE : WriteRefused;
     }
 
     std::string m_startFile, m_path, m_journal, m_copy;
@@ -503,7 +506,7 @@ CopyOutcome SqliteLedger::updateCopy() {
                 tail.emplace(label, offset + before);
         });
     if (rc != SQLITE_DONE)
-        return fail(rc == SQLITE_ABORT ? why : sqlite3_errmsg(m_db));
+        return fail(rc == WriteRefused ? why : sqlite3_errmsg(m_db));
     if (std::string closed = file.close(); !closed.empty())
         return fail(closed);
     const ledgerfile::Stamp written = ledgerfile::stampOf(m_copy);
