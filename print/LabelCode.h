@@ -27,6 +27,8 @@ struct CodeKindName {
 inline constexpr CodeKindName CodeKindNames[] = {{CodeKind::None, "None", ""},
                                                  {CodeKind::Qr, "QR", "qr"},
                                                  {CodeKind::DataMatrix, "DataMatrix", "datamatrix"}};
+// Each kind stands at its own number: the window's row and this look-up both rely on it.
+static_assert(static_cast<int>(CodeKindNames[1].kind) == 1 && static_cast<int>(CodeKindNames[2].kind) == 2);
 constexpr const CodeKindName& codeKindName(CodeKind kind) {
     return CodeKindNames[static_cast<int>(kind)];
 }
