@@ -115,7 +115,9 @@ std::string valueNamed(std::string_view name, const ListRefusal& r) {
         return std::to_string(kMaxRowCount);
     if (name == "serialMax")
         return std::to_string(kMaxListSerial);
-    return std::to_string(kMaxRunLabels); // runMax
+    if (name == "runMax")
+        return std::to_string(kMaxRunLabels);
+    return "{" + std::string(name) + "}"; // no such value: shown as written, for the table to be mended
 }
 
 // The pattern with each {name} replaced by the refusal's value.

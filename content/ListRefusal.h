@@ -32,8 +32,8 @@ struct ListRefusal {
     std::int32_t row = 0;    // the record's number in the file, from 1; 0 for the file as a whole
     std::int32_t column = 0; // from 1; 0 for the row as a whole
     char32_t character = 0;  // Character
-    std::string text =
-        {}; // the cell as written (UTF-8): the number problems, a Character without one to blame
+    // The cell as written (UTF-8): the number problems, and a Character without one to blame.
+    std::string text = {};
     std::int32_t serial = 0;
     std::int32_t otherRow = 0; // Repeated: the earlier row with the same label
     std::string detail = {};   // Unreadable: the system's reason (UTF-8)

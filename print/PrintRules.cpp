@@ -15,7 +15,7 @@ constexpr std::int32_t ColumnDistance = 890;
 constexpr std::int32_t TopRowY = 260;
 constexpr std::int32_t RowPitch = 168;
 constexpr std::int32_t ShiftPerStep = 5;
-constexpr std::int32_t LabelMiddle = 60;
+constexpr std::int32_t LabelMiddle = kLabelHeight / 2;
 
 // In device pixels.
 constexpr std::int32_t TextGap = 5;

@@ -144,10 +144,6 @@ std::vector<std::string> userReasons(std::vector<std::string> reasons) {
     return reasons;
 }
 
-} // namespace
-
-namespace {
-
 // A job the scheduler holds until someone releases it, as against one it holds back because the
 // printer cannot take it yet ("resources-are-not-ready"): only the first is called held.
 bool heldUntilReleased(const JobStatus& status) {
