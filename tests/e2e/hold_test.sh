@@ -74,10 +74,8 @@ time.sleep(600)
     kb_check "the hold file beside it is the owner's alone (mode $(stat -c %a "$hold_file"))" \
         [ "$(stat -c %a "$hold_file")" = 600 ]
     # A ledger that user may only read, and that holds nothing yet: told why it cannot be used.
-    mkdir -p "$KB_ROOT/readonly" && chmod 0755 "$KB_ROOT/readonly"
-    printf '01\r\n10\r\n10\r\n' >"$KB_ROOT/readonly/StartFile.txt"
-    : >"$KB_ROOT/readonly/PrintLog.db"
-    chmod 0644 "$KB_ROOT/readonly/StartFile.txt" "$KB_ROOT/readonly/PrintLog.db"
+    mkdir -m 0755 "$KB_ROOT/readonly" && : >"$KB_ROOT/readonly/PrintLog.db"
+    printf '01\r\n10\r\n10\r\n' >"$KB_ROOT/readonly/StartFile.txt" && chmod 0644 "$KB_ROOT"/readonly/*
     out=$(env -u DISPLAY setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
         "$CLI" --start-file="$KB_ROOT/readonly/StartFile.txt" --history 2>&1) || true
     kb_check "a ledger only read, and empty: said so ($out)" grep -q 'empty, and may only be read by this user' <<<"$out"
